@@ -1,0 +1,18 @@
+#pragma once
+// Commands that run without a window: they use the same procedures as the windows,
+// report progress on stderr and end with an exit status.
+
+#include <QStringList>
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFileError = 3;
+
+// The usage text of --help.
+QString UsageText();
+// Runs a command (arguments without the program name and the global options); the
+// application object exists already.
+int RunCommand(const QStringList& arguments);
+// True when the arguments name a command rather than the window.
+bool IsCommand(const QStringList& arguments);

@@ -1,0 +1,387 @@
+#include "link/ibus_session.h"
+
+#include "app/safe_file.h"
+#include "app/settings.h"
+#include "app/texts.h"
+#include "link/ibus_trace.h"
+#include "link/serial_port.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcLink, "vobrelfm.link")
+
+namespace {
+constexpr int kHandshakeAttempts = 10;
+constexpr int kHandshakeTimeoutMs = 800;
+constexpr int kDisconnectAttempts = 3;
+constexpr int kDisconnectTimeoutMs = 100;
+// Bounds the wait for the port's report that follows Open.
+constexpr int kOpenReportTimeoutMs = 1000;
+constexpr uint8_t kGroupCommand = 14;
+constexpr uint16_t kConnectParam = 1;
+constexpr uint16_t kDisconnectParam = 2;
+constexpr uint16_t kInfoParam = 16;
+}  // namespace
+
+TVeskIBusComm::TVeskIBusComm(std::unique_ptr<ISerialPort> port, QObject* parent)
+    : QObject(parent), port_(port ? std::move(port) : std::make_unique<TComm>())
+{
+    port_->setBaudRate(9600);
+    port_->setDtrControl(TDtrControl::DtrDisable);
+    port_->setTxContinueOnXoff(false);
+    port_->setOutx_XonXoffFlow(false);
+    port_->setIgnoreNullChar(false);
+    port_->setRtsControl(TRtsControl::RtsEnable);
+    port_->setByteSize(TByteSize::_8);
+    port_->setParity(TParity::None);
+    port_->setStopBits(TStopBits::_1);
+    port_->setReadIntervalTimeout(1);
+    port_->OnReceiveData = [this](const uint8_t* b, uint16_t n) { ReceiveData(b, n); };
+    port_->OnSendDataEmpty = [this] { sent_ = true; };
+
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, [this] { timedOut_ = true; });
+}
+
+TVeskIBusComm::~TVeskIBusComm()
+{
+    port_->OnReceiveData = nullptr;
+    port_->OnSendDataEmpty = nullptr;
+    port_->Close();
+}
+
+void TVeskIBusComm::setBaudRate(int index)
+{
+    baudIndex_ = ((index % 128) + 128) % 128;
+    if (baudIndex_ < static_cast<int>(BaudTable.size()))
+        port_->setBaudRate(BaudTable[baudIndex_]);
+}
+
+void TVeskIBusComm::setRetryCount(int count)
+{
+    retryCount_ = std::clamp(count, 0, kMaxRetryCount);
+}
+
+QString TVeskIBusComm::OpenFailureText(const std::string& commName)
+{
+    return texts::Message(texts::SErrorOpen) + QString::fromStdString(commName) +
+           QStringLiteral("!\r\n") + texts::Message(texts::Smessage);
+}
+
+void TVeskIBusComm::OpenPort()
+{
+    port_->setCommName(CommName);
+    if (active_) {
+        port_->Close();
+        active_ = false;
+    }
+    try {
+        // A speed index past the table would run the line at no defined speed.
+        if (baudIndex_ >= static_cast<int>(BaudTable.size())) {
+            throw ECommsError("Invalid line speed setting " + std::to_string(baudIndex_) +
+                              "; the speed index must be 0 to 4 (9600 to 115200 bit/s)");
+        }
+        port_->Open();
+    } catch (const ECommsError& error) {
+        QString text = OpenFailureText(CommName);
+        if (baudIndex_ >= static_cast<int>(BaudTable.size()) || !error.hint().empty())
+            text += QStringLiteral("\r\n") +
+                    QString::fromStdString(error.hint().empty() ? error.what() : error.hint());
+        if (OnShowError)
+            OnShowError(text);
+        throw;
+    }
+    active_ = true;
+    DebugLog.clear();
+    // The port reports its empty send queue once right after opening; take that report
+    // here so that the first wait's time-out starts only when its own frame has left.
+    sent_ = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    bool expired = false;
+    connect(&guard, &QTimer::timeout, this, [&expired] { expired = true; });
+    guard.start(kOpenReportTimeoutMs);
+    while (!sent_ && !expired)
+        ProcessEventsUntilMore();
+    sent_ = true;
+}
+
+void TVeskIBusComm::ClosePort()
+{
+    active_ = false;
+    port_->Close();
+    const QStringList& log = LogEnabled ? DebugLog : QStringList();
+    writeFileAtomically(DebugLogPath(), ibus::TraceFileContent(log));
+}
+
+void TVeskIBusComm::ProcessEventsUntilMore()
+{
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TVeskIBusComm::SendFrame(std::size_t length)
+{
+    sent_ = false;
+    port_->WriteData(frameBuf_.data(), static_cast<uint16_t>(length));
+    if (LogEnabled)
+        ibus::TraceBlock(DebugLog, ibus::kTraceSend, frameBuf_.data(), length);
+}
+
+WaitResult TVeskIBusComm::WaitReply(int timeoutMs)
+{
+    aborted_ = false;
+    replyByte_ = 0;
+    rxState_ = -1;
+    rxPos_ = 0;
+    while (!sent_ && !aborted_)
+        ProcessEventsUntilMore();
+    timedOut_ = false;
+    timer_.start(std::max(timeoutMs, 0));
+    while (!timedOut_ && !aborted_ && rxState_ != 1)
+        ProcessEventsUntilMore();
+
+    WaitResult result;
+    if (aborted_)
+        result = wrAborted;
+    else if (timedOut_)
+        result = BroadCast ? wrPositive : wrTimeout;
+    else if (replyByte_ == ibus::kReply55)
+        result = wrReply55;
+    else if (replyByte_ == ibus::kReplyPositive)
+        result = wrPositive;
+    else if (replyByte_ == ibus::kReplyNegative)
+        result = wrNegative;
+    else
+        result = wrFrame;
+    timer_.stop();
+    return result;
+}
+
+void TVeskIBusComm::ReceiveData(const uint8_t* buffer, uint16_t length)
+{
+    if (rxState_ == 1)
+        return;
+    if (rxState_ == -1)
+        rxState_ = 0;
+    if (frameMode_)
+        ReceiveFrameBytes(buffer, length);
+    else
+        ReceiveSingleByte(buffer, length);
+}
+
+void TVeskIBusComm::ReceiveFrameBytes(const uint8_t* buffer, uint16_t length)
+{
+    for (uint16_t i = 0; i < length; ++i) {
+        const uint8_t b = buffer[i];
+        if (b == ibus::kReplyNegative) {
+            replyByte_ = b;
+            rxState_ = 1;
+            if (LogEnabled)
+                ibus::TraceBlock(DebugLog, ibus::kTraceReceive, &b, 1);
+            return;
+        }
+        bool accepted;
+        if (rxPos_ == 0)
+            accepted = b == ibus::kFrameStart;
+        else if (rxPos_ <= 3)
+            accepted = b == expectedHeader_[rxPos_ - 1];
+        else if (rxPos_ <= 299)
+            accepted = b >= 0x80;
+        else
+            accepted = b == ibus::kFrameEnd;
+
+        if (!accepted) {
+            rxPos_ = 0;
+            if (b == ibus::kFrameStart) {
+                frameBuf_[0] = b;
+                rxPos_ = 1;
+            }
+            continue;
+        }
+        frameBuf_[rxPos_] = b;
+        if (rxPos_ == ibus::kFrameSize - 1) {
+            rxState_ = 1;
+            if (LogEnabled)
+                ibus::TraceBlock(DebugLog, ibus::kTraceReceive, frameBuf_.data(), ibus::kFrameSize);
+            rxPos_ = 0;
+            return;
+        }
+        ++rxPos_;
+    }
+}
+
+void TVeskIBusComm::ReceiveSingleByte(const uint8_t* buffer, uint16_t length)
+{
+    for (uint16_t i = 0; i < length; ++i) {
+        const uint8_t b = buffer[i];
+        if (b == ibus::kReplyPositive || b == ibus::kReplyNegative || b == ibus::kReply55) {
+            replyByte_ = b;
+            rxState_ = 1;
+            if (LogEnabled)
+                ibus::TraceBlock(DebugLog, ibus::kTraceReceive, &b, 1);
+            return;
+        }
+    }
+}
+
+void TVeskIBusComm::PutAddress(ibus::Payload& payload, std::size_t at, int32_t address)
+{
+    const std::vector<uint8_t> bcd = ibus::BcdPack(static_cast<uint32_t>(address), 8);
+    for (std::size_t i = 0; i < 4; ++i)
+        payload[at + i] = bcd[3 - i];
+}
+
+bool TVeskIBusComm::ConnectEcr(int32_t address, bool strict)
+{
+    const bool connected = BroadCast ? BroadcastHandshake() : Handshake(address, strict);
+    return connected && QueryEcrInfo();
+}
+
+bool TVeskIBusComm::Handshake(int32_t address, bool strict)
+{
+    payload_.fill(0);
+    payload_[0] = kGroupCommand;
+    payload_[1] = kConnectParam;
+    PutAddress(payload_, 3, address);
+    const QDateTime now = QDateTime::currentDateTime();
+    payload_[7] = ibus::BcdByte(static_cast<uint16_t>(now.date().year()));
+    payload_[8] = ibus::BcdByte(static_cast<uint16_t>(now.date().month()));
+    payload_[9] = ibus::BcdByte(static_cast<uint16_t>(now.date().day()));
+    payload_[10] = ibus::BcdByte(static_cast<uint16_t>(now.time().hour()));
+    payload_[11] = ibus::BcdByte(static_cast<uint16_t>(now.time().minute()));
+    payload_[12] = ibus::BcdByte(static_cast<uint16_t>(now.time().second()));
+    payload_[13] = static_cast<uint8_t>(baudIndex_);
+    payload_[14] = 1;
+    ibus::StoreChecksum(payload_);
+
+    for (int n = 0;; ++n) {
+        const ibus::Frame frame = ibus::PackFrame(payload_);
+        std::copy(frame.begin(), frame.end(), frameBuf_.begin());
+        if (n > 0 && LogEnabled)
+            ibus::TraceRetry(DebugLog, n);
+        port_->setBaudRate(n == 0 ? BaudTable[0] : BaudTable[(n - 1) % BaudTable.size()]);
+        port_->setParity(Parity);
+        SendFrame(ibus::kFrameSize);
+        frameMode_ = false;
+        const WaitResult r = WaitReply(kHandshakeTimeoutMs);
+        if (r == wrPositive) {
+            port_->setBaudRate(BaudTable[baudIndex_]);
+            return true;
+        }
+        if (strict && r == wrReply55)
+            aborted_ = true;
+        if (aborted_ || n == kHandshakeAttempts - 1) {
+            aborted_ = true;
+            return false;
+        }
+    }
+}
+
+bool TVeskIBusComm::BroadcastHandshake()
+{
+    payload_.fill(0);
+    payload_[0] = kGroupCommand;
+    payload_[1] = kConnectParam;
+    PutAddress(payload_, 3, 0);
+    payload_[13] = static_cast<uint8_t>(baudIndex_);
+    payload_[14] = BroadCastScaleType == TBroadCastScaleType::tbs1024 ? 0x5A : 0xA5;
+    for (std::size_t i = 0; i < BroadcastAddresses.size(); ++i)
+        PutAddress(payload_, 35 + 4 * i, BroadcastAddresses[i]);
+    ibus::StoreChecksum(payload_);
+    port_->setBaudRate(BaudTable[baudIndex_]);
+    const ibus::Frame frame = ibus::PackFrame(payload_);
+    std::copy(frame.begin(), frame.end(), frameBuf_.begin());
+    SendFrame(ibus::kFrameSize);
+    frameMode_ = false;
+    const WaitResult r = WaitReply(BroadCastInterval);
+    if (r < 0) {
+        aborted_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool TVeskIBusComm::QueryEcrInfo()
+{
+    DataBlock.fill(0);
+    DataBlock[2] = static_cast<uint8_t>(kInfoParam);
+    return ExchangeCommand(kGroupCommand, kInfoParam);
+}
+
+bool TVeskIBusComm::ExchangeCommand(uint8_t command, uint16_t param)
+{
+    request_.fill(0);
+    request_[0] = command;
+    request_[1] = static_cast<uint8_t>(param & 0xFF);
+    request_[2] = static_cast<uint8_t>(param >> 8);
+    std::copy(DataBlock.begin(), DataBlock.end(), request_.begin() + 3);
+    ibus::StoreChecksum(request_);
+
+    bool ok = false;
+    for (int n = 0;; ++n) {
+        checksumError_ = false;
+        if (n > 0 && LogEnabled)
+            ibus::TraceRetry(DebugLog, n);
+        payload_ = request_;
+        const ibus::Frame frame = ibus::PackFrame(payload_);
+        std::copy(frame.begin(), frame.end(), frameBuf_.begin());
+        std::copy(frameBuf_.begin() + 1, frameBuf_.begin() + 4, expectedHeader_.begin());
+        frameBuf_[ibus::kFrameSize] = ibus::kFrameTrailer;
+        SendFrame(ibus::kFrameSize + 1);
+        frameMode_ = true;
+        const WaitResult r = WaitReply(RetryInterval);
+        if (r == wrFrame) {
+            ibus::Frame received;
+            std::copy(frameBuf_.begin(), frameBuf_.begin() + ibus::kFrameSize, received.begin());
+            const ibus::Unpacked unpacked = ibus::UnpackFrame(received);
+            payload_ = unpacked.payload;
+            if (!unpacked.checksumOk)
+                checksumError_ = true;
+            if (!checksumError_) {
+                ok = true;
+                break;
+            }
+        }
+        if (r == wrNegative) {
+            aborted_ = true;
+            break;
+        }
+        if (aborted_ || n == retryCount_) {
+            aborted_ = true;
+            break;
+        }
+    }
+    std::copy(payload_.begin() + 3, payload_.begin() + 3 + ibus::kDataBlockSize, DataBlock.begin());
+    return ok;
+}
+
+bool TVeskIBusComm::DisconnectEcr(int32_t address, uint8_t endCode)
+{
+    ibus::Payload disconnect{};
+    disconnect[0] = kGroupCommand;
+    disconnect[1] = kDisconnectParam;
+    PutAddress(disconnect, 3, address);
+    disconnect[7] = endCode;
+    ibus::StoreChecksum(disconnect);
+    for (int n = 0; n < kDisconnectAttempts; ++n) {
+        payload_ = disconnect;
+        const ibus::Frame frame = ibus::PackFrame(payload_);
+        std::copy(frame.begin(), frame.end(), frameBuf_.begin());
+        frameBuf_[ibus::kFrameSize] = ibus::kFrameTrailer;
+        SendFrame(ibus::kFrameSize + 1);
+        frameMode_ = false;
+        if (WaitReply(kDisconnectTimeoutMs) == wrPositive)
+            break;
+    }
+    return true;
+}
+
+void TVeskIBusComm::AbortExchange()
+{
+    aborted_ = true;
+}

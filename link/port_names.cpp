@@ -1,0 +1,38 @@
+#include "link/port_names.h"
+
+#include "app/ini_file.h"
+#include "app/settings.h"
+
+namespace {
+QString& portOverride()
+{
+    static QString path;
+    return path;
+}
+}  // namespace
+
+void SetPortOverride(const QString& path)
+{
+    portOverride() = path;
+}
+
+QString ResolvePortName(const std::string& name)
+{
+    const QString qname = QString::fromStdString(name);
+    if (qname.startsWith('/'))
+        return qname;
+    if (qname.size() > 3 && qname.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
+        bool ok = false;
+        const int n = qname.mid(3).toInt(&ok);
+        if (ok && !portOverride().isEmpty())
+            return portOverride();
+        if (ok) {
+            const QByteArray mapped = ini::readString(Settings().SettingsFile, cfg::kPortsSection,
+                                                      qname.toUpper().toLatin1(), QByteArray());
+            if (!mapped.isEmpty())
+                return QString::fromLocal8Bit(mapped);
+            return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+        }
+    }
+    return qname;
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Resolving the port names "COM0" to "COM4" (and any "COMn") to device paths.
+
+#include <QString>
+#include <string>
+
+// "COMn" is looked up in SYSTEM.CFG [Ports] (COMn=/dev/ttyUSB0), else gives /dev/ttyS(n-1);
+// a name starting with "/" is a path already; anything else is returned unchanged.
+QString ResolvePortName(const std::string& name);
+
+// While set, every "COMn" name resolves to this path (the demo register's pty).
+void SetPortOverride(const QString& path);

@@ -1,0 +1,86 @@
+#pragma once
+// Private state of TComm: the line settings, and the descriptor and threads while open.
+
+#include "link/serial_port.h"
+
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+struct TCommSettings {
+    std::string CommName = "COM2";
+    uint32_t BaudRate = 9600;
+    bool ParityCheck = false;
+    bool Outx_CtsFlow = false;
+    bool Outx_DsrFlow = false;
+    TDtrControl DtrControl = TDtrControl::DtrEnable;
+    bool DsrSensitivity = false;
+    bool TxContinueOnXoff = true;
+    bool Outx_XonXoffFlow = true;
+    bool Inx_XonXoffFlow = true;
+    bool ReplaceWhenParityError = false;
+    bool IgnoreNullChar = false;
+    TRtsControl RtsControl = TRtsControl::RtsEnable;
+    uint16_t XonLimit = 500;
+    uint16_t XoffLimit = 500;
+    TByteSize ByteSize = TByteSize::_8;
+    TParity Parity = TParity::None;
+    TStopBits StopBits = TStopBits::_1;
+    char XonChar = 17;
+    char XoffChar = 19;
+    char ReplacedChar = 0;
+    uint32_t ReadIntervalTimeout = 100;
+    uint32_t ReadTotalTimeoutMultiplier = 0;
+    uint32_t ReadTotalTimeoutConstant = 0;
+    uint32_t WriteTotalTimeoutMultiplier = 0;
+    uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+// Settings the reader needs while it runs; written by the UI thread.
+struct TReadSettings {
+    std::atomic<uint32_t> intervalMs{100};
+    std::atomic<uint32_t> totalMultiplierMs{0};
+    std::atomic<uint32_t> totalConstantMs{0};
+    std::atomic<bool> ignoreNull{false};
+    std::atomic<bool> dsrSensitivity{false};
+};
+
+// The writer's queue of blocks, closed by Close.
+struct TWriteQueue {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::vector<uint8_t>> blocks;
+};
+
+struct TCommPrivate {
+    explicit TCommPrivate(TComm* owner) : q(owner) {}
+
+    TComm* q;
+    TCommSettings s;
+    TReadSettings readSettings;
+    std::string devicePath;
+    int fd = -1;
+    int closeEventFd = -1;  // eventfd: readable once Close has begun
+    std::atomic<bool> closing{false};
+    std::atomic<bool> sendEmpty{true};
+    std::thread reader;
+    std::thread writer;
+    TWriteQueue queue;
+    std::unique_ptr<QObject> notifyWindow;  // lives on the owner's thread
+    unsigned generation = 0;                // counts opens; late events of older ones are dropped
+    int applyStateCount = 0;
+
+    void ApplyState();
+    void ApplyTimeouts();
+    void OpenDevice();
+    void CloseDevice();
+    void ReadThread(int fd, int closeFd, unsigned generation);
+    void WriteThread(int fd, int closeFd, unsigned generation);
+    void PostReceive(unsigned generation, std::vector<uint8_t> bytes);
+    void PostNotify(unsigned generation, int message, uint32_t value);
+};

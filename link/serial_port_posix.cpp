@@ -1,0 +1,421 @@
+// TComm on POSIX termios: the device opened non-blocking and locked for exclusive use,
+// a reader that waits in poll() and keeps the read-interval time-out in user space, and
+// a writer that drains a queue of blocks. Both wake on an eventfd when Close begins.
+
+#include "link/port_names.h"
+#include "link/posix_io.h"
+#include "link/serial_port_p.h"
+
+#include <QMetaObject>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <termios.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kReadBufferSize = 2048;
+// How often the reader looks at the line-event counters of a device that has them.
+constexpr int kLineEventPollMs = 200;
+
+enum NotifyMessage { kReceiveError = 1026, kRequestHangup = 1027, kModemStateChange = 1028,
+                     kSendDataEmpty = 1029 };
+
+speed_t speedConstant(uint32_t baud, bool* known)
+{
+    static const struct { uint32_t baud; speed_t constant; } kSpeeds[] = {
+        {50, B50}, {75, B75}, {110, B110}, {134, B134}, {150, B150}, {200, B200},
+        {300, B300}, {600, B600}, {1200, B1200}, {1800, B1800}, {2400, B2400},
+        {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600},
+        {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+        {576000, B576000}, {921600, B921600}, {1000000, B1000000},
+    };
+    for (const auto& s : kSpeeds) {
+        if (s.baud == baud) {
+            *known = true;
+            return s.constant;
+        }
+    }
+    *known = false;
+    return B0;
+}
+
+void setModemLine(int fd, int line, bool on)
+{
+    posix::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);  // a pty has no modem lines
+}
+
+// Best-effort priority for a worker thread; a priority the process may not take is skipped.
+void raiseThreadPriority(int step)
+{
+    ::setpriority(PRIO_PROCESS, 0, -step);
+}
+
+std::string openFailureHint(int error, const std::string& path)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "Access to " + path + " was denied: the user needs permission to use this "
+               "device (on Debian, membership of the dialout group).";
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return "The device " + path + " does not exist.";
+    case EBUSY:
+        return "The device " + path + " is in use by another program.";
+    default:
+        return path + ": " + std::strerror(error);
+    }
+}
+
+}  // namespace
+
+void TCommPrivate::OpenDevice()
+{
+    devicePath = ResolvePortName(s.CommName).toStdString();
+    const int handle = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) {
+        const int error = errno;
+        throw ECommsError("Error opening serial port", openFailureHint(error, devicePath));
+    }
+    struct stat st {};
+    if (::fstat(handle, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(handle)) {
+        posix::close(handle);
+        throw ECommsError("File handle is not a comm handle ");
+    }
+    if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+        posix::close(handle);
+        throw ECommsError("Error opening serial port", openFailureHint(EBUSY, devicePath));
+    }
+    termios tio {};
+    if (::tcgetattr(handle, &tio) != 0) {
+        posix::close(handle);
+        throw ECommsError("Cannot setup comm buffer");
+    }
+    posix::ioctl(handle, TIOCEXCL, 0);
+
+    fd = handle;
+    ::tcflush(fd, TCIOFLUSH);
+    sendEmpty = true;
+    ApplyTimeouts();
+    ApplyState();
+
+    closeEventFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (closeEventFd < 0) {
+        posix::ioctl(fd, TIOCNXCL, 0);
+        posix::close(fd);
+        fd = -1;
+        throw ECommsError("Unable to create event");
+    }
+    closing = false;
+    {
+        std::lock_guard<std::mutex> lock(queue.mutex);
+        queue.blocks.clear();
+    }
+    const unsigned gen = ++generation;
+    try {
+        reader = std::thread([this, h = fd, c = closeEventFd, gen] { ReadThread(h, c, gen); });
+    } catch (const std::system_error&) {
+        posix::close(closeEventFd);
+        closeEventFd = -1;
+        posix::ioctl(fd, TIOCNXCL, 0);
+        posix::close(fd);
+        fd = -1;
+        throw ECommsError("Unable to create read thread");
+    }
+    try {
+        writer = std::thread([this, h = fd, c = closeEventFd, gen] { WriteThread(h, c, gen); });
+    } catch (const std::system_error&) {
+        CloseDevice();
+        throw ECommsError("Unable to create write thread");
+    }
+}
+
+void TCommPrivate::CloseDevice()
+{
+    {
+        std::lock_guard<std::mutex> lock(queue.mutex);
+        closing = true;
+    }
+    queue.wake.notify_all();
+    const uint64_t one = 1;
+    posix::write(closeEventFd, &one, sizeof one);
+
+    ::tcflush(fd, TCIFLUSH);
+    if (reader.joinable())
+        reader.join();
+    ::tcflush(fd, TCOFLUSH);
+    sendEmpty = true;
+    if (writer.joinable())
+        writer.join();
+
+    {
+        std::lock_guard<std::mutex> lock(queue.mutex);
+        queue.blocks.clear();
+    }
+    posix::close(closeEventFd);
+    closeEventFd = -1;
+    posix::ioctl(fd, TIOCNXCL, 0);
+    posix::close(fd);
+    fd = -1;
+}
+
+void TCommPrivate::ApplyState()
+{
+    termios tio {};
+    if (::tcgetattr(fd, &tio) == 0) {
+        tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                         IXANY | INPCK | IGNPAR);
+        tio.c_oflag &= ~OPOST;
+        tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+        tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+        tio.c_cflag |= CREAD | CLOCAL;
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+
+        bool known = false;
+        const speed_t speed = speedConstant(s.BaudRate, &known);
+        if (known) {
+            ::cfsetispeed(&tio, speed);
+            ::cfsetospeed(&tio, speed);
+        }
+        static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+        tio.c_cflag |= kSizes[static_cast<int>(s.ByteSize) & 3];
+        switch (s.Parity) {
+        case TParity::None: break;
+        case TParity::Odd: tio.c_cflag |= PARENB | PARODD; break;
+        case TParity::Even: tio.c_cflag |= PARENB; break;
+        case TParity::Mark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+        case TParity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
+        }
+        if (s.StopBits != TStopBits::_1)
+            tio.c_cflag |= CSTOPB;  // the line knows one or two; 1.5 is sent as two
+        if (s.ParityCheck)
+            tio.c_iflag |= INPCK;
+        else
+            tio.c_iflag |= IGNPAR;
+        if (s.Outx_CtsFlow || s.RtsControl == TRtsControl::RtsHandshake)
+            tio.c_cflag |= CRTSCTS;
+        if (s.Outx_XonXoffFlow)
+            tio.c_iflag |= IXON;
+        if (s.Inx_XonXoffFlow)
+            tio.c_iflag |= IXOFF;
+        tio.c_cc[VSTART] = static_cast<cc_t>(s.XonChar);
+        tio.c_cc[VSTOP] = static_cast<cc_t>(s.XoffChar);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    if (s.DtrControl != TDtrControl::DtrHandshake)
+        setModemLine(fd, TIOCM_DTR, s.DtrControl == TDtrControl::DtrEnable);
+    if (s.RtsControl != TRtsControl::RtsHandshake)
+        setModemLine(fd, TIOCM_RTS, s.RtsControl != TRtsControl::RtsDisable);
+    readSettings.ignoreNull = s.IgnoreNullChar;
+    readSettings.dsrSensitivity = s.DsrSensitivity;
+    ++applyStateCount;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+void TCommPrivate::ApplyTimeouts()
+{
+    readSettings.intervalMs = s.ReadIntervalTimeout;
+    readSettings.totalMultiplierMs = s.ReadTotalTimeoutMultiplier;
+    readSettings.totalConstantMs = s.ReadTotalTimeoutConstant;
+}
+
+void TCommPrivate::PostReceive(unsigned gen, std::vector<uint8_t> bytes)
+{
+    QMetaObject::invokeMethod(
+        notifyWindow.get(),
+        [this, gen, bytes = std::move(bytes)] {
+            if (gen != generation || fd < 0 || !q->OnReceiveData)
+                return;
+            q->OnReceiveData(bytes.data(), static_cast<uint16_t>(bytes.size()));
+        },
+        Qt::QueuedConnection);
+}
+
+void TCommPrivate::PostNotify(unsigned gen, int message, uint32_t value)
+{
+    QMetaObject::invokeMethod(
+        notifyWindow.get(),
+        [this, gen, message, value] {
+            if (gen != generation || fd < 0)
+                return;
+            switch (message) {
+            case kReceiveError:
+                if (q->OnReceiveError) q->OnReceiveError(value);
+                break;
+            case kRequestHangup:
+                if (q->OnRequestHangup) q->OnRequestHangup();
+                break;
+            case kModemStateChange:
+                if (q->OnModemStateChange) q->OnModemStateChange(value);
+                break;
+            case kSendDataEmpty:
+                if (q->OnSendDataEmpty) q->OnSendDataEmpty();
+                break;
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void TCommPrivate::ReadThread(int handle, int closeFd, unsigned gen)
+{
+    raiseThreadPriority(2);
+    serial_icounter_struct last {};
+    const bool hasCounters = posix::ioctl(handle, TIOCGICOUNT, &last) == 0;
+
+    std::vector<uint8_t> chunk;
+    chunk.reserve(kReadBufferSize);
+    Clock::time_point lastByte {};
+    Clock::time_point chunkStart {};
+    auto handOver = [&] {
+        if (!chunk.empty())
+            PostReceive(gen, std::move(chunk));
+        chunk = {};
+        chunk.reserve(kReadBufferSize);
+    };
+
+    for (;;) {
+        const auto now = Clock::now();
+        int waitMs = -1;
+        if (!chunk.empty()) {
+            const auto gap = std::chrono::milliseconds(readSettings.intervalMs.load());
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                lastByte + gap - now);
+            waitMs = static_cast<int>(std::max<long long>(0, left.count()));
+            const uint32_t totalMs = readSettings.totalMultiplierMs * kReadBufferSize +
+                                     readSettings.totalConstantMs;
+            if (totalMs > 0) {
+                const auto totalLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    chunkStart + std::chrono::milliseconds(totalMs) - now);
+                waitMs = std::min(waitMs, static_cast<int>(std::max<long long>(0, totalLeft.count())));
+            }
+            if (waitMs == 0) {
+                handOver();
+                continue;
+            }
+        }
+        if (hasCounters)
+            waitMs = waitMs < 0 ? kLineEventPollMs : std::min(waitMs, kLineEventPollMs);
+
+        pollfd fds[2] = {{handle, POLLIN, 0}, {closeFd, POLLIN, 0}};
+        if (posix::poll(fds, 2, waitMs) < 0) {
+            PostNotify(gen, kRequestHangup, 0);
+            break;
+        }
+        if (fds[1].revents)
+            break;
+        if (fds[0].revents & POLLIN) {
+            uint8_t buffer[kReadBufferSize];
+            const ssize_t n = posix::read(handle, buffer, kReadBufferSize - chunk.size());
+            if (n > 0) {
+                if (chunk.empty())
+                    chunkStart = Clock::now();
+                lastByte = Clock::now();
+                int modem = 0;
+                const bool dropForDsr = readSettings.dsrSensitivity &&
+                                        posix::ioctl(handle, TIOCMGET, &modem) == 0 &&
+                                        !(modem & TIOCM_DSR);
+                if (!dropForDsr) {
+                    for (ssize_t i = 0; i < n; ++i)
+                        if (buffer[i] != 0 || !readSettings.ignoreNull)
+                            chunk.push_back(buffer[i]);
+                }
+                if (chunk.size() >= kReadBufferSize || readSettings.intervalMs == 0)
+                    handOver();
+            } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+                // The device went away (adapter pulled, other side of a pty closed).
+                handOver();
+                PostNotify(gen, kRequestHangup, 0);
+                break;
+            }
+        } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            handOver();
+            PostNotify(gen, kRequestHangup, 0);
+            break;
+        }
+
+        if (hasCounters) {
+            serial_icounter_struct now {};
+            if (posix::ioctl(handle, TIOCGICOUNT, &now) == 0) {
+                uint32_t errors = 0;
+                if (now.buf_overrun != last.buf_overrun) errors |= TComm::kErrRxOver;
+                if (now.overrun != last.overrun) errors |= TComm::kErrOverrun;
+                if (now.parity != last.parity) errors |= TComm::kErrRxParity;
+                if (now.frame != last.frame) errors |= TComm::kErrFrame;
+                if (now.brk != last.brk) errors |= TComm::kErrBreak;
+                if (errors)
+                    PostNotify(gen, kReceiveError, errors);
+                uint32_t modem = 0;
+                if (now.dcd != last.dcd) modem |= TComm::kModemCarrier;
+                if (now.rng != last.rng) modem |= TComm::kModemRing;
+                if (modem)
+                    PostNotify(gen, kModemStateChange, modem);
+                last = now;
+            }
+        }
+    }
+    ::tcflush(handle, TCIFLUSH);
+}
+
+void TCommPrivate::WriteThread(int handle, int closeFd, unsigned gen)
+{
+    raiseThreadPriority(1);
+    bool reportEmpty = true;
+    for (;;) {
+        std::vector<uint8_t> block;
+        {
+            std::unique_lock<std::mutex> lock(queue.mutex);
+            if (queue.blocks.empty()) {
+                sendEmpty = true;
+                if (reportEmpty) {
+                    PostNotify(gen, kSendDataEmpty, 0);
+                    reportEmpty = false;
+                }
+                queue.wake.wait(lock, [this] { return closing.load() || !queue.blocks.empty(); });
+            }
+            if (closing)
+                break;
+            block = std::move(queue.blocks.front());
+            queue.blocks.pop_front();
+        }
+
+        std::size_t done = 0;
+        bool failed = false;
+        while (done < block.size() && !failed) {
+            const ssize_t n = posix::write(handle, block.data() + done, block.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                if (errno != EBADF)
+                    PostNotify(gen, kRequestHangup, 0);
+                failed = true;
+                break;
+            }
+            pollfd fds[2] = {{handle, POLLOUT, 0}, {closeFd, POLLIN, 0}};
+            if (posix::poll(fds, 2, -1) < 0 || fds[1].revents) {
+                failed = true;
+            } else if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+                PostNotify(gen, kRequestHangup, 0);
+                failed = true;
+            }
+        }
+        if (failed)
+            break;
+        // The block counts as sent when it has left the line, not when it was buffered.
+        ::tcdrain(handle);
+        reportEmpty = true;
+    }
+    ::tcflush(handle, TCOFLUSH);
+    sendEmpty = true;
+}

@@ -1,0 +1,75 @@
+#pragma once
+// An in-process serial port that plays a register: it answers the handshake only at
+// chosen speeds, answers frames through a responder, and injects faults. Everything it
+// delivers arrives later through the event loop, as from a real port.
+
+#include "link/ibus_frame.h"
+#include "link/serial_port_interface.h"
+
+#include <QObject>
+#include <deque>
+#include <functional>
+#include <set>
+#include <vector>
+
+class FakeRegisterPort : public ISerialPort {
+public:
+    struct Written {
+        std::vector<uint8_t> bytes;
+        uint32_t baud;
+    };
+    // Builds the reply payload for a request payload; return false to stay silent.
+    using Responder = std::function<bool(const ibus::Payload& request, ibus::Payload& reply)>;
+
+    FakeRegisterPort();
+    ~FakeRegisterPort() override;
+
+    void setCommName(const std::string& name) override { commName = name; }
+    void setBaudRate(uint32_t baud) override { baudRate = baud; baudHistory.push_back(baud); }
+    void setParity(TParity p) override { parity = p; }
+    void setDtrControl(TDtrControl) override {}
+    void setTxContinueOnXoff(bool) override {}
+    void setOutx_XonXoffFlow(bool) override {}
+    void setIgnoreNullChar(bool) override {}
+    void setRtsControl(TRtsControl) override {}
+    void setByteSize(TByteSize) override {}
+    void setStopBits(TStopBits) override {}
+    void setReadIntervalTimeout(uint32_t ms) override { readInterval = ms; }
+    void Open() override;
+    void Close() override { open = false; }
+    bool WriteData(const uint8_t* buffer, uint16_t length) override;
+
+    // Delivers bytes to the receiver after delayMs, in chunks of at most chunkSize.
+    void Deliver(std::vector<uint8_t> bytes, int delayMs = 1, std::size_t chunkSize = 0);
+    // A whole reply frame for a payload (checksum stored unless corrupt is set).
+    static std::vector<uint8_t> FrameBytes(ibus::Payload payload, bool corrupt = false);
+
+    // Register behaviour.
+    std::set<uint32_t> answerSpeeds{9600};  // handshake answered with 0x02 at these speeds
+    uint8_t otherSpeedReply = 0;             // reply at other speeds (0: silence)
+    bool silent = false;                     // answers nothing at all
+    bool reportSent = true;                  // reports the send queue empty
+    int sentDelayMs = 0;                     // time from WriteData to the empty report
+    int replyDelayMs = 5;                    // time from WriteData to the reply
+    std::size_t chunkSize = 0;               // 0: a reply arrives as one chunk
+    int corruptReplies = 0;                  // the next N frame replies carry a wrong checksum
+    int nakReplies = 0;                      // the next N frame requests are answered 0x05
+    bool doubleFrame = false;                // two frames in one chunk
+    bool openFails = false;
+    Responder responder;                     // default: echo command and parameter, data zero
+
+    // What happened.
+    std::string commName;
+    uint32_t baudRate = 0;
+    TParity parity = TParity::None;
+    uint32_t readInterval = 0;
+    std::vector<uint32_t> baudHistory;
+    std::vector<Written> written;
+    std::vector<ibus::Payload> requests;  // unpacked frames received
+    int openCount = 0;
+    bool open = false;
+
+private:
+    void React(const std::vector<uint8_t>& block);
+    QObject context_;
+};
