@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <termios.h>
 #include <thread>
 #include <vector>
 
@@ -84,3 +85,6 @@ struct TCommPrivate {
     void PostReceive(unsigned generation, std::vector<uint8_t> bytes);
     void PostNotify(unsigned generation, int message, uint32_t value);
 };
+
+// The termios of a line with these settings, starting from the device's current one.
+termios LineTermios(const TCommSettings& settings, termios current);

@@ -168,48 +168,51 @@ void TCommPrivate::CloseDevice()
     fd = -1;
 }
 
+termios LineTermios(const TCommSettings& s, termios tio)
+{
+    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                     IXANY | INPCK | IGNPAR);
+    tio.c_oflag &= ~OPOST;
+    tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CREAD | CLOCAL;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+
+    bool known = false;
+    const speed_t speed = speedConstant(s.BaudRate, &known);
+    if (known) {
+        ::cfsetispeed(&tio, speed);
+        ::cfsetospeed(&tio, speed);
+    }
+    static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    tio.c_cflag |= kSizes[static_cast<int>(s.ByteSize) & 3];
+    switch (s.Parity) {
+    case TParity::None: break;
+    case TParity::Odd: tio.c_cflag |= PARENB | PARODD; break;
+    case TParity::Even: tio.c_cflag |= PARENB; break;
+    case TParity::Mark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case TParity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
+    }
+    if (s.StopBits != TStopBits::_1)
+        tio.c_cflag |= CSTOPB;  // the line knows one or two; 1.5 is sent as two
+    tio.c_iflag |= s.ParityCheck ? INPCK : IGNPAR;
+    if (s.Outx_CtsFlow || s.RtsControl == TRtsControl::RtsHandshake)
+        tio.c_cflag |= CRTSCTS;
+    if (s.Outx_XonXoffFlow)
+        tio.c_iflag |= IXON;
+    if (s.Inx_XonXoffFlow)
+        tio.c_iflag |= IXOFF;
+    tio.c_cc[VSTART] = static_cast<cc_t>(s.XonChar);
+    tio.c_cc[VSTOP] = static_cast<cc_t>(s.XoffChar);
+    return tio;
+}
+
 void TCommPrivate::ApplyState()
 {
     termios tio {};
     if (::tcgetattr(fd, &tio) == 0) {
-        tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                         IXANY | INPCK | IGNPAR);
-        tio.c_oflag &= ~OPOST;
-        tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-        tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-        tio.c_cflag |= CREAD | CLOCAL;
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
-
-        bool known = false;
-        const speed_t speed = speedConstant(s.BaudRate, &known);
-        if (known) {
-            ::cfsetispeed(&tio, speed);
-            ::cfsetospeed(&tio, speed);
-        }
-        static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-        tio.c_cflag |= kSizes[static_cast<int>(s.ByteSize) & 3];
-        switch (s.Parity) {
-        case TParity::None: break;
-        case TParity::Odd: tio.c_cflag |= PARENB | PARODD; break;
-        case TParity::Even: tio.c_cflag |= PARENB; break;
-        case TParity::Mark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
-        case TParity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
-        }
-        if (s.StopBits != TStopBits::_1)
-            tio.c_cflag |= CSTOPB;  // the line knows one or two; 1.5 is sent as two
-        if (s.ParityCheck)
-            tio.c_iflag |= INPCK;
-        else
-            tio.c_iflag |= IGNPAR;
-        if (s.Outx_CtsFlow || s.RtsControl == TRtsControl::RtsHandshake)
-            tio.c_cflag |= CRTSCTS;
-        if (s.Outx_XonXoffFlow)
-            tio.c_iflag |= IXON;
-        if (s.Inx_XonXoffFlow)
-            tio.c_iflag |= IXOFF;
-        tio.c_cc[VSTART] = static_cast<cc_t>(s.XonChar);
-        tio.c_cc[VSTOP] = static_cast<cc_t>(s.XoffChar);
+        tio = LineTermios(s, tio);
         ::tcsetattr(fd, TCSANOW, &tio);
     }
     if (s.DtrControl != TDtrControl::DtrHandshake)
