@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFrame>
@@ -126,10 +127,14 @@ void TProgressForm::closeEvent(QCloseEvent* event)
     QDialog::closeEvent(event);
 }
 
-void TProgressForm::reject()
+void TProgressForm::keyPressEvent(QKeyEvent* event)
 {
-    if (CancelBtn->isVisible())
-        CancelBtnClick();
+    if (event->key() == Qt::Key_Escape) {
+        if (CancelBtn->isVisible())
+            CancelBtnClick();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TProgressForm::setStatusBackground(const QColor& colour)

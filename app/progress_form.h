@@ -49,7 +49,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void reject() override;  // Esc: Cancel while it is shown
+    void keyPressEvent(QKeyEvent* event) override;  // Esc: Cancel while it is shown
 
 private:
     void setStatusBackground(const QColor& colour);
