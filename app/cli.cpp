@@ -3,9 +3,14 @@
 #include "app/console_progress.h"
 #include "app/register_test.h"
 #include "app/settings.h"
+#include "app/code_page.h"
 #include "link/ibus_session.h"
+#include "reports/catalogue.h"
+#include "reports/report_download.h"
+#include "reports/report_grid_model.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <cstdio>
 
 namespace {
@@ -15,13 +20,22 @@ void printError(const QString& text)
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
-// Parses "--name VALUE" options into a map; returns false with a message on a bad option.
+// The options of the register commands.
 struct Options {
     QString port;
     QString baud;
+    QString z;
+    QString dates;
+    QString name;
+    bool hasName = false;
+    bool toEnd = false;
+    bool readOnly = false;
+    bool yes = false;
 };
 
-bool parseLinkOptions(const QStringList& args, int from, Options* out, QString* error)
+// Parses the options a command allows; false with a message on a bad one.
+bool parseOptions(const QStringList& args, int from, bool reportOptions, Options* out,
+                  QString* error)
 {
     for (int i = from; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -30,6 +44,23 @@ bool parseLinkOptions(const QStringList& args, int from, Options* out, QString* 
             target = &out->port;
         else if (a == QLatin1String("--baud"))
             target = &out->baud;
+        else if (reportOptions && a == QLatin1String("--z"))
+            target = &out->z;
+        else if (reportOptions && a == QLatin1String("--dates"))
+            target = &out->dates;
+        else if (reportOptions && a == QLatin1String("--name")) {
+            target = &out->name;
+            out->hasName = true;
+        } else if (reportOptions && a == QLatin1String("--to-end")) {
+            out->toEnd = true;
+            continue;
+        } else if (reportOptions && a == QLatin1String("--readonly")) {
+            out->readOnly = true;
+            continue;
+        } else if (reportOptions && a == QLatin1String("--yes")) {
+            out->yes = true;
+            continue;
+        }
         if (!target) {
             *error = QStringLiteral("unknown option: %1").arg(a);
             return false;
@@ -53,31 +84,167 @@ int baudIndexOf(const QString& text)
     return -1;
 }
 
+// The port and speed of a command: the settings, overridden by --port and --baud.
+bool resolveLink(const Options& options, QString* port, int* baudIndex)
+{
+    ReadSystemConfig();
+    *baudIndex = Settings().CommBaudRate;
+    if (!options.baud.isEmpty()) {
+        *baudIndex = baudIndexOf(options.baud);
+        if (*baudIndex < 0) {
+            printError(QStringLiteral("unsupported speed: %1 (9600, 19200, 38400, 57600 or 115200)")
+                           .arg(options.baud));
+            return false;
+        }
+    }
+    *port = options.port.isEmpty() ? PortNameOf(Settings().CommPort) : options.port;
+    return true;
+}
+
+void prepareBus(TVeskIBusComm& bus)
+{
+    bus.LogEnabled = true;
+    bus.OnShowError = printError;
+}
+
 int runTest(const QStringList& args)
 {
     Options options;
     QString error;
-    if (!parseLinkOptions(args, 1, &options, &error)) {
+    if (!parseOptions(args, 1, false, &options, &error)) {
         printError(error);
         return kExitUsage;
     }
-    ReadSystemConfig();
-    int baudIndex = Settings().CommBaudRate;
-    if (!options.baud.isEmpty()) {
-        baudIndex = baudIndexOf(options.baud);
-        if (baudIndex < 0) {
-            printError(QStringLiteral("unsupported speed: %1 (9600, 19200, 38400, 57600 or 115200)")
-                           .arg(options.baud));
-            return kExitUsage;
-        }
-    }
-    const QString port = options.port.isEmpty() ? PortNameOf(Settings().CommPort) : options.port;
-
+    QString port;
+    int baudIndex = 0;
+    if (!resolveLink(options, &port, &baudIndex))
+        return kExitUsage;
     TVeskIBusComm bus;
-    bus.LogEnabled = true;
-    bus.OnShowError = printError;
+    prepareBus(bus);
     TConsoleProgress progress;
     return TestCommand(bus, progress, port, baudIndex) ? kExitOk : kExitFailed;
+}
+
+// Splits "FROM-TO" into its two texts as typed; each at most maxLength characters.
+bool splitRange(const QString& text, int maxLength, QString* from, QString* to)
+{
+    const qsizetype dash = text.indexOf('-');
+    if (dash < 0)
+        return false;
+    *from = text.left(dash);
+    *to = text.mid(dash + 1);
+    return from->size() <= maxLength && to->size() <= maxLength;
+}
+
+int runDownload(const QStringList& args, TReportKind kind)
+{
+    Options options;
+    QString error;
+    if (!parseOptions(args, 1, true, &options, &error)) {
+        printError(error);
+        return kExitUsage;
+    }
+    if (options.z.isEmpty() == options.dates.isEmpty()) {
+        printError(QStringLiteral("give either --z FROM-TO or --dates DDMMYY-DDMMYY"));
+        return kExitUsage;
+    }
+    const QString name = TrimReportName(options.name);
+    if (name.isEmpty()) {
+        printError(QStringLiteral("File Name empty: give the report's base name with --name"));
+        return kExitUsage;
+    }
+    const QString problem = ReportNameProblem(name);
+    if (!problem.isEmpty()) {
+        printError(problem);
+        return kExitUsage;
+    }
+    TReportRange range;
+    QString from, to;
+    if (!options.z.isEmpty()) {
+        if (!splitRange(options.z, 4, &from, &to)) {
+            printError(QStringLiteral("--z takes FROM-TO, each at most 4 digits"));
+            return kExitUsage;
+        }
+        range.RangeType = 0;
+        range.ZCountFrom = RangeValue(from);
+        range.ZCountTo = RangeValue(to);
+        range.ZCountEnd = options.toEnd;
+    } else {
+        if (!splitRange(options.dates, 6, &from, &to)) {
+            printError(QStringLiteral("--dates takes DDMMYY-DDMMYY"));
+            return kExitUsage;
+        }
+        range.RangeType = 1;
+        range.DateFrom = RangeValue(from);
+        range.DateTo = RangeValue(to);
+        range.DateEnd = options.toEnd;
+    }
+    range.ReportFileName = BuildReportFileName(name, from, to);
+
+    QString port;
+    int baudIndex = 0;
+    if (!resolveLink(options, &port, &baudIndex))
+        return kExitUsage;
+    const QString fullPath = Settings().ReportDir + range.ReportFileName;
+
+    bool startFailed = false;
+    Tdm dm([&startFailed](const QString& message) {
+        printError(message);
+        startFailed = true;
+    });
+    if (!dm.IsOpen())
+        return kExitFileError;
+    if (QFile::exists(fullPath) && !options.yes) {
+        printError(QStringLiteral("%1 exists; give --yes to replace it").arg(fullPath));
+        return kExitFileError;
+    }
+
+    TVeskIBusComm bus;
+    prepareBus(bus);
+    SetDownloadRetries(bus, kind);
+    TConsoleProgress progress;
+    ReportGridModel grid;
+    TDownloadJob job;
+    job.bus = &bus;
+    job.progress = &progress;
+    job.grid = &grid;
+    job.catalogue = &dm.fmRpt;
+    job.kind = kind;
+    job.range = range;
+    job.commName = port;
+    job.baudIndex = baudIndex;
+    const bool detail = kind == TReportKind::Detail;
+    job.requestCode = options.readOnly ? (detail ? cfg::kDetailReadOnlyCode : cfg::kSummaryReadOnlyCode)
+                                       : (detail ? cfg::kDetailRequestCode : cfg::kSummaryRequestCode);
+    job.reportDir = Settings().ReportDir;
+    switch (RunReportDownload(job)) {
+    case TDownloadOutcome::Stored:
+        std::fprintf(stdout, "%s\n", QFile::encodeName(fullPath).constData());
+        return startFailed ? kExitFileError : kExitOk;
+    case TDownloadOutcome::FileFailed:
+        return kExitFileError;
+    default:
+        return kExitFailed;
+    }
+}
+
+int runCatalogue(const QStringList& args)
+{
+    if (args.size() > 1) {
+        printError(QStringLiteral("catalogue takes no options"));
+        return kExitUsage;
+    }
+    int status = kExitOk;
+    Tdm dm([&status](const QString& message) {
+        printError(message);
+        status = kExitFileError;
+    });
+    for (const TCatalogueEntry& e : dm.fmRpt.Entries()) {
+        const QString when = e.cDateTime.isValid() ? FormatCatalogueDateTime(e.cDateTime) : QString();
+        std::fprintf(stdout, "%s\t%s\t%s\t%s\n", e.sType.constData(), e.Caption.constData(),
+                     when.toLocal8Bit().constData(), e.FileName.constData());
+    }
+    return status;
 }
 
 }  // namespace
@@ -95,10 +262,18 @@ QString UsageText()
         "  --help          show this text\n"
         "\n"
         "Commands:\n"
-        "  test [--port NAME] [--baud 9600|19200|38400|57600|115200]\n"
+        "  test [--port NAME] [--baud RATE]\n"
         "                  connect to the register and disconnect; exit status 0 when it answered\n"
+        "  detail|summary (--z FROM-TO | --dates DDMMYY-DDMMYY) [--to-end] --name BASE\n"
+        "                 [--port NAME] [--baud RATE] [--readonly] [--yes]\n"
+        "                  download a fiscal-memory report into Report/BASE_FROM_TO.txt and\n"
+        "                  catalogue it; --yes replaces an existing report file\n"
+        "  catalogue       list the report catalogue, one entry a line\n"
         "\n"
-        "NAME is COM0 to COM4 (resolved through SYSTEM.CFG [Ports]) or a device path.\n");
+        "NAME is COM0 to COM4 (resolved through SYSTEM.CFG [Ports]) or a device path;\n"
+        "RATE is 9600, 19200, 38400, 57600 or 115200.\n"
+        "Exit status: 0 success, 1 the register or the link failed or refused, 2 usage error,\n"
+        "3 file error.\n");
 }
 
 bool IsCommand(const QStringList& arguments)
@@ -116,6 +291,12 @@ int RunCommand(const QStringList& arguments)
     }
     if (command == QLatin1String("test"))
         return runTest(arguments);
+    if (command == QLatin1String("detail"))
+        return runDownload(arguments, TReportKind::Detail);
+    if (command == QLatin1String("summary"))
+        return runDownload(arguments, TReportKind::Summary);
+    if (command == QLatin1String("catalogue"))
+        return runCatalogue(arguments);
     printError(QStringLiteral("unknown command: %1 (see vobrelfm --help)").arg(command));
     return kExitUsage;
 }

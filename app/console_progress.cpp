@@ -1,5 +1,7 @@
 #include "app/console_progress.h"
 
+#include <unistd.h>
+
 void TConsoleProgress::Show()
 {
     state_ = kProgressWorking;
@@ -12,9 +14,14 @@ void TConsoleProgress::ShowStatus(bool isError, const QString& text)
 {
     if (state_ == kProgressClosed)
         return;
+    // A status repeated for every page is printed once.
+    if (isError || text != last_) {
+        std::fprintf(out_, "%s%s%s\n", packageShown_ ? "\n" : "", isError ? "error: " : "",
+                     text.toLocal8Bit().constData());
+        std::fflush(out_);
+        packageShown_ = false;
+    }
     last_ = text;
-    std::fprintf(out_, "%s%s\n", isError ? "error: " : "", text.toLocal8Bit().constData());
-    std::fflush(out_);
     state_ = isError ? kProgressErrorShown : kProgressWorking;
 }
 
@@ -25,11 +32,12 @@ void TConsoleProgress::SetTotalPackages(int count)
 
 void TConsoleProgress::SetCurrentPackage(int number)
 {
-    if (total_ > 0)
-        std::fprintf(out_, "package %d of %d\n", number, total_);
-    else
-        std::fprintf(out_, "package %d\n", number);
+    // The package counter is shown in place on a terminal, and left out of logs.
+    if (!isatty(fileno(out_)))
+        return;
+    std::fprintf(out_, "\rpackage %d", number);
     std::fflush(out_);
+    packageShown_ = true;
 }
 
 void TConsoleProgress::WaitForOperator()

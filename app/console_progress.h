@@ -23,5 +23,6 @@ private:
     std::FILE* out_;
     uint8_t state_ = kProgressWorking;
     int total_ = 0;
+    bool packageShown_ = false;
     QString last_;
 };

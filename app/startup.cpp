@@ -8,6 +8,12 @@
 #include "link/comm_dialog.h"
 #include "link/ibus_session.h"
 #include "link/port_names.h"
+#include "app/code_page.h"
+#include "reports/catalogue.h"
+#include "reports/report_form.h"
+#include "reports/upload_report_dialog.h"
+
+#include <QFrame>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,13 +48,26 @@ QString startDemoRegister(QProcess& simulator)
 
 // The windows of the program, created in this order and destroyed in the reverse one.
 struct Windows {
+    std::unique_ptr<Tdm> dm;
     std::unique_ptr<TMainForm> mainForm;
     std::unique_ptr<TCommDlg> commDlg;
     std::unique_ptr<TProgressForm> progressForm;
+    std::unique_ptr<TUploadReportDlg> uploadReportDlg;
+    Tfmfrm* fmfrm = nullptr;  // owned by the main window once docked
+
+    ~Windows()
+    {
+        uploadReportDlg.reset();
+        progressForm.reset();
+        commDlg.reset();
+        mainForm.reset();
+        dm.reset();  // the data module goes last and writes the catalogue
+    }
 };
 
 void createWindows(Windows& w)
 {
+    w.dm = std::make_unique<Tdm>([](const QString& message) { TApplication::ShowErrorBox(message); });
     w.mainForm = std::make_unique<TMainForm>();
     w.commDlg = std::make_unique<TCommDlg>(w.mainForm.get());
     TVeskIBusComm* bus = &w.mainForm->Bus();
@@ -56,6 +75,9 @@ void createWindows(Windows& w)
     w.mainForm->setProgressForm(w.progressForm.get());
     TCommDlg* dialog = w.commDlg.get();
     w.mainForm->OnEditCommSettings = [dialog] { EditCommSettings(*dialog); };
+    w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
+    w.fmfrm = new Tfmfrm(*bus, *w.progressForm, w.dm->fmRpt, *w.uploadReportDlg, w.mainForm->pnl1);
+    w.mainForm->setReportWindow(w.fmfrm);
 }
 
 }  // namespace
@@ -69,6 +91,7 @@ int RunProgram(int argc, char** argv)
     const bool demo = arguments.removeAll(QStringLiteral("--demo")) > 0;
     InitProgramPaths(home.isEmpty() ? executableDir() : QDir(home).absolutePath());
     arguments.removeFirst();
+    ReadDisplayCodePage();
 
     if (IsCommand(arguments)) {
         QCoreApplication app(argc, argv);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace {
 constexpr std::array<uint32_t, 5> kSpeeds = {9600, 19200, 38400, 57600, 115200};
@@ -215,17 +216,34 @@ std::vector<std::string> RegisterModel::ReportLines(bool summary, int rangeType,
         }
         return lines;
     }
+    // Z numbers count one by one; dates (DDMMYY) day by day.
+    auto dayNumber = [](uint32_t ddmmyy) -> long long {
+        std::tm t {};
+        t.tm_mday = static_cast<int>(ddmmyy / 10000);
+        t.tm_mon = static_cast<int>(ddmmyy / 100 % 100) - 1;
+        const int yy = static_cast<int>(ddmmyy % 100);
+        t.tm_year = (yy < 30 ? 2000 + yy : 1900 + yy) - 1900;
+        t.tm_hour = 12;
+        return static_cast<long long>(timegm(&t) / 86400);
+    };
+    const long long first = rangeType == 0 ? from : dayNumber(from);
+    long long last = rangeType == 0 ? to : dayNumber(to);
     if (toEnd)
-        to = from + 4;
-    if (to < from)
+        last = first + 4;
+    if (last < first)
         return lines;
-    const uint32_t count = std::min<uint32_t>(to - from + 1, kGeneratedLimit);
+    const uint32_t count = static_cast<uint32_t>(std::min<long long>(last - first + 1, kGeneratedLimit));
     for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t n = from + i;
-        if (rangeType == 0)
+        const uint32_t n = static_cast<uint32_t>(first + i);
+        if (rangeType == 0) {
             std::snprintf(text, sizeof text, "Z REPORT NO. %04u", n % 10000);
-        else
-            std::snprintf(text, sizeof text, "DAY %06u", n % 1000000);
+        } else {
+            const std::time_t seconds = static_cast<std::time_t>(first + i) * 86400;
+            std::tm day {};
+            gmtime_r(&seconds, &day);
+            std::snprintf(text, sizeof text, "DAY %02d-%02d-%04d", day.tm_mday, day.tm_mon + 1,
+                          day.tm_year + 1900);
+        }
         lines.emplace_back(text);
         if (!summary) {
             std::snprintf(text, sizeof text, "  SALES %10u.%02u", (n * 137u) % 100000u, n % 100u);

@@ -1,0 +1,91 @@
+#pragma once
+// The report catalogue fmRpt: an ordered list of entries with one current entry, loaded
+// from and written to fmList.txt (TAB-separated, header line first), and Tdm, the data
+// module that holds it from start-up to exit.
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <vector>
+
+struct TCatalogueEntry {
+    QDateTime cDateTime;
+    QByteArray Caption;   // at most 50 bytes
+    QByteArray FileName;  // at most 200 bytes
+    QByteArray sType;     // at most 20 bytes
+};
+
+inline constexpr int kCaptionWidth = 50;
+inline constexpr int kFileNameWidth = 200;
+inline constexpr int kTypeWidth = 20;
+
+class TCatalogue : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TCatalogue(QObject* parent = nullptr);
+
+    // Table operations.
+    int Count() const { return static_cast<int>(entries_.size()); }
+    bool IsEmpty() const { return entries_.empty(); }
+    const TCatalogueEntry& Entry(int i) const { return entries_[static_cast<std::size_t>(i)]; }
+    const std::vector<TCatalogueEntry>& Entries() const { return entries_; }
+    int Current() const { return current_; }  // -1 when empty
+    void SetCurrent(int i);
+    void First() { SetCurrent(entries_.empty() ? -1 : 0); }
+    // Appends (fields cut to their widths) and makes the new entry current.
+    void Append(TCatalogueEntry entry);
+    // Makes the first entry whose Caption equals text (letter case ignored) current.
+    bool Locate(const QByteArray& caption);
+    // Deletes the current entry; the next (or, at the end, the previous) becomes current.
+    void DeleteCurrent();
+    void Clear();
+    // Replaces the entry of a report file (by its name) with a new last one.
+    void AddReport(const QString& fullPath, const QByteArray& type, const QDateTime& when);
+
+    // fmList.txt. LoadCatalogue throws FileError at a line that does not convert; the
+    // entries before it stay. SaveCatalogue throws FileError when it cannot write.
+    void LoadCatalogue(const QString& path);
+    void SaveCatalogue(const QString& path) const;
+
+    // Catalogue view: columns sType, Caption, cDateTime.
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void SetColumnTitles(const QString& type, const QString& name, const QString& dateTime);
+
+signals:
+    void currentChanged(int row);
+
+private:
+    std::vector<TCatalogueEntry> entries_;
+    int current_ = -1;
+    QString titles_[3] = {QStringLiteral("Type"), QStringLiteral("Name"), QStringLiteral("DateTime")};
+};
+
+// The date-time text of fmList.txt in the user's regional formats, and back.
+QString FormatCatalogueDateTime(const QDateTime& when);
+bool ParseCatalogueDateTime(const QString& text, QDateTime* when);
+
+// The data module: creates the data and report directories and loads the catalogue at
+// creation; writes it at destruction. Errors go to onError (the standard error box).
+class Tdm {
+public:
+    explicit Tdm(std::function<void(const QString&)> onError);
+    ~Tdm();
+    Tdm(const Tdm&) = delete;
+    Tdm& operator=(const Tdm&) = delete;
+
+    TCatalogue fmRpt;
+    bool IsOpen() const { return open_; }
+    QString CatalogueFile() const;
+    // Writes the catalogue now (the destructor does it at exit).
+    void Save();
+
+private:
+    std::function<void(const QString&)> onError_;
+    bool open_ = false;
+    bool loadFailed_ = false;
+};

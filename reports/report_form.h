@@ -1,0 +1,68 @@
+#pragma once
+// Tfmfrm: the report window docked in the main window: the catalogue on the left, the
+// report grid on the right, the command buttons along the bottom.
+
+#include <QWidget>
+#include <functional>
+
+class QFileDialog;
+class QFrame;
+class QPushButton;
+class QSplitter;
+class QTableView;
+class IProgressSink;
+class ReportGridModel;
+class TCatalogue;
+class TUploadReportDlg;
+class TVeskIBusComm;
+
+class Tfmfrm : public QWidget {
+    Q_OBJECT
+public:
+    Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogue,
+           TUploadReportDlg& rangeDialog, QWidget* parent = nullptr);
+    ~Tfmfrm() override;
+
+    ReportGridModel& Grid() { return *grid_; }
+    TCatalogue& Catalogue() { return catalogue_; }
+
+    void OpenBtnClick();
+    void btn1Click();
+    void Button1Click();
+    void Button2Click();
+    void DeleteBtnClick();
+    void dbgrd1DblClick();
+    // The report files of the selected catalogue rows that exist, in catalogue order.
+    QStringList SelectedReportFiles() const;
+
+    // File choosers (the open and save dialogs); tests replace them.
+    std::function<QString()> ChooseOpenFile;
+    std::function<QString()> ChooseSaveFile;
+
+    QFrame* pnl2;
+    QTableView* dbgrd1;
+    QSplitter* spl1;
+    QTableView* ReportGrid;
+    QFrame* pnl1;
+    QPushButton* OpenBtn;
+    QPushButton* btn1;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QPushButton* DeleteBtn;
+    QPushButton* PrintBtn;
+    QPushButton* RurnBtn;
+    QFileDialog* dlgSave1;
+    QFileDialog* dlgOpen1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void RunDownload(bool summary);
+
+    TVeskIBusComm& bus_;
+    IProgressSink& progress_;
+    TCatalogue& catalogue_;
+    TUploadReportDlg& rangeDialog_;
+    ReportGridModel* grid_;
+};
