@@ -2,15 +2,18 @@
 
 #include "link/serial_port_p.h"
 
+#include <unistd.h>
+
 TComm::TComm() : d(std::make_unique<TCommPrivate>(this))
 {
-    d->notifyWindow = std::make_unique<QObject>();
+    d->CreateNotifyWindow();
     d->readSettings.intervalMs = d->s.ReadIntervalTimeout;
 }
 
 TComm::~TComm()
 {
     Close();
+    d->DestroyNotifyWindow();
 }
 
 namespace {
@@ -117,6 +120,6 @@ bool TComm::WriteData(const uint8_t* buffer, uint16_t length)
         d->queue.blocks.emplace_back(buffer, buffer + length);
         d->sendEmpty = false;
     }
-    d->queue.wake.notify_one();
-    return true;
+    const uint64_t one = 1;
+    return ::write(d->queue.wakeFd, &one, sizeof one) == sizeof one;
 }

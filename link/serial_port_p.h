@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <termios.h>
@@ -51,11 +50,19 @@ struct TReadSettings {
     std::atomic<bool> dsrSensitivity{false};
 };
 
-// The writer's queue of blocks, closed by Close.
+// The writer's queue of blocks; wakeFd (an eventfd) tells the writer that blocks wait.
 struct TWriteQueue {
     std::mutex mutex;
-    std::condition_variable wake;
     std::deque<std::vector<uint8_t>> blocks;
+    int wakeFd = -1;
+};
+
+// One message from a worker thread to the owner's thread.
+struct TPosted {
+    unsigned generation;
+    int message;
+    uint32_t value;
+    std::vector<uint8_t> bytes;
 };
 
 struct TCommPrivate {
@@ -72,7 +79,14 @@ struct TCommPrivate {
     std::thread reader;
     std::thread writer;
     TWriteQueue queue;
-    std::unique_ptr<QObject> notifyWindow;  // lives on the owner's thread
+    // Hand-over to the owner's thread: a queue under a lock, and an eventfd that a socket
+    // notifier on that thread watches, so messages are handled in posting order and only
+    // while that thread processes its events.
+    std::mutex postMutex;
+    std::deque<TPosted> posted;
+    int notifyFd = -1;
+    std::unique_ptr<QObject> notifyWindow;
+    bool dispatching = false;
     unsigned generation = 0;                // counts opens; late events of older ones are dropped
     int applyStateCount = 0;
 
@@ -82,8 +96,12 @@ struct TCommPrivate {
     void CloseDevice();
     void ReadThread(int fd, int closeFd, unsigned generation);
     void WriteThread(int fd, int closeFd, unsigned generation);
+    void CreateNotifyWindow();
+    void DestroyNotifyWindow();
+    void Post(TPosted message);
     void PostReceive(unsigned generation, std::vector<uint8_t> bytes);
     void PostNotify(unsigned generation, int message, uint32_t value);
+    void DispatchPosted();
 };
 
 // The termios of a line with these settings, starting from the device's current one.

@@ -6,7 +6,7 @@
 #include "link/posix_io.h"
 #include "link/serial_port_p.h"
 
-#include <QMetaObject>
+#include <QSocketNotifier>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -25,7 +25,7 @@ constexpr std::size_t kReadBufferSize = 2048;
 // How often the reader looks at the line-event counters of a device that has them.
 constexpr int kLineEventPollMs = 200;
 
-enum NotifyMessage { kReceiveError = 1026, kRequestHangup = 1027, kModemStateChange = 1028,
+enum NotifyMessage { kReceiveData = 1025, kReceiveError = 1026, kRequestHangup = 1027, kModemStateChange = 1028,
                      kSendDataEmpty = 1029 };
 
 speed_t speedConstant(uint32_t baud, bool* known)
@@ -109,7 +109,12 @@ void TCommPrivate::OpenDevice()
     ApplyState();
 
     closeEventFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (closeEventFd < 0) {
+    queue.wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (closeEventFd < 0 || queue.wakeFd < 0 || notifyFd < 0) {
+        posix::close(closeEventFd);
+        closeEventFd = -1;
+        posix::close(queue.wakeFd);
+        queue.wakeFd = -1;
         posix::ioctl(fd, TIOCNXCL, 0);
         posix::close(fd);
         fd = -1;
@@ -141,11 +146,7 @@ void TCommPrivate::OpenDevice()
 
 void TCommPrivate::CloseDevice()
 {
-    {
-        std::lock_guard<std::mutex> lock(queue.mutex);
-        closing = true;
-    }
-    queue.wake.notify_all();
+    closing = true;
     const uint64_t one = 1;
     posix::write(closeEventFd, &one, sizeof one);
 
@@ -161,8 +162,14 @@ void TCommPrivate::CloseDevice()
         std::lock_guard<std::mutex> lock(queue.mutex);
         queue.blocks.clear();
     }
+    {
+        std::lock_guard<std::mutex> lock(postMutex);
+        posted.clear();
+    }
     posix::close(closeEventFd);
     closeEventFd = -1;
+    posix::close(queue.wakeFd);
+    queue.wakeFd = -1;
     posix::ioctl(fd, TIOCNXCL, 0);
     posix::close(fd);
     fd = -1;
@@ -232,41 +239,84 @@ void TCommPrivate::ApplyTimeouts()
     readSettings.totalConstantMs = s.ReadTotalTimeoutConstant;
 }
 
+void TCommPrivate::CreateNotifyWindow()
+{
+    notifyFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    notifyWindow = std::make_unique<QObject>();
+    if (notifyFd < 0)
+        return;  // Open then reports that it cannot create its event
+    auto* notifier = new QSocketNotifier(notifyFd, QSocketNotifier::Read, notifyWindow.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifyWindow.get(),
+                     [this] { DispatchPosted(); });
+}
+
+void TCommPrivate::DestroyNotifyWindow()
+{
+    notifyWindow.reset();
+    posix::close(notifyFd);
+    notifyFd = -1;
+}
+
+void TCommPrivate::Post(TPosted message)
+{
+    {
+        std::lock_guard<std::mutex> lock(postMutex);
+        posted.push_back(std::move(message));
+    }
+    const uint64_t one = 1;
+    posix::write(notifyFd, &one, sizeof one);
+}
+
 void TCommPrivate::PostReceive(unsigned gen, std::vector<uint8_t> bytes)
 {
-    QMetaObject::invokeMethod(
-        notifyWindow.get(),
-        [this, gen, bytes = std::move(bytes)] {
-            if (gen != generation || fd < 0 || !q->OnReceiveData)
-                return;
-            q->OnReceiveData(bytes.data(), static_cast<uint16_t>(bytes.size()));
-        },
-        Qt::QueuedConnection);
+    Post({gen, kReceiveData, 0, std::move(bytes)});
 }
 
 void TCommPrivate::PostNotify(unsigned gen, int message, uint32_t value)
 {
-    QMetaObject::invokeMethod(
-        notifyWindow.get(),
-        [this, gen, message, value] {
-            if (gen != generation || fd < 0)
-                return;
-            switch (message) {
-            case kReceiveError:
-                if (q->OnReceiveError) q->OnReceiveError(value);
+    Post({gen, message, value, {}});
+}
+
+void TCommPrivate::DispatchPosted()
+{
+    uint64_t count = 0;
+    posix::read(notifyFd, &count, sizeof count);
+    // A handler that runs the event loop must not overtake the messages still queued.
+    if (dispatching)
+        return;
+    dispatching = true;
+    for (;;) {
+        TPosted m;
+        {
+            std::lock_guard<std::mutex> lock(postMutex);
+            if (posted.empty())
                 break;
-            case kRequestHangup:
-                if (q->OnRequestHangup) q->OnRequestHangup();
-                break;
-            case kModemStateChange:
-                if (q->OnModemStateChange) q->OnModemStateChange(value);
-                break;
-            case kSendDataEmpty:
-                if (q->OnSendDataEmpty) q->OnSendDataEmpty();
-                break;
-            }
-        },
-        Qt::QueuedConnection);
+            m = std::move(posted.front());
+            posted.pop_front();
+        }
+        // Messages of an earlier opening, or arriving after Close, are dropped.
+        if (m.generation != generation || fd < 0)
+            continue;
+        switch (m.message) {
+        case kReceiveData:
+            if (q->OnReceiveData)
+                q->OnReceiveData(m.bytes.data(), static_cast<uint16_t>(m.bytes.size()));
+            break;
+        case kReceiveError:
+            if (q->OnReceiveError) q->OnReceiveError(m.value);
+            break;
+        case kRequestHangup:
+            if (q->OnRequestHangup) q->OnRequestHangup();
+            break;
+        case kModemStateChange:
+            if (q->OnModemStateChange) q->OnModemStateChange(m.value);
+            break;
+        case kSendDataEmpty:
+            if (q->OnSendDataEmpty) q->OnSendDataEmpty();
+            break;
+        }
+    }
+    dispatching = false;
 }
 
 void TCommPrivate::ReadThread(int handle, int closeFd, unsigned gen)
@@ -372,24 +422,39 @@ void TCommPrivate::ReadThread(int handle, int closeFd, unsigned gen)
 void TCommPrivate::WriteThread(int handle, int closeFd, unsigned gen)
 {
     raiseThreadPriority(1);
+    const int wakeFd = queue.wakeFd;
     bool reportEmpty = true;
     for (;;) {
         std::vector<uint8_t> block;
+        bool empty;
         {
-            std::unique_lock<std::mutex> lock(queue.mutex);
-            if (queue.blocks.empty()) {
+            std::lock_guard<std::mutex> lock(queue.mutex);
+            empty = queue.blocks.empty();
+            if (empty) {
                 sendEmpty = true;
-                if (reportEmpty) {
-                    PostNotify(gen, kSendDataEmpty, 0);
-                    reportEmpty = false;
-                }
-                queue.wake.wait(lock, [this] { return closing.load() || !queue.blocks.empty(); });
+            } else {
+                block = std::move(queue.blocks.front());
+                queue.blocks.pop_front();
             }
-            if (closing)
-                break;
-            block = std::move(queue.blocks.front());
-            queue.blocks.pop_front();
         }
+        if (empty) {
+            if (reportEmpty) {
+                PostNotify(gen, kSendDataEmpty, 0);
+                reportEmpty = false;
+            }
+            pollfd fds[2] = {{wakeFd, POLLIN, 0}, {closeFd, POLLIN, 0}};
+            if (posix::poll(fds, 2, -1) < 0) {
+                PostNotify(gen, kRequestHangup, 0);
+                break;
+            }
+            if (fds[1].revents)
+                break;
+            uint64_t count = 0;
+            posix::read(wakeFd, &count, sizeof count);
+            continue;
+        }
+        if (closing)
+            break;
 
         std::size_t done = 0;
         bool failed = false;

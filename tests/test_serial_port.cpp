@@ -1,11 +1,11 @@
 #include "link/posix_io.h"
 #include "link/serial_port.h"
 #include "link/serial_port_p.h"
+#include "tests/spawned_process.h"
 #include "tests/test_home.h"
 #include "tests/wait_util.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -310,20 +310,11 @@ TEST(SerialPort, OtherSideHangingUpEndsTheReaderWithoutSpinning)
 
 TEST(SerialPort, TwoPortsOverASocatPair)
 {
-    if (QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("command -v socat >/dev/null")}) != 0)
+    SpawnedProcess socat(QStringLiteral("socat"),
+                         {"-d", "-d", "pty,raw,echo=0", "pty,raw,echo=0"}, 2);
+    const QStringList ptys = socat.waitForMatches(QRegularExpression(QStringLiteral("(/dev/pts/\\d+)")), 2);
+    if (ptys.size() < 2)
         GTEST_SKIP() << "socat is not installed (apt-get install socat)";
-    QProcess socat;
-    socat.start(QStringLiteral("socat"), {QStringLiteral("-d"), QStringLiteral("-d"),
-                                          QStringLiteral("pty,raw,echo=0"), QStringLiteral("pty,raw,echo=0")});
-    QStringList ptys;
-    ASSERT_TRUE(waitFor([&] {
-        socat.waitForReadyRead(50);
-        const QString err = QString::fromLocal8Bit(socat.readAllStandardError());
-        QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("(/dev/pts/\\d+)")).globalMatch(err);
-        while (it.hasNext())
-            ptys << it.next().captured(1);
-        return ptys.size() >= 2;
-    }));
     TComm a, b;
     Events ea, eb;
     ea.attach(a);
@@ -346,6 +337,4 @@ TEST(SerialPort, TwoPortsOverASocatPair)
         ASSERT_TRUE(std::equal(frame.begin(), frame.end(), eb.received.begin() + i * 301));
     a.Close();
     b.Close();
-    socat.terminate();
-    socat.waitForFinished(2000);
 }

@@ -219,8 +219,12 @@ int main(int argc, char** argv)
             timeout = static_cast<int>(std::max<long long>(0, left));
         }
         pollfd pfd {fd, POLLIN, 0};
-        if (posix::poll(&pfd, 1, timeout) < 0 && errno != EINTR)
+        // A signal ends the wait so that the stop request is seen at once.
+        if (::poll(&pfd, 1, timeout) < 0) {
+            if (errno == EINTR)
+                continue;
             break;
+        }
         while (!pending.empty() && pending.front().due <= Clock::now()) {
             const std::vector<uint8_t>& bytes = pending.front().bytes;
             posix::write(fd, bytes.data(), bytes.size());

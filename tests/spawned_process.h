@@ -1,0 +1,80 @@
+#pragma once
+// A helper program started with posix_spawn for a test (the register simulator, socat),
+// with one of its output streams on a pipe. It is stopped when the object goes.
+// posix_spawn rather than QProcess keeps the thread sanitizer's view of the test clean.
+
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <csignal>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+class SpawnedProcess {
+public:
+    // stream: 1 to read the program's stdout, 2 its stderr.
+    SpawnedProcess(const QString& program, const QStringList& arguments, int stream)
+    {
+        int out[2];
+        if (::pipe(out) != 0)
+            return;
+        std::vector<QByteArray> storage;
+        storage.push_back(program.toLocal8Bit());
+        for (const QString& a : arguments)
+            storage.push_back(a.toLocal8Bit());
+        std::vector<char*> argv;
+        for (QByteArray& a : storage)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], stream);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        out_ = out[0];
+    }
+    ~SpawnedProcess()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0)
+            ::close(out_);
+    }
+    bool started() const { return pid_ > 0; }
+
+    // Reads the output until `count` matches of the pattern have appeared (or 5 s pass).
+    QStringList waitForMatches(const QRegularExpression& pattern, int count)
+    {
+        QStringList found;
+        while (pid_ > 0 && found.size() < count) {
+            pollfd p {out_, POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0)
+                break;
+            char buf[512];
+            const ssize_t n = ::read(out_, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            text_ += QString::fromLocal8Bit(buf, static_cast<int>(n));
+            found.clear();
+            QRegularExpressionMatchIterator it = pattern.globalMatch(text_);
+            while (it.hasNext())
+                found << it.next().captured(1);
+        }
+        return found;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    QString text_;
+};
