@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= 2
 
-.PHONY: all deps build run demo test asan tsan clean
+.PHONY: all deps build run demo test bench asan tsan fuzz clean
 
 all: build
 
@@ -25,6 +25,11 @@ demo: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
+# Benchmarks: ratios against baselines measured in the same run.
+bench: build
+	./$(BUILD_DIR)/bench_report_grid
+	./$(BUILD_DIR)/bench_download
+
 # Sanitizer builds of the whole suite.
 asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_ASAN=ON
@@ -35,6 +40,17 @@ tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_TSAN=ON
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
+# Builds the fuzz targets with clang (address sanitizer on) and runs each for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_FUZZ=ON -DVOBRELFM_ASAN=ON \
+	  -DVOBRELFM_BUILD_TESTS=OFF
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue
+	for f in fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue; do \
+	  mkdir -p build-fuzz/corpus/$$f; \
+	  ./build-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$f tests/fuzz/corpus/$$f || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan

@@ -135,14 +135,12 @@ void TVeskIBusComm::SendFrame(std::size_t length)
 WaitResult TVeskIBusComm::WaitReply(int timeoutMs)
 {
     aborted_ = false;
-    replyByte_ = 0;
-    rxState_ = -1;
-    rxPos_ = 0;
+    receiver_.Reset();
     while (!sent_ && !aborted_)
         ProcessEventsUntilMore();
     timedOut_ = false;
     timer_.start(std::max(timeoutMs, 0));
-    while (!timedOut_ && !aborted_ && rxState_ != 1)
+    while (!timedOut_ && !aborted_ && receiver_.State() != 1)
         ProcessEventsUntilMore();
 
     WaitResult result;
@@ -150,11 +148,11 @@ WaitResult TVeskIBusComm::WaitReply(int timeoutMs)
         result = wrAborted;
     else if (timedOut_)
         result = BroadCast ? wrPositive : wrTimeout;
-    else if (replyByte_ == ibus::kReply55)
+    else if (receiver_.ReplyByte() == ibus::kReply55)
         result = wrReply55;
-    else if (replyByte_ == ibus::kReplyPositive)
+    else if (receiver_.ReplyByte() == ibus::kReplyPositive)
         result = wrPositive;
-    else if (replyByte_ == ibus::kReplyNegative)
+    else if (receiver_.ReplyByte() == ibus::kReplyNegative)
         result = wrNegative;
     else
         result = wrFrame;
@@ -164,68 +162,14 @@ WaitResult TVeskIBusComm::WaitReply(int timeoutMs)
 
 void TVeskIBusComm::ReceiveData(const uint8_t* buffer, uint16_t length)
 {
-    if (rxState_ == 1)
+    if (receiver_.State() == 1)
         return;
-    if (rxState_ == -1)
-        rxState_ = 0;
-    if (frameMode_)
-        ReceiveFrameBytes(buffer, length);
-    else
-        ReceiveSingleByte(buffer, length);
-}
-
-void TVeskIBusComm::ReceiveFrameBytes(const uint8_t* buffer, uint16_t length)
-{
-    for (uint16_t i = 0; i < length; ++i) {
-        const uint8_t b = buffer[i];
-        if (b == ibus::kReplyNegative) {
-            replyByte_ = b;
-            rxState_ = 1;
-            if (LogEnabled)
-                ibus::TraceBlock(DebugLog, ibus::kTraceReceive, &b, 1);
-            return;
-        }
-        bool accepted;
-        if (rxPos_ == 0)
-            accepted = b == ibus::kFrameStart;
-        else if (rxPos_ <= 3)
-            accepted = b == expectedHeader_[rxPos_ - 1];
-        else if (rxPos_ <= 299)
-            accepted = b >= 0x80;
+    if (receiver_.Feed(buffer, length) && LogEnabled) {
+        const uint8_t reply = receiver_.ReplyByte();
+        if (reply != 0)
+            ibus::TraceBlock(DebugLog, ibus::kTraceReceive, &reply, 1);
         else
-            accepted = b == ibus::kFrameEnd;
-
-        if (!accepted) {
-            rxPos_ = 0;
-            if (b == ibus::kFrameStart) {
-                frameBuf_[0] = b;
-                rxPos_ = 1;
-            }
-            continue;
-        }
-        frameBuf_[rxPos_] = b;
-        if (rxPos_ == ibus::kFrameSize - 1) {
-            rxState_ = 1;
-            if (LogEnabled)
-                ibus::TraceBlock(DebugLog, ibus::kTraceReceive, frameBuf_.data(), ibus::kFrameSize);
-            rxPos_ = 0;
-            return;
-        }
-        ++rxPos_;
-    }
-}
-
-void TVeskIBusComm::ReceiveSingleByte(const uint8_t* buffer, uint16_t length)
-{
-    for (uint16_t i = 0; i < length; ++i) {
-        const uint8_t b = buffer[i];
-        if (b == ibus::kReplyPositive || b == ibus::kReplyNegative || b == ibus::kReply55) {
-            replyByte_ = b;
-            rxState_ = 1;
-            if (LogEnabled)
-                ibus::TraceBlock(DebugLog, ibus::kTraceReceive, &b, 1);
-            return;
-        }
+            ibus::TraceBlock(DebugLog, ibus::kTraceReceive, receiver_.FrameBytes().data(), ibus::kFrameSize);
     }
 }
 
@@ -267,7 +211,7 @@ bool TVeskIBusComm::Handshake(int32_t address, bool strict)
         port_->setBaudRate(n == 0 ? BaudTable[0] : BaudTable[(n - 1) % BaudTable.size()]);
         port_->setParity(Parity);
         SendFrame(ibus::kFrameSize);
-        frameMode_ = false;
+        receiver_.frameMode = false;
         const WaitResult r = WaitReply(kHandshakeTimeoutMs);
         if (r == wrPositive) {
             port_->setBaudRate(BaudTable[baudIndex_]);
@@ -297,7 +241,7 @@ bool TVeskIBusComm::BroadcastHandshake()
     const ibus::Frame frame = ibus::PackFrame(payload_);
     std::copy(frame.begin(), frame.end(), frameBuf_.begin());
     SendFrame(ibus::kFrameSize);
-    frameMode_ = false;
+    receiver_.frameMode = false;
     const WaitResult r = WaitReply(BroadCastInterval);
     if (r < 0) {
         aborted_ = true;
@@ -330,15 +274,13 @@ bool TVeskIBusComm::ExchangeCommand(uint8_t command, uint16_t param)
         payload_ = request_;
         const ibus::Frame frame = ibus::PackFrame(payload_);
         std::copy(frame.begin(), frame.end(), frameBuf_.begin());
-        std::copy(frameBuf_.begin() + 1, frameBuf_.begin() + 4, expectedHeader_.begin());
+        std::copy(frameBuf_.begin() + 1, frameBuf_.begin() + 4, receiver_.expectedHeader.begin());
         frameBuf_[ibus::kFrameSize] = ibus::kFrameTrailer;
         SendFrame(ibus::kFrameSize + 1);
-        frameMode_ = true;
+        receiver_.frameMode = true;
         const WaitResult r = WaitReply(RetryInterval);
         if (r == wrFrame) {
-            ibus::Frame received;
-            std::copy(frameBuf_.begin(), frameBuf_.begin() + ibus::kFrameSize, received.begin());
-            const ibus::Unpacked unpacked = ibus::UnpackFrame(received);
+            const ibus::Unpacked unpacked = ibus::UnpackFrame(receiver_.FrameBytes());
             payload_ = unpacked.payload;
             if (!unpacked.checksumOk)
                 checksumError_ = true;
@@ -374,7 +316,7 @@ bool TVeskIBusComm::DisconnectEcr(int32_t address, uint8_t endCode)
         std::copy(frame.begin(), frame.end(), frameBuf_.begin());
         frameBuf_[ibus::kFrameSize] = ibus::kFrameTrailer;
         SendFrame(ibus::kFrameSize + 1);
-        frameMode_ = false;
+        receiver_.frameMode = false;
         if (WaitReply(kDisconnectTimeoutMs) == wrPositive)
             break;
     }

@@ -6,6 +6,7 @@
 // at every closing of the port.
 
 #include "link/ibus_frame.h"
+#include "link/ibus_receiver.h"
 #include "link/serial_port_interface.h"
 
 #include <QObject>
@@ -85,8 +86,6 @@ private:
     bool QueryEcrInfo();
     void SendFrame(std::size_t length);
     void ReceiveData(const uint8_t* buffer, uint16_t length);
-    void ReceiveFrameBytes(const uint8_t* buffer, uint16_t length);
-    void ReceiveSingleByte(const uint8_t* buffer, uint16_t length);
     void ProcessEventsUntilMore();
     static void PutAddress(ibus::Payload& payload, std::size_t at, int32_t address);
 
@@ -96,14 +95,10 @@ private:
     int baudIndex_ = 0;
     int retryCount_ = 20;
 
-    std::array<uint8_t, ibus::kFrameSize + 1> frameBuf_{};
+    std::array<uint8_t, ibus::kFrameSize + 1> frameBuf_{};  // the frame being sent, and its trailer
     ibus::Payload payload_{};
     ibus::Payload request_{};
-    std::array<uint8_t, 3> expectedHeader_{};
-    bool frameMode_ = false;
-    int rxState_ = -1;
-    std::size_t rxPos_ = 0;
-    uint8_t replyByte_ = 0;
+    TIBusReceiver receiver_;
     bool checksumError_ = false;
     bool timedOut_ = false;
     bool sent_ = true;

@@ -38,6 +38,17 @@ inline int poll(pollfd* fds, nfds_t count, int timeoutMs)
     return n;
 }
 
+// A wait with a time-out to the nanosecond (null: no time-out). After a signal the wait
+// is repeated with the same time-out; callers use short ones.
+inline int ppoll(pollfd* fds, nfds_t count, const timespec* timeout)
+{
+    int n;
+    do {
+        n = ::ppoll(fds, count, timeout, nullptr);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
 template <typename Arg>
 inline int ioctl(int fd, unsigned long request, Arg arg)
 {

@@ -337,30 +337,35 @@ void TCommPrivate::ReadThread(int handle, int closeFd, unsigned gen)
     };
 
     for (;;) {
+        // The wait ends at the read-interval gap after the last byte (or at the total
+        // time-out of the chunk), measured to the microsecond, not rounded down to 0 ms.
         const auto now = Clock::now();
-        int waitMs = -1;
+        std::chrono::nanoseconds wait(-1);
         if (!chunk.empty()) {
-            const auto gap = std::chrono::milliseconds(readSettings.intervalMs.load());
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                lastByte + gap - now);
-            waitMs = static_cast<int>(std::max<long long>(0, left.count()));
+            wait = lastByte + std::chrono::milliseconds(readSettings.intervalMs.load()) - now;
             const uint32_t totalMs = readSettings.totalMultiplierMs * kReadBufferSize +
                                      readSettings.totalConstantMs;
-            if (totalMs > 0) {
-                const auto totalLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    chunkStart + std::chrono::milliseconds(totalMs) - now);
-                waitMs = std::min(waitMs, static_cast<int>(std::max<long long>(0, totalLeft.count())));
-            }
-            if (waitMs == 0) {
+            if (totalMs > 0)
+                wait = std::min<std::chrono::nanoseconds>(wait, chunkStart + std::chrono::milliseconds(totalMs) - now);
+            if (wait.count() <= 0) {
                 handOver();
                 continue;
             }
         }
-        if (hasCounters)
-            waitMs = waitMs < 0 ? kLineEventPollMs : std::min(waitMs, kLineEventPollMs);
+        if (hasCounters) {
+            const std::chrono::nanoseconds linePoll = std::chrono::milliseconds(kLineEventPollMs);
+            wait = wait.count() < 0 ? linePoll : std::min(wait, linePoll);
+        }
+        timespec ts {};
+        timespec* timeout = nullptr;
+        if (wait.count() >= 0) {
+            ts.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
+            ts.tv_nsec = static_cast<long>(wait.count() % 1000000000);
+            timeout = &ts;
+        }
 
         pollfd fds[2] = {{handle, POLLIN, 0}, {closeFd, POLLIN, 0}};
-        if (posix::poll(fds, 2, waitMs) < 0) {
+        if (posix::ppoll(fds, 2, timeout) < 0) {
             PostNotify(gen, kRequestHangup, 0);
             break;
         }

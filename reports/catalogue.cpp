@@ -138,6 +138,11 @@ void TCatalogue::LoadCatalogue(const QString& path)
     QByteArray content;
     if (!readWholeFile(path, &content))
         throw FileError(QStringLiteral("Cannot open file \"%1\".").arg(path));
+    LoadCatalogueContent(content, path);
+}
+
+void TCatalogue::LoadCatalogueContent(const QByteArray& content, const QString& path)
+{
     std::vector<QByteArray> lines;
     qsizetype pos = 0;
     while (pos < content.size()) {

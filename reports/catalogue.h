@@ -47,6 +47,8 @@ public:
     // fmList.txt. LoadCatalogue throws FileError at a line that does not convert; the
     // entries before it stay. SaveCatalogue throws FileError when it cannot write.
     void LoadCatalogue(const QString& path);
+    // The same on the file's content; source names the file in error messages.
+    void LoadCatalogueContent(const QByteArray& content, const QString& source);
     void SaveCatalogue(const QString& path) const;
 
     // Catalogue view: columns sType, Caption, cDateTime.

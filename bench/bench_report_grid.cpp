@@ -1,0 +1,82 @@
+// Opens a 1,000,000-line report file into the report grid (model and view) and compares
+// the time with reading the same file line by line into memory, in the same run.
+
+#include "reports/report_file.h"
+#include "reports/report_grid_model.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int lines = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/big.txt";
+    {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        QByteArray chunk;
+        for (int i = 0; i < lines; ++i) {
+            chunk += "Z REPORT " + QByteArray::number(i).rightJustified(7, '0') + "  SALES 123.45\r\n";
+            if (chunk.size() > (1 << 20)) {
+                f.write(chunk);
+                chunk.clear();
+            }
+        }
+        f.write(chunk);
+    }
+
+    QElapsedTimer t;
+    // Baseline: the file read line by line into a list in memory.
+    t.start();
+    std::vector<QByteArray> baseline;
+    {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        while (!f.atEnd()) {
+            QByteArray line = f.readLine();
+            line.chop(2);
+            baseline.push_back(std::move(line));
+        }
+    }
+    const double baseMs = t.nsecsElapsed() / 1e6;
+
+    ReportGridModel grid;
+    QTableView view;
+    view.setModel(&grid);
+    view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view.verticalHeader()->setDefaultSectionSize(20);
+    view.resize(600, 400);
+    view.show();
+    QCoreApplication::processEvents();
+
+    t.restart();
+    LoadReportFile(grid, path);
+    QCoreApplication::processEvents();
+    const double openMs = t.nsecsElapsed() / 1e6;
+
+    t.restart();
+    for (int step = 0; step < 100; ++step) {
+        view.scrollTo(grid.index(step * (lines / 100), 0));
+        view.repaint();
+    }
+    view.scrollToBottom();
+    view.repaint();
+    const double scrollMs = t.nsecsElapsed() / 1e6;
+
+    std::printf("lines: %d (check %zu)\n", grid.RowCount(), baseline.size());
+    std::printf("read lines into memory (baseline): %8.1f ms\n", baseMs);
+    std::printf("open into the grid and show it:    %8.1f ms   ratio %.2f\n", openMs, openMs / baseMs);
+    std::printf("100 jumps through the grid + end:   %8.1f ms   (%.2f ms per repaint)\n", scrollMs,
+                scrollMs / 101);
+    return grid.RowCount() == lines ? 0 : 1;
+}
