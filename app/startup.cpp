@@ -36,7 +36,8 @@ QString startDemoRegister(QProcess& simulator)
 {
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim");
     simulator.setProgram(program);
-    simulator.setArguments({QStringLiteral("--baud"), QStringLiteral("9600,19200,38400,57600,115200")});
+    simulator.setArguments({QStringLiteral("--baud"), QStringLiteral("9600,19200,38400,57600,115200"),
+                            QStringLiteral("--stop-with-stdin")});
     simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     simulator.start();
     if (!simulator.waitForStarted(5000))

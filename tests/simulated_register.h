@@ -6,7 +6,7 @@
 class SimulatedRegister {
 public:
     explicit SimulatedRegister(const QStringList& arguments)
-        : process_(QStringLiteral(ECRSIM_PATH), arguments, 1)
+        : process_(QStringLiteral(ECRSIM_PATH), QStringList(arguments) << QStringLiteral("--stop-with-stdin"), 1)
     {
         const QStringList found = process_.waitForMatches(QRegularExpression(QStringLiteral("^(\\S+)\\n")), 1);
         if (!found.isEmpty())

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <csignal>
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -20,8 +21,9 @@ public:
     // stream: 1 to read the program's stdout, 2 its stderr.
     SpawnedProcess(const QString& program, const QStringList& arguments, int stream)
     {
-        int out[2];
-        if (::pipe(out) != 0)
+        // The program's stdin is a pipe that closes when this process ends, however it ends.
+        int out[2], in[2];
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0)
             return;
         std::vector<QByteArray> storage;
         storage.push_back(program.toLocal8Bit());
@@ -34,12 +36,14 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], stream);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
+        ::close(in[0]);
         out_ = out[0];
+        in_ = in[1];
     }
     ~SpawnedProcess()
     {
@@ -49,6 +53,8 @@ public:
         }
         if (out_ >= 0)
             ::close(out_);
+        if (in_ >= 0)
+            ::close(in_);
     }
     bool started() const { return pid_ > 0; }
 
@@ -76,5 +82,6 @@ public:
 private:
     pid_t pid_ = -1;
     int out_ = -1;
+    int in_ = -1;
     QString text_;
 };

@@ -25,6 +25,7 @@ void onSignal(int) { g_stop = 1; }
 
 struct WireConfig {
     std::string tty;
+    bool stopWithStdin = false;  // end when standard input closes (the starting program went away)
     int delayMs = 0;          // before each reply
     std::size_t chunk = 0;    // split replies into chunks of this many bytes
     int chunkGapMs = 2;
@@ -49,7 +50,8 @@ const char kUsage[] =
     "  --chunk N           send replies in chunks of N bytes\n"
     "  --delay MS          wait before each reply\n"
     "  --seed N            seed of the fault generator\n"
-    "  --transcript FILE   keep a trace of what was received and sent\n";
+    "  --transcript FILE   keep a trace of what was received and sent\n"
+    "  --stop-with-stdin   end when standard input reaches its end\n";
 
 bool parseArgs(int argc, char** argv, RegisterConfig& reg, WireConfig& wire)
 {
@@ -71,6 +73,8 @@ bool parseArgs(int argc, char** argv, RegisterConfig& reg, WireConfig& wire)
             reg.silent = true;
         } else if (a == "--refuse") {
             reg.refuseReports = true;
+        } else if (a == "--stop-with-stdin") {
+            wire.stopWithStdin = true;
         } else if (!value(&v)) {
             std::fprintf(stderr, "ecrsim: %s needs a value (or is unknown)\n%s", a.c_str(), kUsage);
             return false;
@@ -218,12 +222,18 @@ int main(int argc, char** argv)
                 pending.front().due - Clock::now()).count();
             timeout = static_cast<int>(std::max<long long>(0, left));
         }
-        pollfd pfd {fd, POLLIN, 0};
+        pollfd fds[2] = {{fd, POLLIN, 0}, {wire.stopWithStdin ? 0 : -1, POLLIN, 0}};
+        pollfd& pfd = fds[0];
         // A signal ends the wait so that the stop request is seen at once.
-        if (::poll(&pfd, 1, timeout) < 0) {
+        if (::poll(fds, 2, timeout) < 0) {
             if (errno == EINTR)
                 continue;
             break;
+        }
+        if (fds[1].revents) {
+            char c;
+            if (::read(0, &c, 1) <= 0)
+                break;
         }
         while (!pending.empty() && pending.front().due <= Clock::now()) {
             const std::vector<uint8_t>& bytes = pending.front().bytes;
