@@ -36,10 +36,15 @@ asan: deps
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
+# The serial port's threads under the thread sanitizer: the port, the session and the
+# command-line tests against the simulator.
+TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_TSAN=ON
 	cmake --build build-tsan -j$(JOBS)
-	cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+	cd build-tsan && QT_QPA_PLATFORM=offscreen \
+	  TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	  ctest --output-on-failure -j$(JOBS) -R '$(TSAN_TESTS)'
 
 # Builds the fuzz targets with clang (address sanitizer on) and runs each for FUZZ_SECONDS.
 FUZZ_SECONDS ?= 60
