@@ -4,6 +4,9 @@
 #include "app/register_test.h"
 #include "app/settings.h"
 #include "app/code_page.h"
+#include "app/ini_file.h"
+#include "burn/drive_commands.h"
+#include "burn/scsi_transport.h"
 #include "link/ibus_session.h"
 #include "reports/catalogue.h"
 #include "reports/report_download.h"
@@ -228,6 +231,87 @@ int runDownload(const QStringList& args, TReportKind kind)
     }
 }
 
+// The burner's transport as the settings configure it ([Burn] VirtualDrive adds the
+// emulated recorder); messages go to stdout (information) and stderr (errors).
+bool prepareTransport(TScsiTransport& transport)
+{
+    QString image = QString::fromLocal8Bit(
+        ini::readString(Settings().SettingsFile, "Burn", "VirtualDrive", QByteArray()));
+    if (!image.isEmpty() && !image.startsWith('/'))
+        image = Settings().ProgramDir + image;
+    transport.virtualDrivePath = image.toStdString();
+    transport.OnMessage = [](int kind, const std::string& text) {
+        std::fprintf(kind == bmInformation ? stdout : stderr, "%s\n", text.c_str());
+    };
+    return transport.InitASPILayer(true);
+}
+
+int runDevices(const QStringList& args)
+{
+    if (args.size() > 1) {
+        printError(QStringLiteral("devices takes no options"));
+        return kExitUsage;
+    }
+    TScsiTransport& transport = ScsiTransport();
+    if (!prepareTransport(transport)) {
+        printError(QStringLiteral("Error initializing ASPI Layer: no CD/DVD drive and no transport library found"));
+        return kExitFailed;
+    }
+    for (const std::string& line : transport.DeviceList())
+        std::fprintf(stdout, "%s\n", line.c_str());
+    return transport.DeviceList().empty() ? kExitFailed : kExitOk;
+}
+
+int runDiscInfo(const QStringList& args)
+{
+    QString drive;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--drive") && i + 1 < args.size()) {
+            drive = args[++i];
+        } else {
+            printError(QStringLiteral("usage: discinfo [--drive N|LINE]"));
+            return kExitUsage;
+        }
+    }
+    TScsiTransport& transport = ScsiTransport();
+    transport.DoDebug = false;
+    if (!prepareTransport(transport) || transport.DeviceList().empty()) {
+        printError(QStringLiteral("no CD/DVD drive found"));
+        return kExitFailed;
+    }
+    std::string line;
+    bool isIndex = false;
+    const int index = drive.isEmpty() ? 0 : drive.toInt(&isIndex);
+    if (drive.isEmpty() || isIndex) {
+        if (index < 0 || index >= static_cast<int>(transport.DeviceList().size())) {
+            printError(QStringLiteral("no drive number %1").arg(index));
+            return kExitUsage;
+        }
+        line = transport.DeviceList()[static_cast<std::size_t>(index)];
+    } else {
+        line = drive.toStdString();
+    }
+    TDriveCommands commands(transport);
+    transport.OnReadCapabilities = [&commands] { commands.ReadCapabilities(); };
+    transport.OnSelected = [&commands] { commands.ProbeWriteModes(); };
+    if (!transport.SelectDevice(line))
+        return kExitFailed;
+    commands.DiscType = commands.GetDiscType();
+    const uint32_t free = commands.FreeDiscBlocks();
+    const bool nwa = commands.GetNextWritableAddress();
+    std::fprintf(stdout, "drive: %s\n", line.c_str());
+    std::fprintf(stdout, "disc type: %s\n", DiscTypeName(commands.DiscType));
+    std::fprintf(stdout, "free blocks: %u\n", free);
+    if (nwa)
+        std::fprintf(stdout, "next writable address: %u\n", commands.SessionStart);
+    else
+        std::fprintf(stdout, "next writable address: none (%s)\n", transport.LastError().c_str());
+    std::fprintf(stdout, "last session: %d\n", commands.LastSessionNumber());
+    std::fprintf(stdout, "maximum write speed: %dx\n", commands.DeviceMaxWriteSpeed);
+    std::fprintf(stdout, "maximum read speed: %dx\n", commands.DeviceMaxReadSpeed);
+    return kExitOk;
+}
+
 int runCatalogue(const QStringList& args)
 {
     if (args.size() > 1) {
@@ -269,6 +353,9 @@ QString UsageText()
         "                  download a fiscal-memory report into Report/BASE_FROM_TO.txt and\n"
         "                  catalogue it; --yes replaces an existing report file\n"
         "  catalogue       list the report catalogue, one entry a line\n"
+        "  devices         list the CD/DVD drives (with [Burn] VirtualDrive=IMAGE, the emulated one)\n"
+        "  discinfo [--drive N|LINE]\n"
+        "                  disc type, free blocks, next writable address, last session, speeds\n"
         "\n"
         "NAME is COM0 to COM4 (resolved through SYSTEM.CFG [Ports]) or a device path;\n"
         "RATE is 9600, 19200, 38400, 57600 or 115200.\n"
@@ -297,6 +384,10 @@ int RunCommand(const QStringList& arguments)
         return runDownload(arguments, TReportKind::Summary);
     if (command == QLatin1String("catalogue"))
         return runCatalogue(arguments);
+    if (command == QLatin1String("devices"))
+        return runDevices(arguments);
+    if (command == QLatin1String("discinfo"))
+        return runDiscInfo(arguments);
     printError(QStringLiteral("unknown command: %1 (see vobrelfm --help)").arg(command));
     return kExitUsage;
 }

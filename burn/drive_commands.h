@@ -1,0 +1,85 @@
+#pragma once
+// MMC drive commands and the drive-level procedures built on them: capabilities, disc
+// type, write parameters, write-mode probe, next writable address, free space, waiting
+// until the drive is ready.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TScsiTransport;
+
+namespace cap {
+inline constexpr uint32_t CdrRead = 0x01, CdrwRead = 0x02, Method2 = 0x04, DvdRomRead = 0x08,
+                          DvdrRead = 0x30, DvdRamRead = 0x40, DvdPlusRwPresent = 0x180,
+                          CdrWrite = 0x200, CdrwWrite = 0x400, TestWrite = 0x800, DvdrWrite = 0x3000,
+                          DvdRamWrite = 0x4000, DvdPlusRwCurrent = 0x18000, UnderrunFree = 0x40000;
+}
+
+// Disc type codes.
+enum TDiscType : int {
+    dtUnknown = 0, dtCdRom, dtCdR, dtCdRw, dtDvdRom, dtDvdR, dtDvdRam, dtDvdRw, dtDvdRw2,
+    dtDvdPlusRw, dtDvdPlusR, dtDdcdRom, dtDdcdR, dtDdcdRw
+};
+const char* DiscTypeName(int type);
+
+class TDriveCommands {
+public:
+    explicit TDriveCommands(TScsiTransport& transport);
+
+    // Settings the procedures use.
+    bool FinalizeDisc = false;
+    bool TestWrite = false;
+    bool UnderrunProtection = true;
+    int ReadSpeed = 0;   // x-speed; 0 = fastest
+    int WriteSpeed = 0;
+
+    // Results.
+    uint32_t CapabilityFlags = 0;
+    std::array<uint8_t, 22> CapabilitiesPage{};
+    std::array<uint8_t, 54> WriteParametersPage{};
+    int DeviceMaxWriteSpeed = 0, DeviceMaxReadSpeed = 0;
+    int WriteModes = 0;
+    int DiscType = dtUnknown;
+    uint32_t SessionStart = 0;
+    uint32_t DeviceBufferSize = 0, DeviceFreeBufferSize = 0;
+
+    // Commands (true when the command succeeded).
+    bool TestUnitReady(int timeoutMs = 5000);
+    bool RequestSense(uint8_t* buffer, uint8_t length);
+    bool Inquiry(uint8_t* buffer);
+    bool RezeroUnit();
+    bool LoadUnload(bool eject);
+    bool PreventRemoval(bool prevent);
+    bool Read10(uint32_t sector, uint16_t count, uint8_t* buffer);
+    bool Write10(uint32_t sector, uint16_t count, const uint8_t* buffer);
+    bool SynchronizeCache(bool immediate, int timeoutMs);
+    bool ReadTocPmaAtip(uint8_t format, bool msf, uint8_t trackOrSession, uint8_t* buffer, uint16_t length);
+    bool GetConfiguration(uint16_t feature, uint8_t* buffer);
+    bool ReadDiscInformation(uint8_t* buffer);
+    bool ReadTrackInformation(uint32_t track, uint8_t* buffer);
+    bool SendOpc();
+    bool ModeSense(uint8_t page, bool defaults, uint8_t* buffer, uint16_t length);
+    bool ModeSelect(const uint8_t* buffer, uint16_t length);
+    bool CloseSession(bool immediate);
+    bool ReadBufferCapacity();
+    bool SetCdSpeed();
+
+    // Procedures.
+    bool ReadCapabilities();
+    int GetDiscType();
+    bool SetWriteParameters(bool testWrite, bool underrunProtection, int discType);
+    void ProbeWriteModes();
+    bool GetNextWritableAddress();
+    uint32_t FreeDiscBlocks();
+    bool WaitReady(int totalMs, int stepMs);
+    int LastSessionNumber();
+
+    // Speeds in x from KB/s.
+    static int SpeedFromKBs(uint32_t kbs);
+
+private:
+    static int PageOffset(const uint8_t* data, uint8_t page, int fallback);
+    TScsiTransport& t_;
+};

@@ -1,0 +1,288 @@
+// The built-in transport layer (name PTASPI32): the ASPI request blocks carried out with
+// the Linux SG_IO pass-through on /dev/sr* devices, plus the emulated recorder when one
+// is configured. Requests complete before SendCommand returns; the event is not signalled.
+
+#include "burn/emulated_drive.h"
+#include "burn/scsi_transport.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr unsigned kPassThroughTimeoutMs = 120000;
+constexpr uint8_t kLunMarker = 250;
+const char kManagerId[17] = "VOBRELFM SG_IO  ";
+
+struct Slot {
+    std::string node;
+    uint8_t ha = 0, target = 0, lun = 0;
+    int fd = -1;
+    std::array<uint8_t, 40> inquiry{};
+    std::unique_ptr<TEmulatedDrive> emulated;
+};
+
+int openDevice(const std::string& node)
+{
+    int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return fd;
+}
+
+// Runs one CDB through SG_IO; returns the SCSI status, or -1 when the ioctl failed.
+int sgCommand(int fd, const uint8_t* cdb, int cdbLength, int direction, uint8_t* data, uint32_t length,
+              uint8_t* sense, unsigned* senseLength)
+{
+    sg_io_hdr_t io {};
+    io.interface_id = 'S';
+    io.cmd_len = static_cast<unsigned char>(cdbLength);
+    io.cmdp = const_cast<unsigned char*>(cdb);
+    io.dxfer_direction = length == 0 ? SG_DXFER_NONE : direction;
+    io.dxfer_len = length;
+    io.dxferp = data;
+    io.mx_sb_len = 32;
+    io.sbp = sense;
+    io.timeout = kPassThroughTimeoutMs;
+    if (::ioctl(fd, SG_IO, &io) < 0)
+        return -1;
+    *senseLength = io.sb_len_wr;
+    if (io.host_status != 0 || (io.driver_status & 0x0F) != 0)
+        return io.status ? io.status : 0x02;
+    return io.status;
+}
+
+class BuiltInLayer : public IScsiLayer {
+public:
+    BuiltInLayer(const std::vector<std::string>& nodes, const std::string& virtualDrive,
+                 std::vector<std::string>* notices)
+    {
+        int madeUp = 0;
+        for (const std::string& node : nodes) {
+            struct stat st {};
+            if (::stat(node.c_str(), &st) != 0)
+                continue;
+            const int fd = openDevice(node);
+            if (fd < 0) {
+                if ((errno == EACCES || errno == EPERM) && notices)
+                    notices->push_back(node + ": ACCESS DENIED - THE USER NEEDS PERMISSION FOR THIS DEVICE "
+                                              "(ON DEBIAN, MEMBERSHIP OF THE CDROM GROUP)");
+                continue;
+            }
+            Slot slot;
+            slot.node = node;
+            const uint8_t cdb[6] = {0x12, 0, 0, 0, 96, 0};
+            uint8_t answer[96] = {};
+            uint8_t sense[32];
+            unsigned senseLength = 0;
+            if (sgCommand(fd, cdb, 6, SG_DXFER_FROM_DEV, answer, 96, sense, &senseLength) != 0) {
+                ::close(fd);
+                continue;
+            }
+            std::memcpy(slot.inquiry.data(), answer, 40);
+            sg_scsi_id id {};
+            if (::ioctl(fd, SG_GET_SCSI_ID, &id) == 0) {
+                slot.ha = static_cast<uint8_t>(id.host_no);
+                slot.target = static_cast<uint8_t>(id.scsi_id);
+                slot.lun = static_cast<uint8_t>(id.lun);
+            } else {
+                slot.ha = 0;
+                slot.target = static_cast<uint8_t>(madeUp++);
+                slot.lun = kLunMarker;
+            }
+            ::close(fd);
+            slots_.push_back(std::move(slot));
+        }
+        if (!virtualDrive.empty()) {
+            std::string error;
+            Slot slot;
+            slot.emulated = TEmulatedDrive::Open(virtualDrive, &error);
+            if (slot.emulated) {
+                slot.node = virtualDrive;
+                const auto inq = slot.emulated->InquiryData();
+                std::memcpy(slot.inquiry.data(), inq.data(), 36);
+                slot.target = static_cast<uint8_t>(madeUp++);
+                slot.lun = kLunMarker;
+                slots_.push_back(std::move(slot));
+            } else if (notices) {
+                notices->push_back(error);
+            }
+        }
+        // Drives without an address of their own go on an adapter after the real ones.
+        adapters_ = countAdapters();
+        for (Slot& s : slots_) {
+            if (s.lun == kLunMarker) {
+                s.lun = 0;
+                s.ha = static_cast<uint8_t>(adapters_);
+            }
+        }
+        adapters_ = countAdapters();
+    }
+
+    ~BuiltInLayer() override
+    {
+        for (Slot& s : slots_)
+            if (s.fd >= 0)
+                ::close(s.fd);
+    }
+
+    std::string Name() const override { return "PTASPI32"; }
+
+    uint32_t GetSupportInfo() override
+    {
+        if (adapters_ == 0)
+            return aspi::SS_NO_ADAPTERS << 8;
+        return (aspi::SS_COMP << 8) | static_cast<uint32_t>(adapters_ & 0xFF);
+    }
+
+    uint32_t SendCommand(void* request) override
+    {
+        auto* h = static_cast<aspi::SRB_Header*>(request);
+        switch (h->SRB_Cmd) {
+        case aspi::SC_HA_INQUIRY: {
+            auto* q = static_cast<aspi::SRB_HAInquiry*>(request);
+            q->HA_Count = static_cast<uint8_t>(adapters_);
+            if (h->SRB_HaId >= adapters_) {
+                h->SRB_Status = aspi::SS_INVALID_HA;
+                break;
+            }
+            q->HA_SCSI_ID = 7;
+            std::memcpy(q->HA_ManagerId, kManagerId, 16);
+            std::memset(q->HA_Identifier, 0, 16);
+            std::memcpy(q->HA_Identifier, "SPTI ", 5);
+            q->HA_Identifier[5] = static_cast<char>('0' + h->SRB_HaId % 10);
+            std::memset(q->HA_Unique, 0, 16);
+            q->HA_Unique[0] = 7;  // buffer alignment mask
+            q->HA_Unique[3] = 8;  // maximum targets
+            const uint32_t maxTransfer = 0x00FF0000;
+            std::memcpy(&q->HA_Unique[4], &maxTransfer, 4);
+            h->SRB_Status = aspi::SS_COMP;
+            break;
+        }
+        case aspi::SC_GET_DEV_TYPE: {
+            auto* q = static_cast<aspi::SRB_GDEVBlock*>(request);
+            const Slot* s = find(h->SRB_HaId, q->SRB_Target, q->SRB_Lun);
+            h->SRB_Status = s ? aspi::SS_COMP : aspi::SS_NO_DEVICE;
+            q->SRB_DeviceType = s ? 5 : 0x1F;
+            break;
+        }
+        case aspi::SC_EXEC_SCSI_CMD:
+            execute(*static_cast<aspi::SRB_ExecSCSICmd*>(request));
+            break;
+        case aspi::SC_GET_DISK_INFO:
+            h->SRB_Status = aspi::SS_PENDING;  // no drive letters through this route
+            break;
+        case aspi::SC_ABORT_SRB:
+            h->SRB_Status = aspi::SS_COMP;
+            break;
+        default:
+            h->SRB_Status = aspi::SS_ERR;
+        }
+        return h->SRB_Status;
+    }
+
+    int DriveCount() const { return static_cast<int>(slots_.size()); }
+    std::string NodeOf(uint8_t ha, uint8_t target, uint8_t lun) const
+    {
+        const Slot* s = const_cast<BuiltInLayer*>(this)->find(ha, target, lun);
+        return s ? s->node : std::string();
+    }
+    bool closeAfterCommand = false;
+
+private:
+    int countAdapters() const
+    {
+        int highest = -1;
+        for (const Slot& s : slots_)
+            if (s.lun != kLunMarker)
+                highest = std::max<int>(highest, s.ha);
+        return highest + 1;
+    }
+
+    Slot* find(uint8_t ha, uint8_t target, uint8_t lun)
+    {
+        for (Slot& s : slots_)
+            if (s.ha == ha && s.target == target && s.lun == lun)
+                return &s;
+        return nullptr;
+    }
+
+    void execute(aspi::SRB_ExecSCSICmd& srb)
+    {
+        Slot* slot = find(srb.h.SRB_HaId, srb.SRB_Target, srb.SRB_Lun);
+        if (!slot) {
+            srb.h.SRB_Status = aspi::SS_NO_DEVICE;
+            return;
+        }
+        if (srb.CDBByte[0] == 0x12) {  // INQUIRY from the stored data
+            if (srb.SRB_BufPointer)
+                std::memcpy(srb.SRB_BufPointer, slot->inquiry.data(), std::min<uint32_t>(36, srb.SRB_BufLen));
+            srb.h.SRB_Status = aspi::SS_COMP;
+            return;
+        }
+        uint8_t sense[32] = {};
+        unsigned senseLength = 0;
+        int status;
+        if (slot->emulated) {
+            status = slot->emulated->Execute(srb.CDBByte, srb.SRB_CDBLen, srb.SRB_BufPointer, srb.SRB_BufLen, sense);
+            senseLength = status == 0x02 ? 18 : 0;
+        } else {
+            if (slot->fd < 0)
+                slot->fd = openDevice(slot->node);
+            const int direction = (srb.h.SRB_Flags & aspi::SRB_DIR_IN)    ? SG_DXFER_FROM_DEV
+                                  : (srb.h.SRB_Flags & aspi::SRB_DIR_OUT) ? SG_DXFER_TO_DEV
+                                                                          : SG_DXFER_NONE;
+            status = slot->fd < 0 ? -1
+                                  : sgCommand(slot->fd, srb.CDBByte, srb.SRB_CDBLen, direction, srb.SRB_BufPointer,
+                                              srb.SRB_BufLen, sense, &senseLength);
+            if (closeAfterCommand && slot->fd >= 0) {
+                ::close(slot->fd);
+                slot->fd = -1;
+            }
+        }
+        if (status != 0) {
+            srb.h.SRB_Status = aspi::SS_ERR;
+            srb.SRB_HaStat = 0;
+            srb.SRB_TargStat = static_cast<uint8_t>(status < 0 ? 0x02 : status);
+            std::memcpy(srb.SenseArea, sense, sizeof srb.SenseArea);
+        } else {
+            srb.h.SRB_Status = aspi::SS_COMP;
+        }
+    }
+
+    std::vector<Slot> slots_;
+    int adapters_ = 0;
+};
+
+std::vector<std::string> defaultNodes()
+{
+    std::vector<std::string> nodes;
+    for (int i = 0; i < 16; ++i)
+        nodes.push_back("/dev/sr" + std::to_string(i));
+    return nodes;
+}
+
+}  // namespace
+
+std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& nodes, const std::string& virtualDrive,
+                                             std::vector<std::string>* notices)
+{
+    return std::make_unique<BuiltInLayer>(nodes.empty() ? defaultNodes() : nodes, virtualDrive, notices);
+}
+
+int BuiltInDriveCount(IScsiLayer& layer)
+{
+    auto* b = dynamic_cast<BuiltInLayer*>(&layer);
+    return b ? b->DriveCount() : 0;
+}
+
+std::string BuiltInDeviceNode(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun)
+{
+    auto* b = dynamic_cast<BuiltInLayer*>(&layer);
+    return b ? b->NodeOf(ha, target, lun) : std::string();
+}
