@@ -213,6 +213,8 @@ uint8_t TEmulatedDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* data
     case 0x43:
         return ReadToc(cdb, data, length, sense);
     case 0x46:
+        if (noGetConfiguration)
+            return Fail(sense, kIllegalRequest, 0x20, 0x00);
         return Configuration(cdb, data, length);
     case 0x51:
         return DiscInformation(data, length);
@@ -234,6 +236,8 @@ uint8_t TEmulatedDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* data
     }
     case 0xBB: {  // SET CD SPEED: FFFFh means the fastest
         const uint16_t r = be16(cdb + 2), w = be16(cdb + 4);
+        lastSpeedRead = r;
+        lastSpeedWrite = w;
         readSpeed_ = r == 0xFFFF ? kMaxReadKBs : std::min<uint32_t>(r, kMaxReadKBs);
         writeSpeed_ = w == 0xFFFF ? kMaxWriteKBs : std::min<uint32_t>(w, kMaxWriteKBs);
         return kGood;
@@ -247,17 +251,22 @@ uint8_t TEmulatedDrive::Read(const uint8_t* cdb, uint8_t* data, uint32_t length,
 {
     const uint32_t lba = be32(cdb + 2);
     const uint32_t count = be16(cdb + 7);
-    uint32_t end = sessions_.empty() ? 0 : sessions_.back().end;
-    end = std::max(end, TrackStart() + openTrackWritten_);
-    if (openTrackWritten_ == 0 && !sessions_.empty())
-        end = std::max(end, sessions_.back().end);
-    if (uint64_t(lba) + count > end)
+    // Readable are the written sectors: those of the sessions and of the open track.
+    auto written = [this](uint64_t sector) {
+        for (const Session& s : sessions_)
+            if (sector >= s.start && sector < s.end)
+                return true;
+        return openTrackWritten_ > 0 && sector >= TrackStart() && sector < uint64_t(TrackStart()) + openTrackWritten_;
+    };
+    if (count == 0)
+        return kGood;
+    if (!written(lba) || !written(uint64_t(lba) + count - 1))
         return Fail(sense, kIllegalRequest, 0x21, 0x00);  // logical block address out of range
     if (uint64_t(count) * kBlockSize > length)
         return Fail(sense, kIllegalRequest, 0x24, 0x00);
     std::memset(data, 0, uint64_t(count) * kBlockSize);
     const ssize_t n = ::pread(fd_, data, uint64_t(count) * kBlockSize, off_t(lba) * kBlockSize);
-    (void)n;  // sectors past the image's end read as zeros (gaps between sessions)
+    (void)n;  // sectors past the image's end read as zeros
     return kGood;
 }
 
@@ -426,7 +435,7 @@ uint8_t TEmulatedDrive::ModeSense(const uint8_t* cdb, uint8_t* data, uint32_t le
         p[1] = 26;
         p[2] = 0x07;  // reads CD-R, CD-RW, method 2
         p[3] = 0x07;  // writes CD-R, CD-RW, test write
-        p[4] = 0x80;  // buffer underrun free recording
+        p[4] = noUnderrunFree ? 0x00 : 0x80;  // buffer underrun free recording
         put16(&p[8], kMaxReadKBs);
         put16(&p[14], readSpeed_);
         put16(&p[18], kMaxWriteKBs);

@@ -39,6 +39,10 @@ public:
     int notReadyCommands = 0;       // the next N commands answer NOT READY (becoming ready)
     bool busyOnce = false;          // the next command answers TARGET BUSY
     int64_t writeErrorSector = -1;  // a WRITE that covers this sector fails with a write error
+    bool noGetConfiguration = false; // an older drive: GET CONFIGURATION is refused
+    bool noUnderrunFree = false;     // the capabilities page does not offer buffer-underrun-free
+    uint16_t lastSpeedRead = 0, lastSpeedWrite = 0;  // as SET CD SPEED sent them
+    const std::array<uint8_t, 52>& WritePage() const { return writePage_; }
 
     const std::vector<Session>& Sessions() const { return sessions_; }
     bool Finalized() const { return finalized_; }

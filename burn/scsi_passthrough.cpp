@@ -187,6 +187,13 @@ public:
     }
 
     int DriveCount() const { return static_cast<int>(slots_.size()); }
+    TEmulatedDrive* Emulated() const
+    {
+        for (const Slot& s : slots_)
+            if (s.emulated)
+                return s.emulated.get();
+        return nullptr;
+    }
     std::string NodeOf(uint8_t ha, uint8_t target, uint8_t lun) const
     {
         const Slot* s = const_cast<BuiltInLayer*>(this)->find(ha, target, lun);
@@ -285,4 +292,10 @@ std::string BuiltInDeviceNode(IScsiLayer& layer, uint8_t ha, uint8_t target, uin
 {
     auto* b = dynamic_cast<BuiltInLayer*>(&layer);
     return b ? b->NodeOf(ha, target, lun) : std::string();
+}
+
+TEmulatedDrive* BuiltInEmulatedDrive(IScsiLayer* layer)
+{
+    auto* b = dynamic_cast<BuiltInLayer*>(layer);
+    return b ? b->Emulated() : nullptr;
 }

@@ -50,6 +50,7 @@ public:
     void Shutdown();
     bool Active() const { return layer_ != nullptr; }
     std::string LayerName() const { return layer_ ? layer_->Name() : std::string(); }
+    IScsiLayer* Layer() const { return layer_.get(); }
 
     int HostAdapterCount() const { return hostAdapterCount_; }
     // Fills DeviceList with the CD/DVD devices found.
@@ -114,5 +115,8 @@ std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& dev
 std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& names, std::string* problem);
 // Number of drives the built-in layer found (0: it is of no use).
 int BuiltInDriveCount(IScsiLayer& layer);
+class TEmulatedDrive;
+// The emulated recorder of the built-in layer, when it has one (tests inject faults through it).
+TEmulatedDrive* BuiltInEmulatedDrive(IScsiLayer* layer);
 // The device node (or image path) of an address in the built-in layer, empty when unknown.
 std::string BuiltInDeviceNode(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun);

@@ -1,0 +1,147 @@
+#include "tests/burn_rig.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+TEST(DriveCommands, BlankCdR)
+{
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    EXPECT_EQ(r.commands.GetDiscType(), dtCdR);
+    EXPECT_STREQ(DiscTypeName(dtCdR), "CD-R");
+    EXPECT_EQ(r.commands.FreeDiscBlocks(), TEmulatedDrive::kBlank80MinBlocks);
+    ASSERT_TRUE(r.commands.GetNextWritableAddress());
+    EXPECT_EQ(r.commands.SessionStart, 0u);
+    EXPECT_EQ(r.commands.LastSessionNumber(), 0);
+    EXPECT_EQ(r.commands.DeviceMaxWriteSpeed, 24);
+    EXPECT_EQ(r.commands.DeviceMaxReadSpeed, 40);
+    EXPECT_TRUE(r.commands.CapabilityFlags & cap::CdrWrite);
+    EXPECT_TRUE(r.commands.CapabilityFlags & cap::TestWrite);
+    EXPECT_TRUE(r.commands.CapabilityFlags & cap::UnderrunFree);
+    ASSERT_TRUE(r.commands.ReadBufferCapacity());
+    EXPECT_EQ(r.commands.DeviceBufferSize, 2u * 1024 * 1024);
+}
+
+TEST(DriveCommands, DiscTypeFromTheAtipWithoutGetConfiguration)
+{
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    r.drive()->noGetConfiguration = true;
+    r.drive()->SetMedium(TEmulatedDrive::Medium::CDRW);
+    EXPECT_EQ(r.commands.GetDiscType(), dtCdRw);
+    r.drive()->SetMedium(TEmulatedDrive::Medium::CDR);
+    EXPECT_EQ(r.commands.GetDiscType(), dtCdR);
+}
+
+TEST(DriveCommands, WriteParametersForTestWriteAndFinalize)
+{
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    const auto& page = r.drive()->WritePage();
+    r.commands.FinalizeDisc = false;
+    ASSERT_TRUE(r.commands.SetWriteParameters(false, true, dtCdR));
+    EXPECT_EQ(page[3], 0xC4);
+    EXPECT_EQ(page[2], 0x41);  // track-at-once, underrun protection
+    EXPECT_EQ(page[4], 0x08);
+    r.commands.FinalizeDisc = true;
+    ASSERT_TRUE(r.commands.SetWriteParameters(false, true, dtCdR));
+    EXPECT_EQ(page[3], 0x04);
+    r.commands.FinalizeDisc = false;
+    ASSERT_TRUE(r.commands.SetWriteParameters(true, false, dtCdR));
+    EXPECT_EQ(page[3], 0x04);  // a test write allows no next session
+    EXPECT_EQ(page[2], 0x11);  // test write, no underrun protection
+    EXPECT_TRUE(r.commands.SetWriteParameters(true, true, dtDvdRam));
+}
+
+TEST(DriveCommands, UnderrunBitNeedsTheCapability)
+{
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    r.drive()->noUnderrunFree = true;
+    ASSERT_TRUE(r.commands.ReadCapabilities());
+    EXPECT_FALSE(r.commands.CapabilityFlags & cap::UnderrunFree);
+    ASSERT_TRUE(r.commands.SetWriteParameters(false, true, dtCdR));
+    EXPECT_EQ(r.drive()->WritePage()[2] & 0x40, 0);
+}
+
+TEST(DriveCommands, WaitReadyGivesUpWhenTheDriveStaysNotReady)
+{
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    r.drive()->notReadyCommands = 1000000;
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(r.commands.WaitReady(2000, 250));
+    EXPECT_GE(t.elapsed(), 1900);
+    EXPECT_LT(t.elapsed(), 4000);
+    r.drive()->notReadyCommands = 3;
+    EXPECT_TRUE(r.commands.WaitReady(10000, 100));
+}
+
+TEST(DriveCommands, SetCdSpeedUnits)
+{
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    r.commands.WriteSpeed = 0;
+    r.commands.ReadSpeed = 0;
+    ASSERT_TRUE(r.commands.SetCdSpeed());
+    EXPECT_EQ(r.drive()->lastSpeedWrite, 0xFFFF);
+    EXPECT_EQ(r.drive()->lastSpeedRead, 0xFFFF);
+    r.commands.WriteSpeed = 8;
+    ASSERT_TRUE(r.commands.SetCdSpeed());
+    EXPECT_EQ(r.drive()->lastSpeedWrite, 1416);
+    EXPECT_EQ(TDriveCommands::SpeedFromKBs(4234), 24);
+}
+
+TEST(DriveCommands, SessionsOnTheDiscMoveTheNextWritableAddress)
+{
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    r.commands.FinalizeDisc = false;
+    ASSERT_TRUE(r.commands.SetWriteParameters(false, true, dtCdR));
+    std::vector<uint8_t> data(32 * 2048, 0x11);
+    ASSERT_TRUE(r.commands.Write10(0, 32, data.data()));
+    EXPECT_FALSE(r.commands.Write10(100, 1, data.data()));  // not at the next writable address
+    ASSERT_TRUE(r.commands.SynchronizeCache(false, 60000));
+    ASSERT_TRUE(r.commands.CloseSession(true));
+    EXPECT_EQ(r.commands.LastSessionNumber(), 1);
+    ASSERT_TRUE(r.commands.GetNextWritableAddress());
+    EXPECT_EQ(r.commands.SessionStart, 32u + 11400u);
+    EXPECT_EQ(r.commands.FreeDiscBlocks(), TEmulatedDrive::kBlank80MinBlocks - 32 - 11400);
+}
+
+namespace {
+QString runProgram(const QStringList& args, int* status)
+{
+    QProcess p;
+    p.start(QStringLiteral(VOBRELFM_PATH), args);
+    p.waitForFinished(60000);
+    *status = p.exitCode();
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+}  // namespace
+
+TEST(DriveCommands, DevicesAndDiscInfoCommands)
+{
+    TestHome home;
+    QFile cfg(Settings().SettingsFile);
+    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
+    cfg.write("[Burn]\r\nVirtualDrive=blank.img\r\n");
+    cfg.close();
+    int status = -1;
+    const QString dir = Settings().ProgramDir;
+    QString out = runProgram({"--home", dir, "devices"}, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(out.startsWith(">>> PTASPI32\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains(",/" ) && out.contains("blank.img VIRTUAL CD-RW RECORDER"));
+    out = runProgram({"--home", dir, "discinfo"}, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(out.contains("disc type: CD-R\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("free blocks: 359849\n"));
+    EXPECT_TRUE(out.contains("next writable address: 0\n"));
+    EXPECT_TRUE(out.contains("last session: 0\n"));
+    out = runProgram({"--home", dir, "discinfo", "--drive", "5"}, &status);
+    EXPECT_EQ(status, 2);
+}
