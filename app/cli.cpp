@@ -6,6 +6,9 @@
 #include "app/code_page.h"
 #include "app/ini_file.h"
 #include "burn/drive_commands.h"
+#include "burn/iso_image.h"
+#include "burn/iso_image_file.h"
+#include "burn/iso_tables.h"
 #include "burn/scsi_transport.h"
 #include "link/ibus_session.h"
 #include "reports/catalogue.h"
@@ -13,7 +16,9 @@
 #include "reports/report_grid_model.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -312,6 +317,63 @@ int runDiscInfo(const QStringList& args)
     return kExitOk;
 }
 
+int runMkIso(const QStringList& args)
+{
+    QString output, volumeId;
+    bool joliet = true, keepPaths = false;
+    QStringList paths;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--output") && i + 1 < args.size())
+            output = args[++i];
+        else if (a == QLatin1String("--volume-id") && i + 1 < args.size())
+            volumeId = args[++i];
+        else if (a == QLatin1String("--no-joliet"))
+            joliet = false;
+        else if (a == QLatin1String("--keep-paths"))
+            keepPaths = true;
+        else if (a.startsWith(QLatin1String("--"))) {
+            printError(QStringLiteral("unknown option: %1").arg(a));
+            return kExitUsage;
+        } else
+            paths << a;
+    }
+    if (output.isEmpty() || paths.isEmpty()) {
+        printError(QStringLiteral("usage: mkiso --output IMG [--volume-id TEXT] [--no-joliet] [--keep-paths] PATH..."));
+        return kExitUsage;
+    }
+    TIsoTables tables;
+    tables.ClearFileSystem(600000, 20000);
+    int status = kExitOk;
+    tables.OnMessage = [&status](int kind, const std::string& text) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        if (kind == bmTableLimit || kind == bmFileSystem)
+            status = kExitFailed;
+    };
+    for (const QString& path : paths) {
+        std::string error;
+        const std::string source = QFileInfo(path).absoluteFilePath().toStdString();
+        if (!InsertTree(tables, source, "\\", keepPaths, &error)) {
+            printError(QString::fromStdString(error));
+            return kExitFileError;
+        }
+    }
+    TIsoImage image(tables);
+    image.JolietFileSystem = joliet;
+    image.Ids.IdVolume = volumeId.toStdString();
+    image.Ids.DateCreation = image.Ids.DateModification = QDateTime::currentSecsSinceEpoch();
+    image.PrepareImage();
+    std::string error;
+    if (!WriteImageFile(image, tables, output.toStdString(), &error)) {
+        printError(QString::fromStdString(error));
+        return kExitFileError;
+    }
+    std::fprintf(stdout, "%s: %lld sectors, %d files, %d directories\n", output.toLocal8Bit().constData(),
+                 static_cast<long long>(image.ImageSectors()), tables.FileCount() - tables.DirectoryCount(),
+                 tables.DirectoryCount());
+    return status;
+}
+
 int runCatalogue(const QStringList& args)
 {
     if (args.size() > 1) {
@@ -354,6 +416,8 @@ QString UsageText()
         "                  catalogue it; --yes replaces an existing report file\n"
         "  catalogue       list the report catalogue, one entry a line\n"
         "  devices         list the CD/DVD drives (with [Burn] VirtualDrive=IMAGE, the emulated one)\n"
+        "  mkiso --output IMG [--volume-id TEXT] [--no-joliet] [--keep-paths] PATH...\n"
+        "                  write the files (a directory: its whole tree) as a first session image\n"
         "  discinfo [--drive N|LINE]\n"
         "                  disc type, free blocks, next writable address, last session, speeds\n"
         "\n"
@@ -388,6 +452,8 @@ int RunCommand(const QStringList& arguments)
         return runDevices(arguments);
     if (command == QLatin1String("discinfo"))
         return runDiscInfo(arguments);
+    if (command == QLatin1String("mkiso"))
+        return runMkIso(arguments);
     printError(QStringLiteral("unknown command: %1 (see vobrelfm --help)").arg(command));
     return kExitUsage;
 }

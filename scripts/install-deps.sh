@@ -3,7 +3,7 @@
 set -eu
 
 PACKAGES="cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-socat procps libsgutils2-dev xorriso"
+socat procps libsgutils2-dev xorriso genisoimage"
 
 missing=""
 for pkg in $PACKAGES; do

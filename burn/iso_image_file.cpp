@@ -1,0 +1,134 @@
+#include "burn/iso_image_file.h"
+
+#include "burn/iso_image.h"
+#include "burn/iso_tables.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <vector>
+
+bool WriteImageFile(TIsoImage& image, TIsoTables& tables, const std::string& path, std::string* error)
+{
+    const std::string tmp = path + ".part";
+    std::FILE* out = std::fopen(tmp.c_str(), "wb");
+    if (!out) {
+        *error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const std::vector<uint8_t>& header = image.HeaderStream();
+    bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
+    int64_t written = static_cast<int64_t>(header.size());
+    std::vector<uint8_t> buffer(1 << 20);
+    for (const TFEntry& f : tables.Files()) {
+        if (!ok)
+            break;
+        if (f.directory || f.imported || f.size == 0)
+            continue;
+        std::FILE* in = std::fopen(f.sourcePath.c_str(), "rb");
+        if (!in) {
+            *error = "cannot read " + f.sourcePath + ": " + std::strerror(errno);
+            ok = false;
+            break;
+        }
+        int64_t left = f.size;
+        while (left > 0 && ok) {
+            const std::size_t want = static_cast<std::size_t>(std::min<int64_t>(left, int64_t(buffer.size())));
+            const std::size_t got = std::fread(buffer.data(), 1, want, in);
+            if (got == 0) {
+                // The file shrank since it was inserted: its recorded size is kept, padded with zeros.
+                std::fill(buffer.begin(), buffer.begin() + want, 0);
+            }
+            const std::size_t n = got ? got : want;
+            ok = std::fwrite(buffer.data(), 1, n, out) == n;
+            left -= static_cast<int64_t>(n);
+        }
+        std::fclose(in);
+        const int64_t pad = (2048 - f.size % 2048) % 2048;
+        std::fill(buffer.begin(), buffer.begin() + pad, 0);
+        ok = ok && std::fwrite(buffer.data(), 1, static_cast<std::size_t>(pad), out) == static_cast<std::size_t>(pad);
+        written += f.size + pad;
+    }
+    const int64_t total = image.ImageSectors() * 2048;
+    std::fill(buffer.begin(), buffer.end(), 0);
+    while (ok && written < total) {
+        const std::size_t n = static_cast<std::size_t>(std::min<int64_t>(total - written, int64_t(buffer.size())));
+        ok = std::fwrite(buffer.data(), 1, n, out) == n;
+        written += static_cast<int64_t>(n);
+    }
+    if (std::fclose(out) != 0)
+        ok = false;
+    if (!ok) {
+        if (error->empty())
+            *error = "cannot write " + path + ": " + std::strerror(errno);
+        std::remove(tmp.c_str());
+        return false;
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool InsertTree(TIsoTables& tables, const std::string& source, const std::string& destination,
+                bool keepSourcePath, std::string* error)
+{
+    struct stat st {};
+    if (::stat(source.c_str(), &st) != 0) {
+        *error = "cannot read " + source + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        if (tables.InsertFile(destination, source, keepSourcePath) == 255) {
+            *error = "cannot read " + source;
+            return false;
+        }
+        return true;
+    }
+    DIR* dir = ::opendir(source.c_str());
+    if (!dir) {
+        *error = "cannot read " + source + ": " + std::strerror(errno);
+        return false;
+    }
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string child = source + "/" + name;
+        struct stat cs {};
+        if (::stat(child.c_str(), &cs) != 0) {
+            *error = "cannot read " + child + ": " + std::strerror(errno);
+            return false;
+        }
+        if (S_ISDIR(cs.st_mode)) {
+            std::string sub = destination;
+            if (!keepSourcePath) {
+                TDEntry* parent = tables.FindDirectory(destination);
+                if (!parent) {
+                    *error = "INVALID DESTINATION PATH";
+                    return false;
+                }
+                TDEntry* made = tables.InsertDirectoryByName(parent, name, kAttrDirectory);
+                if (!made) {
+                    *error = "the directory table is full";
+                    return false;
+                }
+                sub = made->path;
+            }
+            if (!InsertTree(tables, child, sub, keepSourcePath, error))
+                return false;
+        } else if (!InsertTree(tables, child, destination, keepSourcePath, error)) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Writes a prepared session to an image file: the header stream, then the data of the
+// new files in file-table order, each padded to whole sectors, ImageSectors in all.
+
+#include <string>
+
+class TIsoImage;
+class TIsoTables;
+
+// Returns false with a message naming the file that could not be read or written.
+bool WriteImageFile(TIsoImage& image, TIsoTables& tables, const std::string& path, std::string* error);
+
+// Inserts a file or, for a directory, its whole tree (its contents under `destination`).
+// Returns false with a message when a path cannot be read.
+bool InsertTree(TIsoTables& tables, const std::string& source, const std::string& destination,
+                bool keepSourcePath, std::string* error);

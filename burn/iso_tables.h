@@ -1,0 +1,132 @@
+#pragma once
+// The directory and file tables of a new session: what it will contain, with the names
+// of the ISO 9660 and the Joliet tree. Files come from the local disk (InsertFile) and
+// from the disc's last session (ImportSession), which keeps their old sectors.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+struct TFEntry;
+
+// A recording date as the directory records carry it.
+struct TIsoDate {
+    int year = 1900, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+struct TDEntry {
+    std::string isoName;
+    std::string longName;
+    int64_t isoSize = 0;
+    int64_t jolietSize = 0;
+    std::string path;  // upper case, "\" for the root, otherwise "\A\B"
+    int32_t isoExtent = 0;
+    int32_t jolietExtent = 0;
+    int isoNumber = 0;
+    int jolietNumber = 0;
+    TDEntry* parent = nullptr;
+    TFEntry* firstChild = nullptr;
+    TFEntry* lastChild = nullptr;
+    // Indexes of the entries: by upper-case long name, and the ISO names in use.
+    std::unordered_map<std::string, TFEntry*> byLongName;
+    std::unordered_set<std::string> isoNames;
+    std::unordered_map<std::string, int> aliasNext;  // last alias number per alias stem
+};
+
+inline constexpr int kAttrHidden = 2;
+inline constexpr int kAttrDirectory = 16;
+
+struct TFEntry {
+    std::string isoName;
+    std::string longName;
+    std::string sourcePath;
+    bool imported = false;
+    TIsoDate date;
+    int64_t size = 0;
+    int64_t jolietSize = 0;
+    int32_t isoExtent = 0;
+    int32_t jolietExtent = 0;
+    int attributes = 0;
+    TDEntry* directory = nullptr;
+    TFEntry* next = nullptr;
+};
+
+// What the import reads from the disc.
+class IDiscReader {
+public:
+    virtual ~IDiscReader() = default;
+    virtual int LastSessionNumber() = 0;
+    // First sector of the session's first track; false when the TOC cannot be read.
+    virtual bool SessionStart(int session, uint32_t* sector) = 0;
+    virtual bool ReadSector(uint32_t sector, uint8_t* buffer) = 0;
+};
+
+// Raised for every file about to be added; the handler may change names, date and skip.
+struct TAddFileInfo {
+    std::string sourcePath, longName, shortName;
+    TIsoDate date;
+    int attributes = 0;
+    int64_t size = 0;
+    bool skip = false;
+};
+
+class TIsoTables {
+public:
+    TIsoTables();
+
+    void ClearFileSystem(int maxFiles, int maxDirectories);
+    TDEntry* Root() { return &dirs_.front(); }
+    TDEntry* FindDirectory(const std::string& path);
+    TDEntry* InsertDirectory(TDEntry* parent, const std::string& name, const std::string& shortName,
+                             const TIsoDate& date, int attributes);
+    TDEntry* InsertDirectoryByName(TDEntry* parent, std::string name, int attributes);
+    TDEntry* ForceDirectories(const std::string& path);
+    // 1 inserted (or refused by the rules), 255 source not found, 0 no destination.
+    int InsertFile(const std::string& destination, const std::string& source, bool keepSourcePath);
+    // importedSector < 0: a new file from sourcePath.
+    void AddFileEntry(TDEntry* dir, const std::string& foundName, int attributes, int64_t size,
+                      const TIsoDate& date, int64_t importedSector, const std::string& sourcePath);
+    bool ImportSession(IDiscReader& disc, int sessionNumber, TDEntry* target = nullptr);
+
+    int DirectoryCount() const { return static_cast<int>(dirs_.size()) - 1; }
+    int FileCount() const { return static_cast<int>(files_.size()); }
+    std::deque<TDEntry>& Directories() { return dirs_; }
+    std::deque<TFEntry>& Files() { return files_; }
+    int GmtOffset() const { return gmtOffset_; }  // in 15-minute units
+
+    bool ReplaceFile = false;
+    std::function<void(TAddFileInfo&)> OnAddFile;
+    std::function<void(int kind, const std::string&)> OnMessage;
+
+    // Short names: the name itself when it is a valid 8.3 name, else an alias.
+    static bool IsValid83(const std::string& name);
+    static std::string ShortNameOf13(const std::string& name);
+    // wanted itself when it is free in dir and no alias is asked for, else an alias.
+    std::string UniqueIsoName(TDEntry& dir, const std::string& wanted, bool alias) const;
+    static std::string Upper(const std::string& s);
+
+private:
+    void Post(int kind, const std::string& text);
+    void Append(TDEntry* dir, TFEntry* entry);
+    bool ImportDirectory(IDiscReader& disc, uint32_t sector, uint32_t size, TDEntry* target, bool joliet,
+                         int depth, std::unordered_set<uint32_t>& visited);
+
+    std::deque<TDEntry> dirs_;
+    std::deque<TFEntry> files_;
+    std::unordered_map<std::string, TDEntry*> byPath_;
+    int maxFiles_ = 65535;
+    int maxDirectories_ = 8191;
+    int gmtOffset_ = 0;
+};
+
+// Local time as a recording date, and now.
+TIsoDate IsoDateFromTime(int64_t unixSeconds);
+TIsoDate IsoDateNow();
+// UTF-8 to UCS-2 big-endian (characters outside the basic plane become "_").
+std::string Ucs2BigEndian(const std::string& utf8);
+// The number of UCS-2 characters of a UTF-8 text.
+std::size_t Ucs2Length(const std::string& utf8);
