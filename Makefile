@@ -51,8 +51,8 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_FUZZ=ON -DVOBRELFM_ASAN=ON \
 	  -DVOBRELFM_BUILD_TESTS=OFF
-	cmake --build build-fuzz -j$(JOBS) --target fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue
-	for f in fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue; do \
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import
+	for f in fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import; do \
 	  mkdir -p build-fuzz/corpus/$$f; \
 	  ./build-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$f tests/fuzz/corpus/$$f || exit 1; \
 	done

@@ -325,16 +325,18 @@ uint8_t TEmulatedDrive::ReadToc(const uint8_t* cdb, uint8_t* data, uint32_t leng
     if (format == 0) {
         if (sessions_.empty())
             return Fail(sense, kIllegalRequest, 0x24, 0x00);
-        a.resize(4 + 8 * (sessions_.size() + 1), 0);
+        // Descriptors from the requested track on (0 and 1 both mean the first).
+        const std::size_t first = cdb[6] > 1 ? std::min<std::size_t>(cdb[6] - 1, sessions_.size()) : 0;
+        a.resize(4 + 8 * (sessions_.size() - first + 1), 0);
         a[2] = 1;
         a[3] = static_cast<uint8_t>(sessions_.size());
-        for (std::size_t i = 0; i < sessions_.size(); ++i) {
-            uint8_t* d = &a[4 + 8 * i];
+        for (std::size_t i = first; i < sessions_.size(); ++i) {
+            uint8_t* d = &a[4 + 8 * (i - first)];
             d[1] = 0x14;
             d[2] = static_cast<uint8_t>(i + 1);
             address(d + 4, sessions_[i].start);
         }
-        uint8_t* out = &a[4 + 8 * sessions_.size()];
+        uint8_t* out = &a[4 + 8 * (sessions_.size() - first)];
         out[1] = 0x14;
         out[2] = 0xAA;
         address(out + 4, sessions_.back().end);

@@ -148,7 +148,7 @@ bool TIsoImage::PrepareImage(TDriveCommands* drive, IDiscReader* disc)
 
 void TIsoImage::BuildLayout(TDriveCommands* drive, IDiscReader* disc)
 {
-    SessionStart = 0;
+    SessionStart = drive ? 0 : ImageSessionStart;
     if (drive) {
         drive->DiscType = drive->GetDiscType();
         if (drive->DiscType < dtDvdR || drive->DiscType > dtDvdPlusR) {

@@ -27,6 +27,8 @@ public:
     bool WritePostGap = true;
     TVolumeIdentifiers Ids;
     uint32_t SessionStart = 0;
+    // Where an image-file-only session starts (0: a first session).
+    uint32_t ImageSessionStart = 0;
     int SessionToImport = 0;
     std::function<void(int kind, const std::string&)> OnMessage;
 
