@@ -29,6 +29,7 @@ test: build
 bench: build
 	./$(BUILD_DIR)/bench_report_grid
 	./$(BUILD_DIR)/bench_download
+	./$(BUILD_DIR)/bench_iso ./$(BUILD_DIR)/vobrelfm
 
 # Sanitizer builds of the whole suite.
 asan: deps
