@@ -342,8 +342,9 @@ int runMkIso(const QStringList& args)
         printError(QStringLiteral("usage: mkiso --output IMG [--volume-id TEXT] [--no-joliet] [--keep-paths] PATH..."));
         return kExitUsage;
     }
+    // The command line is not bound to the burn window's table sizes.
     TIsoTables tables;
-    tables.ClearFileSystem(600000, 20000);
+    tables.ClearFileSystem(4000000, 1000000);
     int status = kExitOk;
     tables.OnMessage = [&status](int kind, const std::string& text) {
         std::fprintf(stderr, "%s\n", text.c_str());

@@ -28,9 +28,10 @@ bool WriteImageFile(TIsoImage& image, TIsoTables& tables, const std::string& pat
             break;
         if (f.directory || f.imported || f.size == 0)
             continue;
-        std::FILE* in = std::fopen(f.sourcePath.c_str(), "rb");
+        const std::string source = f.SourcePath();
+        std::FILE* in = std::fopen(source.c_str(), "rb");
         if (!in) {
-            *error = "cannot read " + f.sourcePath + ": " + std::strerror(errno);
+            *error = "cannot read " + source + ": " + std::strerror(errno);
             ok = false;
             break;
         }

@@ -36,6 +36,22 @@ std::string ucs2ToUtf8(const uint8_t* p, std::size_t bytes)
     return out;
 }
 
+uint64_t nameHash(const std::string& s)
+{
+    return std::hash<std::string>{}(s);
+}
+
+void eraseIndexed(std::unordered_multimap<uint64_t, TFEntry*>& index, uint64_t key, const TFEntry* entry)
+{
+    auto range = index.equal_range(key);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == entry) {
+            index.erase(it);
+            return;
+        }
+    }
+}
+
 uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 
 std::string cutAtSemicolon(std::string name)
@@ -53,7 +69,14 @@ TIsoDate IsoDateFromTime(int64_t unixSeconds)
     const std::time_t t = static_cast<std::time_t>(unixSeconds);
     std::tm local {};
     localtime_r(&t, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+    TIsoDate d;
+    d.year = static_cast<int16_t>(local.tm_year + 1900);
+    d.month = static_cast<int8_t>(local.tm_mon + 1);
+    d.day = static_cast<int8_t>(local.tm_mday);
+    d.hour = static_cast<int8_t>(local.tm_hour);
+    d.minute = static_cast<int8_t>(local.tm_min);
+    d.second = static_cast<int8_t>(local.tm_sec);
+    return d;
 }
 
 TIsoDate IsoDateNow()
@@ -128,9 +151,27 @@ std::string TIsoTables::ShortNameOf13(const std::string& name)
     return s;
 }
 
+bool TIsoTables::IsoNameUsed(const TDEntry& dir, const std::string& name)
+{
+    auto range = dir.byIsoName.equal_range(nameHash(name));
+    for (auto it = range.first; it != range.second; ++it)
+        if (it->second->isoName == name)
+            return true;
+    return false;
+}
+
+TFEntry* TIsoTables::FindByLongName(const TDEntry& dir, const std::string& upperLongName)
+{
+    auto range = dir.byLongName.equal_range(nameHash(upperLongName));
+    for (auto it = range.first; it != range.second; ++it)
+        if (Upper(it->second->longName) == upperLongName)
+            return it->second;
+    return nullptr;
+}
+
 std::string TIsoTables::UniqueIsoName(TDEntry& dir, const std::string& wanted, bool alias) const
 {
-    if (!alias && !dir.isoNames.count(wanted))
+    if (!alias && !IsoNameUsed(dir, wanted))
         return wanted;
     // An alias in the style of generated short names: the first characters, "~" and a
     // number, then up to three characters of the extension.
@@ -153,7 +194,7 @@ std::string TIsoTables::UniqueIsoName(TDEntry& dir, const std::string& wanted, b
     for (;;) {
         const std::string suffix = "~" + std::to_string(++next);
         const std::string candidate = cleaned.substr(0, 8 - std::min<std::size_t>(suffix.size(), 7)) + suffix + ext;
-        if (!dir.isoNames.count(candidate))
+        if (!IsoNameUsed(dir, candidate))
             return candidate;
     }
 }
@@ -178,6 +219,7 @@ void TIsoTables::ClearFileSystem(int maxFiles, int maxDirectories)
     files_.clear();
     dirs_.clear();
     byPath_.clear();
+    sourceDirectories_.clear();
     maxFiles_ = maxFiles;
     maxDirectories_ = maxDirectories;
     TDEntry root;
@@ -207,8 +249,8 @@ void TIsoTables::Append(TDEntry* dir, TFEntry* entry)
     else
         dir->firstChild = entry;
     dir->lastChild = entry;
-    dir->byLongName.emplace(Upper(entry->longName), entry);
-    dir->isoNames.insert(entry->isoName);
+    dir->byLongName.emplace(nameHash(Upper(entry->longName)), entry);
+    dir->byIsoName.emplace(nameHash(entry->isoName), entry);
 }
 
 TDEntry* TIsoTables::InsertDirectory(TDEntry* parent, const std::string& name, const std::string& shortName,
@@ -322,8 +364,7 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
     if (needsAlias)
         info.shortName = Upper(info.longName);
     // The duplicate check compares the stored form of the long name.
-    const auto found = dir->byLongName.find(Upper(info.longName));
-    TFEntry* existing = found == dir->byLongName.end() ? nullptr : found->second;
+    TFEntry* existing = FindByLongName(*dir, Upper(info.longName));
     info.date = date;
     info.attributes = attributes;
     info.size = size;
@@ -335,8 +376,8 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
     TFEntry* entry;
     if (existing && ReplaceFile) {
         entry = existing;
-        dir->isoNames.erase(entry->isoName);
-        dir->byLongName.erase(Upper(entry->longName));
+        eraseIndexed(dir->byIsoName, nameHash(entry->isoName), entry);
+        eraseIndexed(dir->byLongName, nameHash(Upper(entry->longName)), entry);
     } else if (existing) {
         return;
     } else {
@@ -359,11 +400,19 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
     entry->size = entry->jolietSize = size;
     entry->attributes = info.attributes;
     entry->date = info.date;
-    entry->sourcePath = sourcePath;
+    if (sourcePath.empty()) {
+        entry->sourceDirectory = nullptr;
+        entry->sourceName.clear();
+    } else {
+        const std::size_t slash = sourcePath.rfind('/');
+        entry->sourceDirectory = &*sourceDirectories_.insert(slash == std::string::npos ? std::string(".")
+                                                                                        : sourcePath.substr(0, slash)).first;
+        entry->sourceName = slash == std::string::npos ? sourcePath : sourcePath.substr(slash + 1);
+    }
     entry->imported = importedSector >= 0;
     entry->isoExtent = entry->jolietExtent = importedSector >= 0 ? static_cast<int32_t>(importedSector) : 0;
-    dir->byLongName.emplace(Upper(entry->longName), entry);
-    dir->isoNames.insert(entry->isoName);
+    dir->byLongName.emplace(nameHash(Upper(entry->longName)), entry);
+    dir->byIsoName.emplace(nameHash(entry->isoName), entry);
 }
 
 bool TIsoTables::ImportSession(IDiscReader& disc, int sessionNumber, TDEntry* target)
@@ -447,7 +496,13 @@ bool TIsoTables::ImportDirectory(IDiscReader& disc, uint32_t extent, uint32_t si
             name = cutAtSemicolon(name);
             if (name.empty() || name.find('\\') != std::string::npos || name.find('/') != std::string::npos)
                 continue;
-            TIsoDate date {r[18] + 1900, r[19], r[20], r[21], r[22], r[23]};
+            TIsoDate date;
+            date.year = static_cast<int16_t>(r[18] + 1900);
+            date.month = static_cast<int8_t>(r[19]);
+            date.day = static_cast<int8_t>(r[20]);
+            date.hour = static_cast<int8_t>(r[21]);
+            date.minute = static_cast<int8_t>(r[22]);
+            date.second = static_cast<int8_t>(r[23]);
             int attributes = 0;
             if (r[25] & 1)
                 attributes |= kAttrHidden;

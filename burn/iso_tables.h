@@ -15,7 +15,8 @@ struct TFEntry;
 
 // A recording date as the directory records carry it.
 struct TIsoDate {
-    int year = 1900, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    int16_t year = 1900;
+    int8_t month = 1, day = 1, hour = 0, minute = 0, second = 0;
 };
 
 struct TDEntry {
@@ -31,9 +32,10 @@ struct TDEntry {
     TDEntry* parent = nullptr;
     TFEntry* firstChild = nullptr;
     TFEntry* lastChild = nullptr;
-    // Indexes of the entries: by upper-case long name, and the ISO names in use.
-    std::unordered_map<std::string, TFEntry*> byLongName;
-    std::unordered_set<std::string> isoNames;
+    // Indexes of the entries by the hash of the upper-case long name and of the ISO name
+    // (colliding hashes are told apart by comparing the names themselves).
+    std::unordered_multimap<uint64_t, TFEntry*> byLongName;
+    std::unordered_multimap<uint64_t, TFEntry*> byIsoName;
     std::unordered_map<std::string, int> aliasNext;  // last alias number per alias stem
 };
 
@@ -43,7 +45,9 @@ inline constexpr int kAttrDirectory = 16;
 struct TFEntry {
     std::string isoName;
     std::string longName;
-    std::string sourcePath;
+    // The local file: its directory (shared by the files inserted from it) and its name.
+    const std::string* sourceDirectory = nullptr;
+    std::string sourceName;
     bool imported = false;
     TIsoDate date;
     int64_t size = 0;
@@ -53,6 +57,9 @@ struct TFEntry {
     int attributes = 0;
     TDEntry* directory = nullptr;
     TFEntry* next = nullptr;
+
+    // The full path of the local file; empty for imported entries and sub-directories.
+    std::string SourcePath() const { return sourceDirectory ? *sourceDirectory + "/" + sourceName : std::string(); }
 };
 
 // What the import reads from the disc.
@@ -108,6 +115,8 @@ public:
     // wanted itself when it is free in dir and no alias is asked for, else an alias.
     std::string UniqueIsoName(TDEntry& dir, const std::string& wanted, bool alias) const;
     static std::string Upper(const std::string& s);
+    static bool IsoNameUsed(const TDEntry& dir, const std::string& name);
+    static TFEntry* FindByLongName(const TDEntry& dir, const std::string& upperLongName);
 
 private:
     void Post(int kind, const std::string& text);
@@ -118,6 +127,7 @@ private:
     std::deque<TDEntry> dirs_;
     std::deque<TFEntry> files_;
     std::unordered_map<std::string, TDEntry*> byPath_;
+    std::unordered_set<std::string> sourceDirectories_;
     int maxFiles_ = 65535;
     int maxDirectories_ = 8191;
     int gmtOffset_ = 0;

@@ -67,7 +67,7 @@ TEST(IsoTables, DuplicatesAreRefusedOrReplacedInPlace)
     s.t.InsertFile("\\", second, false);
     EXPECT_EQ(s.t.FileCount(), 2);
     EXPECT_EQ(s.t.Root()->firstChild->size, 20);  // same place, new data
-    EXPECT_EQ(s.t.Root()->firstChild->sourcePath, second);
+    EXPECT_EQ(s.t.Root()->firstChild->SourcePath(), second);
 }
 
 TEST(IsoTables, LongNamesAndDirectorySources)
