@@ -241,7 +241,7 @@ TDEntry* TIsoTables::FindDirectory(const std::string& path)
     return it == byPath_.end() ? nullptr : it->second;
 }
 
-void TIsoTables::Append(TDEntry* dir, TFEntry* entry)
+void TIsoTables::Link(TDEntry* dir, TFEntry* entry)
 {
     entry->next = nullptr;
     if (dir->lastChild)
@@ -249,6 +249,10 @@ void TIsoTables::Append(TDEntry* dir, TFEntry* entry)
     else
         dir->firstChild = entry;
     dir->lastChild = entry;
+}
+
+void TIsoTables::Index(TDEntry* dir, TFEntry* entry)
+{
     dir->byLongName.emplace(nameHash(Upper(entry->longName)), entry);
     dir->byIsoName.emplace(nameHash(entry->isoName), entry);
 }
@@ -284,7 +288,8 @@ TDEntry* TIsoTables::InsertDirectory(TDEntry* parent, const std::string& name, c
     entry->attributes = attributes;
     entry->date = date;
     entry->directory = dir;
-    Append(parent, entry);
+    Link(parent, entry);
+    Index(parent, entry);
     return dir;
 }
 
@@ -387,12 +392,7 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
         }
         files_.emplace_back();
         entry = &files_.back();
-        entry->next = nullptr;
-        if (dir->lastChild)
-            dir->lastChild->next = entry;
-        else
-            dir->firstChild = entry;
-        dir->lastChild = entry;
+        Link(dir, entry);
     }
     // Not a valid 8.3 name, or one already taken here: an alias unique in the directory.
     entry->isoName = UniqueIsoName(*dir, Upper(info.shortName), needsAlias && info.shortName == Upper(info.longName));
@@ -411,8 +411,7 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
     }
     entry->imported = importedSector >= 0;
     entry->isoExtent = entry->jolietExtent = importedSector >= 0 ? static_cast<int32_t>(importedSector) : 0;
-    dir->byLongName.emplace(nameHash(Upper(entry->longName)), entry);
-    dir->byIsoName.emplace(nameHash(entry->isoName), entry);
+    Index(dir, entry);
 }
 
 bool TIsoTables::ImportSession(IDiscReader& disc, int sessionNumber, TDEntry* target)

@@ -120,7 +120,8 @@ public:
 
 private:
     void Post(int kind, const std::string& text);
-    void Append(TDEntry* dir, TFEntry* entry);
+    void Link(TDEntry* dir, TFEntry* entry);   // at the end of the directory's list
+    void Index(TDEntry* dir, TFEntry* entry);  // into the directory's name indexes
     bool ImportDirectory(IDiscReader& disc, uint32_t sector, uint32_t size, TDEntry* target, bool joliet,
                          int depth, std::unordered_set<uint32_t>& visited);
 

@@ -94,6 +94,7 @@ struct TCommPrivate {
     void ApplyTimeouts();
     void OpenDevice();
     void CloseDevice();
+    void ReleaseDescriptors();  // the events and the device, in that order
     void ReadThread(int fd, int closeFd, unsigned generation);
     void WriteThread(int fd, int closeFd, unsigned generation);
     void CreateNotifyWindow();

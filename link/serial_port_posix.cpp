@@ -111,13 +111,7 @@ void TCommPrivate::OpenDevice()
     closeEventFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     queue.wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (closeEventFd < 0 || queue.wakeFd < 0 || notifyFd < 0) {
-        posix::close(closeEventFd);
-        closeEventFd = -1;
-        posix::close(queue.wakeFd);
-        queue.wakeFd = -1;
-        posix::ioctl(fd, TIOCNXCL, 0);
-        posix::close(fd);
-        fd = -1;
+        ReleaseDescriptors();
         throw ECommsError("Unable to create event");
     }
     closing = false;
@@ -129,11 +123,7 @@ void TCommPrivate::OpenDevice()
     try {
         reader = std::thread([this, h = fd, c = closeEventFd, gen] { ReadThread(h, c, gen); });
     } catch (const std::system_error&) {
-        posix::close(closeEventFd);
-        closeEventFd = -1;
-        posix::ioctl(fd, TIOCNXCL, 0);
-        posix::close(fd);
-        fd = -1;
+        ReleaseDescriptors();
         throw ECommsError("Unable to create read thread");
     }
     try {
@@ -166,6 +156,11 @@ void TCommPrivate::CloseDevice()
         std::lock_guard<std::mutex> lock(postMutex);
         posted.clear();
     }
+    ReleaseDescriptors();
+}
+
+void TCommPrivate::ReleaseDescriptors()
+{
     posix::close(closeEventFd);
     closeEventFd = -1;
     posix::close(queue.wakeFd);

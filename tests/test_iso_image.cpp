@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -217,4 +218,26 @@ TEST(IsoImage, PathTablesNumberDirectoriesBreadthFirstByName)
         const OracleRun x = runOracle("isoinfo", {"-J", "-l", "-i", iso});
         EXPECT_TRUE(x.out.contains("Directory listing of /b/z/")) << x.out.toStdString();
     }
+}
+
+TEST(IsoImage, MkisoCommandRefusesUnreadableFiles)
+{
+    TestHome home;
+    QProcess p;
+    p.start(QStringLiteral(VOBRELFM_PATH), {"mkiso", "--output", home.path("x.iso"), home.path("missing.txt")});
+    p.waitForFinished(30000);
+    EXPECT_EQ(p.exitCode(), 3);
+    EXPECT_TRUE(p.readAllStandardError().contains("cannot read"));
+    EXPECT_FALSE(QFile::exists(home.path("x.iso")));
+    const QString src = home.path("one.txt");
+    QFile f(src);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("one");
+    f.close();
+    p.start(QStringLiteral(VOBRELFM_PATH), {"mkiso", "--output", home.path("y.iso"), "--volume-id", "Reports", src});
+    p.waitForFinished(30000);
+    EXPECT_EQ(p.exitCode(), 0);
+    const QByteArray img = readFile(home.path("y.iso"));
+    EXPECT_EQ(img.size(), 300 * 2048);
+    EXPECT_EQ(img.mid(16 * 2048 + 40, 7), "REPORTS");
 }
