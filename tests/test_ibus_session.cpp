@@ -321,9 +321,10 @@ TEST(IBusSession, TimeoutRunsFromTheSentReport)
     TestHome home;
     Session s;
     s.bus->OpenPort();
-    s.bus->RetryInterval = 400;
+    s.bus->RetryInterval = 800;
     s.bus->setRetryCount(0);
-    // Sending takes 600 ms; the reply comes 300 ms after that: inside the 400 ms time-out.
+    // Sending takes 600 ms; the reply comes 300 ms after that: 900 ms after queueing, well
+    // inside an 800 ms time-out that starts when the frame has left.
     s.port->sentDelayMs = 600;
     s.port->replyDelayMs = 300;
     EXPECT_TRUE(s.bus->ExchangeCommand(0, 0));
