@@ -49,7 +49,8 @@ tsan: deps
 
 # Builds the fuzz targets with clang (address sanitizer on) and runs each for FUZZ_SECONDS.
 FUZZ_SECONDS ?= 60
-fuzz: deps
+fuzz:
+	@./scripts/install-deps.sh clang libclang-rt-14-dev
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_FUZZ=ON -DVOBRELFM_ASAN=ON \
 	  -DVOBRELFM_BUILD_TESTS=OFF
 	cmake --build build-fuzz -j$(JOBS) --target fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import

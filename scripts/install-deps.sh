@@ -1,9 +1,10 @@
 #!/bin/sh
-# Installs the Debian packages the build and the tests need, when they are missing.
+# Installs the Debian packages the build and the tests need, when they are missing;
+# packages named as arguments (for example the fuzzing compiler) are added to the list.
 set -eu
 
 PACKAGES="cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-socat procps libsgutils2-dev xorriso genisoimage"
+socat procps libsgutils2-dev xorriso genisoimage $*"
 
 missing=""
 for pkg in $PACKAGES; do
