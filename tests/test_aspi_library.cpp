@@ -20,6 +20,13 @@ TEmulatedDrive* drive()
     return d.get();
 }
 
+// TEST_ASPI_ADAPTER=1 puts the drive at 1:0:0 (two adapters); otherwise it is at 0:1:0.
+int adapter()
+{
+    const char* a = std::getenv("TEST_ASPI_ADAPTER");
+    return a ? std::atoi(a) : 0;
+}
+
 void signal(void* event)
 {
     const int fd = static_cast<int>(reinterpret_cast<intptr_t>(event));
@@ -39,11 +46,11 @@ extern "C" __attribute__((visibility("default"))) uint32_t SendASPI32Command(voi
     auto* h = static_cast<aspi::SRB_Header*>(request);
     if (h->SRB_Cmd == aspi::SC_HA_INQUIRY) {
         auto* q = static_cast<aspi::SRB_HAInquiry*>(request);
-        q->HA_Count = 1;
+        q->HA_Count = static_cast<uint8_t>(adapter() + 1);
         std::memcpy(q->HA_ManagerId, "TEST ASPI LAYER ", 16);
         std::memset(q->HA_Identifier, 0, 16);
         std::memcpy(q->HA_Identifier, "TESTHA", 6);
-        h->SRB_Status = h->SRB_HaId == 0 ? aspi::SS_COMP : aspi::SS_INVALID_HA;
+        h->SRB_Status = h->SRB_HaId <= adapter() ? aspi::SS_COMP : aspi::SS_INVALID_HA;
         return h->SRB_Status;
     }
     if (h->SRB_Cmd == aspi::SC_ABORT_SRB || h->SRB_Cmd == aspi::SC_GET_DISK_INFO) {
@@ -55,7 +62,8 @@ extern "C" __attribute__((visibility("default"))) uint32_t SendASPI32Command(voi
         return h->SRB_Status;
     }
     auto* srb = static_cast<aspi::SRB_ExecSCSICmd*>(request);
-    if (!drive() || h->SRB_HaId != 0 || srb->SRB_Target != 1 || srb->SRB_Lun != 0) {
+    const int target = adapter() == 0 ? 1 : 0;
+    if (!drive() || h->SRB_HaId != adapter() || srb->SRB_Target != target || srb->SRB_Lun != 0) {
         h->SRB_Status = aspi::SS_NO_DEVICE;
         return h->SRB_Status;
     }

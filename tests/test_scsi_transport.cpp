@@ -153,3 +153,20 @@ TEST(ScsiTransport, LibraryWithoutItsEntryPointIsRefused)
     ASSERT_FALSE(r.messages.empty());
     EXPECT_NE(r.messages[0].find("LACKS THE ENTRY POINT SendASPI32Command"), std::string::npos);
 }
+
+TEST(ScsiTransport, ADriveOnAdapterOneIsSelectedByItsLine)
+{
+    BurnRig r(false);
+    setenv("TEST_ASPI_IMAGE", r.image.c_str(), 1);
+    setenv("TEST_ASPI_ADAPTER", "1", 1);
+    r.transport.libraryNames = {TEST_ASPI_LIBRARY};
+    ASSERT_TRUE(r.transport.InitASPILayer(false));
+    EXPECT_EQ(r.transport.HostAdapterCount(), 2);
+    ASSERT_EQ(r.transport.DeviceList().size(), 1u);
+    const std::string line = r.transport.DeviceList()[0];
+    EXPECT_EQ(line.substr(0, 6), "1:0:0,");
+    EXPECT_TRUE(r.transport.SelectDevice(line));
+    EXPECT_EQ(r.transport.Drive().ha, 1);
+    EXPECT_FALSE(r.transport.SelectDevice("10:0:0," + line.substr(6)));
+    unsetenv("TEST_ASPI_ADAPTER");
+}
