@@ -1,0 +1,41 @@
+#pragma once
+// What the command-line commands share: option parsing, the port and speed of a run,
+// error output. Used by the command files only.
+
+#include <QString>
+#include <QStringList>
+
+class TVeskIBusComm;
+
+namespace cli {
+
+void printError(const QString& text);
+
+// The options of the register commands.
+struct Options {
+    QString port;
+    QString baud;
+    QString z;
+    QString dates;
+    QString name;
+    bool hasName = false;
+    bool toEnd = false;
+    bool readOnly = false;
+    bool yes = false;
+};
+
+// Parses the options a command allows; false with a message on a bad one.
+bool parseOptions(const QStringList& args, int from, bool reportOptions, Options* out, QString* error);
+// The port and speed of a command: the settings, overridden by --port and --baud.
+bool resolveLink(const Options& options, QString* port, int* baudIndex);
+// The trace on and messages to stderr.
+void prepareBus(TVeskIBusComm& bus);
+
+int runTest(const QStringList& args);
+int runDownload(const QStringList& args, bool summary);
+int runCatalogue(const QStringList& args);
+int runDevices(const QStringList& args);
+int runDiscInfo(const QStringList& args);
+int runMkIso(const QStringList& args);
+
+}  // namespace cli
