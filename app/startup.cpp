@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <cstdio>
+#include <exception>
 #include <memory>
 
 namespace {
@@ -97,7 +98,14 @@ int RunProgram(int argc, char** argv)
     if (IsCommand(arguments)) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QString::fromLatin1(kFixedTitle));
-        return RunCommand(arguments);
+        // A file error that no command handles (DEBUG.LOG or a catalogue that cannot be
+        // written) ends the command with its message instead of aborting the program.
+        try {
+            return RunCommand(arguments);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s\n", error.what());
+            return kExitFileError;
+        }
     }
 
     TApplication app(argc, argv);

@@ -13,6 +13,7 @@
 #include "tests/wait_util.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -204,4 +205,16 @@ TEST(EndToEndTest, WindowPortThatDoesNotExist)
     EXPECT_TRUE(message.startsWith("Error openingCOM0!\r\nplease select other ports.")) << message.toStdString();
     EXPECT_TRUE(shell.seen.isEmpty());
     EXPECT_FALSE(shell.progress.isVisible());
+}
+
+TEST(EndToEndTest, CommandLineReportsAnUnwritableTrace)
+{
+    TestHome home;
+    SimulatedRegister reg({});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    const QString dir = Settings().ProgramDir;
+    QDir().mkpath(dir + "DEBUG.LOG");  // a directory where the trace file should go
+    QString err;
+    EXPECT_EQ(runProgram({"--home", dir, "test", "--port", reg.pty()}, &err), 3);
+    EXPECT_TRUE(err.contains("Unable to write to")) << err.toStdString();
 }
