@@ -72,26 +72,18 @@ int runDownload(const QStringList& args, bool summary)
         return kExitUsage;
     }
     TReportRange range;
+    // The range texts as typed, exactly as the dialog's edits take them.
+    const bool zRange = !options.z.isEmpty();
     QString from, to;
-    if (!options.z.isEmpty()) {
-        if (!splitRange(options.z, 4, &from, &to)) {
-            printError(QStringLiteral("--z takes FROM-TO, each at most 4 digits"));
-            return kExitUsage;
-        }
-        range.RangeType = 0;
-        range.ZCountFrom = RangeValue(from);
-        range.ZCountTo = RangeValue(to);
-        range.ZCountEnd = options.toEnd;
-    } else {
-        if (!splitRange(options.dates, 6, &from, &to)) {
-            printError(QStringLiteral("--dates takes DDMMYY-DDMMYY"));
-            return kExitUsage;
-        }
-        range.RangeType = 1;
-        range.DateFrom = RangeValue(from);
-        range.DateTo = RangeValue(to);
-        range.DateEnd = options.toEnd;
+    if (!splitRange(zRange ? options.z : options.dates, zRange ? 4 : 6, &from, &to)) {
+        printError(zRange ? QStringLiteral("--z takes FROM-TO, each at most 4 digits")
+                          : QStringLiteral("--dates takes DDMMYY-DDMMYY"));
+        return kExitUsage;
     }
+    range.RangeType = zRange ? 0 : 1;
+    (zRange ? range.ZCountFrom : range.DateFrom) = RangeValue(from);
+    (zRange ? range.ZCountTo : range.DateTo) = RangeValue(to);
+    (zRange ? range.ZCountEnd : range.DateEnd) = options.toEnd;
     range.ReportFileName = BuildReportFileName(name, from, to);
 
     QString port;

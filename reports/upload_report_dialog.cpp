@@ -36,6 +36,40 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
     label->adjustSize();
     return label;
 }
+struct RangePageNames {
+    const char* fromLabel;
+    const char* toLabel;
+    const char* fromEdit;
+    const char* toEdit;
+    const char* endCheck;
+};
+struct RangePageTexts {
+    QString fromLabel, toLabel, fromValue, toValue;
+};
+struct RangePageGeometry {
+    int editLeft, editWidth, checkLeft, checkWidth;
+};
+struct RangePageWidgets {
+    QLabel*& fromLabel;
+    QLabel*& toLabel;
+    QLineEdit*& fromEdit;
+    QLineEdit*& toEdit;
+    QCheckBox*& endCheck;
+};
+
+// One page of the notebook: FROM and TO with their edits, and the hidden "End" box.
+void makeRangePage(QWidget* page, const RangePageNames& names, const RangePageTexts& texts, int maxLength,
+                   const RangePageGeometry& g, RangePageWidgets w)
+{
+    w.fromLabel = makeLabel(page, names.fromLabel, texts.fromLabel, {8, 12});
+    w.toLabel = makeLabel(page, names.toLabel, texts.toLabel, {8, 40});
+    w.fromEdit = makeEdit(page, names.fromEdit, texts.fromValue, maxLength, {g.editLeft, 8, g.editWidth, 21});
+    w.toEdit = makeEdit(page, names.toEdit, texts.toValue, maxLength, {g.editLeft, 36, g.editWidth, 21});
+    w.endCheck = new QCheckBox(QStringLiteral("End"), page);
+    w.endCheck->setObjectName(QString::fromLatin1(names.endCheck));
+    w.endCheck->setGeometry(g.checkLeft, 40, g.checkWidth, 17);
+    w.endCheck->hide();
+}
 }  // namespace
 
 TUploadReportDlg::TUploadReportDlg(QWidget* parent) : QDialog(parent)
@@ -69,24 +103,15 @@ TUploadReportDlg::TUploadReportDlg(QWidget* parent) : QDialog(parent)
     Notebook1->setGeometry(8, 72, 217, 65);
     auto* zPage = new QWidget;
     zPage->setObjectName(QStringLiteral("ZCount"));
-    Label1 = makeLabel(zPage, "Label1", QStringLiteral("FROM:"), {8, 12});
-    Label2 = makeLabel(zPage, "Label2", QStringLiteral("TO:"), {8, 40});
-    ZCountFromEdit = makeEdit(zPage, "ZCountFromEdit", QStringLiteral("1"), 4, {48, 8, 57, 21});
-    ZCountToEdit = makeEdit(zPage, "ZCountToEdit", QStringLiteral("1"), 4, {48, 36, 57, 21});
-    ZCountEndCheck = new QCheckBox(QStringLiteral("End"), zPage);
-    ZCountEndCheck->setObjectName(QStringLiteral("ZCountEndCheck"));
-    ZCountEndCheck->setGeometry(120, 40, 49, 17);
-    ZCountEndCheck->hide();
+    makeRangePage(zPage, {"Label1", "Label2", "ZCountFromEdit", "ZCountToEdit", "ZCountEndCheck"},
+                  {QStringLiteral("FROM:"), QStringLiteral("TO:"), QStringLiteral("1"), QStringLiteral("1")}, 4,
+                  {48, 57, 120, 49}, {Label1, Label2, ZCountFromEdit, ZCountToEdit, ZCountEndCheck});
     auto* datePage = new QWidget;
     datePage->setObjectName(QStringLiteral("Date"));
-    Label3 = makeLabel(datePage, "Label3", QStringLiteral("FROM(DDMMYY):"), {8, 12});
-    Label4 = makeLabel(datePage, "Label4", QStringLiteral("TO(DDMMYY):"), {8, 40});
-    DateFromEdit = makeEdit(datePage, "DateFromEdit", QStringLiteral("010196"), 6, {100, 8, 67, 21});
-    DateToEdit = makeEdit(datePage, "DateToEdit", QStringLiteral("311295"), 6, {100, 36, 67, 21});
-    DateEndCheck = new QCheckBox(QStringLiteral("End"), datePage);
-    DateEndCheck->setObjectName(QStringLiteral("DateEndCheck"));
-    DateEndCheck->setGeometry(172, 40, 41, 17);
-    DateEndCheck->hide();
+    makeRangePage(datePage, {"Label3", "Label4", "DateFromEdit", "DateToEdit", "DateEndCheck"},
+                  {QStringLiteral("FROM(DDMMYY):"), QStringLiteral("TO(DDMMYY):"), QStringLiteral("010196"),
+                   QStringLiteral("311295")},
+                  6, {100, 67, 172, 41}, {Label3, Label4, DateFromEdit, DateToEdit, DateEndCheck});
     Notebook1->addWidget(zPage);
     Notebook1->addWidget(datePage);
     for (QLineEdit* e : {ZCountFromEdit, ZCountToEdit, DateFromEdit, DateToEdit})
