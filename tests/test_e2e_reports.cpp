@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QButtonGroup>
@@ -34,9 +35,15 @@ struct ProgramRun {
     QString out, err;
 };
 
-ProgramRun runProgram(const QStringList& args)
+ProgramRun runProgram(const QStringList& args, const QString& locale = QString())
 {
     QProcess p;
+    if (!locale.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", locale);
+        env.insert("LANG", locale);
+        p.setProcessEnvironment(env);
+    }
     p.start(QStringLiteral(VOBRELFM_PATH), args);
     p.waitForFinished(120000);
     ProgramRun r;
@@ -300,4 +307,25 @@ TEST(EndToEndReports, WindowRefusesBadNamesAndCancelDuringPaging)
     EXPECT_FALSE(QFile::exists(Settings().ReportDir + "big_1_5.txt"));
     EXPECT_EQ(shell.form->Grid().RowCount(), 5);
     EXPECT_TRUE(shell.dm.fmRpt.IsEmpty());
+}
+
+TEST(EndToEndReports, CatalogueDatesFollowTheRegionalFormatsAndReadBack)
+{
+    for (const char* locale : {"en_US.UTF-8", "de_DE.UTF-8", "pl_PL.UTF-8"}) {
+        TestHome home;
+        SimulatedRegister reg({"--lines", writeLines(home, 3)});
+        ASSERT_FALSE(reg.pty().isEmpty());
+        const QString dir = Settings().ProgramDir;
+        ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "a", "--port", reg.pty()}, locale).status, 0);
+        ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "b", "--port", reg.pty()}, locale).status, 0);
+        const QByteArray list = readFile(dir + "data/fmList.txt");
+        const QList<QByteArray> lines = list.split('\n');
+        ASSERT_GE(lines.size(), 3) << locale;
+        // Written in the locale's short date and long time, and read back by the next run.
+        const ProgramRun shown = runProgram({"--home", dir, "catalogue"}, locale);
+        EXPECT_EQ(shown.status, 0) << locale << ": " << shown.err.toStdString();
+        EXPECT_EQ(shown.out.split('\n', Qt::SkipEmptyParts).size(), 2) << locale;
+        EXPECT_EQ(readFile(dir + "data/fmList.txt"), list) << locale;
+        EXPECT_FALSE(QFile::exists(dir + "data/fmList.txt.bak")) << locale;
+    }
 }
