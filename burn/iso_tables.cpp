@@ -400,14 +400,18 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
     entry->size = entry->jolietSize = size;
     entry->attributes = info.attributes;
     entry->date = info.date;
-    if (sourcePath.empty()) {
-        entry->sourceDirectory = nullptr;
-        entry->sourceName.clear();
-    } else {
+    entry->sourceDirectory = nullptr;
+    entry->sourceName.clear();
+    entry->dotAppended = false;
+    if (!sourcePath.empty()) {
         const std::size_t slash = sourcePath.rfind('/');
         entry->sourceDirectory = &*sourceDirectories_.insert(slash == std::string::npos ? std::string(".")
                                                                                         : sourcePath.substr(0, slash)).first;
-        entry->sourceName = slash == std::string::npos ? sourcePath : sourcePath.substr(slash + 1);
+        const std::string name = slash == std::string::npos ? sourcePath : sourcePath.substr(slash + 1);
+        if (entry->longName == name + ".")
+            entry->dotAppended = true;
+        else if (entry->longName != name)
+            entry->sourceName = name;
     }
     entry->imported = importedSector >= 0;
     entry->isoExtent = entry->jolietExtent = importedSector >= 0 ? static_cast<int32_t>(importedSector) : 0;

@@ -45,9 +45,11 @@ inline constexpr int kAttrDirectory = 16;
 struct TFEntry {
     std::string isoName;
     std::string longName;
-    // The local file: its directory (shared by the files inserted from it) and its name.
+    // The local file: its directory (shared by the files inserted from it) and its name,
+    // kept only when it is not the long name (or the long name without an appended dot).
     const std::string* sourceDirectory = nullptr;
     std::string sourceName;
+    bool dotAppended = false;
     bool imported = false;
     TIsoDate date;
     int64_t size = 0;
@@ -59,7 +61,14 @@ struct TFEntry {
     TFEntry* next = nullptr;
 
     // The full path of the local file; empty for imported entries and sub-directories.
-    std::string SourcePath() const { return sourceDirectory ? *sourceDirectory + "/" + sourceName : std::string(); }
+    std::string SourcePath() const
+    {
+        if (!sourceDirectory)
+            return {};
+        if (!sourceName.empty())
+            return *sourceDirectory + "/" + sourceName;
+        return *sourceDirectory + "/" + (dotAppended ? longName.substr(0, longName.size() - 1) : longName);
+    }
 };
 
 // What the import reads from the disc.
