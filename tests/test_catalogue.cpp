@@ -8,18 +8,6 @@
 #include <random>
 
 namespace {
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-QByteArray readFile(const QString& path)
-{
-    QByteArray c;
-    readWholeFile(path, &c);
-    return c;
-}
 const QDateTime kWhen(QDate(2024, 3, 14), QTime(9, 5, 7));
 }  // namespace
 
@@ -73,7 +61,7 @@ TEST(Catalogue, FileRoundTripAndFormat)
     c.Append({QDateTime(QDate(2024, 3, 15), QTime(0, 0)), "\xB9\xEA.txt", "", "Summary"});
     c.Append({QDateTime(), "", "", ""});
     c.SaveCatalogue(path);
-    const QByteArray content = readFile(path);
+    const QByteArray content = readTestFile(path);
     ASSERT_TRUE(content.startsWith("cDateTime\tCaption\tFileName\tsType\r\n"));
     EXPECT_TRUE(content.endsWith("\t\t\t\r\n"));
     const QList<QByteArray> lines = content.split('\n');
@@ -89,7 +77,7 @@ TEST(Catalogue, FileRoundTripAndFormat)
     EXPECT_FALSE(back.Entry(2).cDateTime.isValid());
     EXPECT_EQ(back.Current(), 0);
     back.SaveCatalogue(path);
-    EXPECT_EQ(readFile(path), content);  // byte for byte
+    EXPECT_EQ(readTestFile(path), content);  // byte for byte
 }
 
 TEST(Catalogue, LoadRules)
@@ -97,7 +85,7 @@ TEST(Catalogue, LoadRules)
     TestHome home;
     const QString path = home.path("fmList.txt");
     // Another field order, an unknown column, an empty line, CR-only and LF-only ends.
-    writeFile(path, "sType\tExtra\tCaption\r\nDetail\tzz\ta.txt\r\n\rSummary\t\tb.txt\n");
+    ASSERT_TRUE(writeTestFile(path, "sType\tExtra\tCaption\r\nDetail\tzz\ta.txt\r\n\rSummary\t\tb.txt\n"));
     TCatalogue c;
     c.LoadCatalogue(path);
     ASSERT_EQ(c.Count(), 3);
@@ -106,12 +94,12 @@ TEST(Catalogue, LoadRules)
     EXPECT_TRUE(c.Entry(1).Caption.isEmpty());
     EXPECT_EQ(c.Entry(2).Caption, "b.txt");
 
-    writeFile(path, "cDateTime\tCaption\tFileName\tsType\r\n");
+    ASSERT_TRUE(writeTestFile(path, "cDateTime\tCaption\tFileName\tsType\r\n"));
     c.LoadCatalogue(path);
     EXPECT_TRUE(c.IsEmpty());
 
     c.Append({kWhen, "keep", "", ""});
-    writeFile(path, "");
+    ASSERT_TRUE(writeTestFile(path, ""));
     c.LoadCatalogue(path);  // a file without lines changes nothing
     EXPECT_EQ(c.Count(), 1);
 }
@@ -120,13 +108,13 @@ TEST(Catalogue, LoadStopsAtABadLineKeepingWhatCameBefore)
 {
     TestHome home;
     const QString path = home.path("fmList.txt");
-    writeFile(path, "Caption\tsType\r\na\tDetail\r\nb\tDetail\textra\r\nc\tDetail\r\n");
+    ASSERT_TRUE(writeTestFile(path, "Caption\tsType\r\na\tDetail\r\nb\tDetail\textra\r\nc\tDetail\r\n"));
     TCatalogue c;
     EXPECT_THROW(c.LoadCatalogue(path), FileError);
     ASSERT_EQ(c.Count(), 1);
     EXPECT_EQ(c.Entry(0).Caption, "a");
 
-    writeFile(path, "cDateTime\tCaption\r\nnot a date\tx\r\n");
+    ASSERT_TRUE(writeTestFile(path, "cDateTime\tCaption\r\nnot a date\tx\r\n"));
     try {
         c.LoadCatalogue(path);
         FAIL();
@@ -148,7 +136,7 @@ TEST(Catalogue, SurvivesRandomFiles)
             const unsigned r = rng() % 8;
             content += r == 0 ? '\t' : r == 1 ? '\n' : r == 2 ? '\r' : static_cast<char>(rng());
         }
-        writeFile(path, content);
+        ASSERT_TRUE(writeTestFile(path, content));
         TCatalogue c;
         try {
             c.LoadCatalogue(path);
@@ -182,7 +170,7 @@ TEST(DataModule, CreatesDirectoriesLoadsAndSavesAtExit)
 TEST(DataModule, DirectoryThatCannotBeCreated)
 {
     TestHome home;
-    writeFile(home.path("data"), "a file where the directory should be");
+    ASSERT_TRUE(writeTestFile(home.path("data"), "a file where the directory should be"));
     QStringList errors;
     {
         Tdm dm([&](const QString& e) { errors << e; });
@@ -197,13 +185,13 @@ TEST(DataModule, FailedLoadKeepsTheOriginalBesideTheNewFile)
     TestHome home;
     QDir().mkpath(Settings().DataDir);
     const QByteArray original = "Caption\r\na\r\nb\textra\r\nc\r\n";
-    writeFile(Settings().DataDir + "fmList.txt", original);
+    ASSERT_TRUE(writeTestFile(Settings().DataDir + "fmList.txt", original));
     QStringList errors;
     {
         Tdm dm([&](const QString& e) { errors << e; });
         EXPECT_EQ(dm.fmRpt.Count(), 1);
     }
     EXPECT_EQ(errors.size(), 1);
-    EXPECT_EQ(readFile(Settings().DataDir + "fmList.txt.bak"), original);
-    EXPECT_TRUE(readFile(Settings().DataDir + "fmList.txt").startsWith("cDateTime\t"));
+    EXPECT_EQ(readTestFile(Settings().DataDir + "fmList.txt.bak"), original);
+    EXPECT_TRUE(readTestFile(Settings().DataDir + "fmList.txt").startsWith("cDateTime\t"));
 }

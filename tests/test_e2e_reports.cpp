@@ -53,12 +53,6 @@ ProgramRun runProgram(const QStringList& args, const QString& locale = QString()
     return r;
 }
 
-QByteArray readFile(const QString& path)
-{
-    QByteArray c;
-    readWholeFile(path, &c);
-    return c;
-}
 
 QString writeLines(const TestHome& home, int count, const char* prefix = "LINE ")
 {
@@ -104,10 +98,10 @@ TEST(EndToEndReports, CommandLineDetailAndSummary)
     const QString dir = Settings().ProgramDir;
     ProgramRun r = runProgram({"--home", dir, "detail", "--z", "1-5", "--name", "abc", "--port", reg.pty()});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(readFile(dir + "Report/abc_1_5.txt"), detailFile(12));
+    EXPECT_EQ(readTestFile(dir + "Report/abc_1_5.txt"), detailFile(12));
     r = runProgram({"--home", dir, "summary", "--dates", "010196-311295", "--name", "s", "--port", reg.pty()});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(readFile(dir + "Report/s_010196_311295.txt"), summaryFile(12, "DATE 10196-311295"));
+    EXPECT_EQ(readTestFile(dir + "Report/s_010196_311295.txt"), summaryFile(12, "DATE 10196-311295"));
 
     r = runProgram({"--home", dir, "catalogue"});
     EXPECT_EQ(r.status, 0);
@@ -115,7 +109,7 @@ TEST(EndToEndReports, CommandLineDetailAndSummary)
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].startsWith("Detail\tabc_1_5.txt\t"));
     EXPECT_TRUE(lines[1].startsWith("Summary\ts_010196_311295.txt\t"));
-    EXPECT_TRUE(readFile(dir + "data/fmList.txt").startsWith("cDateTime\tCaption\tFileName\tsType\r\n"));
+    EXPECT_TRUE(readTestFile(dir + "data/fmList.txt").startsWith("cDateTime\tCaption\tFileName\tsType\r\n"));
 
     // An existing report is replaced only with --yes; the catalogue keeps one entry for it.
     r = runProgram({"--home", dir, "detail", "--z", "1-5", "--name", "abc", "--port", reg.pty()});
@@ -176,13 +170,13 @@ TEST(EndToEndReports, CorruptedRepliesStillStoreTheSameReport)
     SimulatedRegister noisy({"--lines", lines, "--corrupt", "0.05", "--seed", "5"});
     ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-9", "--name", "clean", "--port", clean.pty()}).status, 0);
     ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-9", "--name", "noisy", "--port", noisy.pty()}).status, 0);
-    EXPECT_EQ(readFile(dir + "Report/clean_1_9.txt"), readFile(dir + "Report/noisy_1_9.txt"));
-    EXPECT_EQ(readFile(dir + "Report/clean_1_9.txt"), detailFile(300));
+    EXPECT_EQ(readTestFile(dir + "Report/clean_1_9.txt"), readTestFile(dir + "Report/noisy_1_9.txt"));
+    EXPECT_EQ(readTestFile(dir + "Report/clean_1_9.txt"), detailFile(300));
     ASSERT_EQ(runProgram({"--home", dir, "summary", "--z", "1-9", "--name", "sclean", "--port", clean.pty()}).status, 0);
     ASSERT_EQ(runProgram({"--home", dir, "summary", "--z", "1-9", "--name", "snoisy", "--port", noisy.pty()}).status, 0);
-    EXPECT_EQ(readFile(dir + "Report/sclean_1_9.txt"), readFile(dir + "Report/snoisy_1_9.txt"));
-    EXPECT_EQ(readFile(dir + "Report/snoisy_1_9.txt"), summaryFile(300, "Z 1-9"));
-    EXPECT_GT(readFile(dir + "DEBUG.LOG").count("Retry:"), 0);
+    EXPECT_EQ(readTestFile(dir + "Report/sclean_1_9.txt"), readTestFile(dir + "Report/snoisy_1_9.txt"));
+    EXPECT_EQ(readTestFile(dir + "Report/snoisy_1_9.txt"), summaryFile(300, "Z 1-9"));
+    EXPECT_GT(readTestFile(dir + "DEBUG.LOG").count("Retry:"), 0);
 }
 
 namespace {
@@ -250,7 +244,7 @@ TEST(EndToEndReports, WindowDetailAndSummary)
     ReportShell shell(reg.pty());
     shell.answerDialog("abc", false, "1", "5");
     shell.form->btn1->click();
-    EXPECT_EQ(readFile(Settings().ReportDir + "abc_1_5.txt"), detailFile(12));
+    EXPECT_EQ(readTestFile(Settings().ReportDir + "abc_1_5.txt"), detailFile(12));
     EXPECT_EQ(shell.form->Grid().RowCount(), 13);
     EXPECT_EQ(shell.form->Grid().Row(1), "LINE 10");
     ASSERT_EQ(shell.dm.fmRpt.Count(), 1);
@@ -261,7 +255,7 @@ TEST(EndToEndReports, WindowDetailAndSummary)
 
     shell.answerDialog("abc", true, "010196", "311295");
     shell.form->Button1->click();
-    EXPECT_EQ(readFile(Settings().ReportDir + "abc_010196_311295.txt"), summaryFile(12, "DATE 10196-311295"));
+    EXPECT_EQ(readTestFile(Settings().ReportDir + "abc_010196_311295.txt"), summaryFile(12, "DATE 10196-311295"));
     EXPECT_EQ(shell.dm.fmRpt.Count(), 2);
     EXPECT_EQ(shell.main.Bus().RetryInterval, 50000);
     EXPECT_EQ(shell.form->Grid().CurrentRow(), shell.form->Grid().RowCount() - 1);
@@ -318,14 +312,14 @@ TEST(EndToEndReports, CatalogueDatesFollowTheRegionalFormatsAndReadBack)
         const QString dir = Settings().ProgramDir;
         ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "a", "--port", reg.pty()}, locale).status, 0);
         ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "b", "--port", reg.pty()}, locale).status, 0);
-        const QByteArray list = readFile(dir + "data/fmList.txt");
+        const QByteArray list = readTestFile(dir + "data/fmList.txt");
         const QList<QByteArray> lines = list.split('\n');
         ASSERT_GE(lines.size(), 3) << locale;
         // Written in the locale's short date and long time, and read back by the next run.
         const ProgramRun shown = runProgram({"--home", dir, "catalogue"}, locale);
         EXPECT_EQ(shown.status, 0) << locale << ": " << shown.err.toStdString();
         EXPECT_EQ(shown.out.split('\n', Qt::SkipEmptyParts).size(), 2) << locale;
-        EXPECT_EQ(readFile(dir + "data/fmList.txt"), list) << locale;
+        EXPECT_EQ(readTestFile(dir + "data/fmList.txt"), list) << locale;
         EXPECT_FALSE(QFile::exists(dir + "data/fmList.txt.bak")) << locale;
     }
 }

@@ -3,6 +3,8 @@
 
 #include "app/settings.h"
 
+#include <QByteArray>
+#include <QFile>
 #include <QTemporaryDir>
 
 class TestHome {
@@ -13,3 +15,16 @@ public:
 private:
     QTemporaryDir dir_;
 };
+
+// A whole file's bytes (empty when it cannot be read), and writing one.
+inline QByteArray readTestFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeTestFile(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+}

@@ -10,13 +10,6 @@
 
 namespace {
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 struct ImageRig {
     TestHome home;
     TIsoTables tables;
@@ -56,7 +49,7 @@ TEST(IsoImage, OneFileOnABlankDiscWithJoliet)
     const QString src = r.makeFile("report_1_5.txt", 5000);
     r.tables.InsertFile("\\", src.toStdString(), false);
     const QString iso = r.write();
-    const QByteArray img = readFile(iso);
+    const QByteArray img = readTestFile(iso);
     ASSERT_EQ(img.size(), 300 * 2048);
     EXPECT_EQ(r.image.ImageEnd(), 153);
     EXPECT_EQ(r.image.ImageSectors(), 300);
@@ -75,7 +68,7 @@ TEST(IsoImage, OneFileOnABlankDiscWithJoliet)
     EXPECT_EQ(at(img, 16, 80), 153);      // the session's length
     for (int s = 25; s < 150; ++s)
         ASSERT_EQ(img.mid(s * 2048, 2048), QByteArray(2048, '\0')) << s;
-    EXPECT_EQ(img.mid(150 * 2048, 5000), readFile(src));
+    EXPECT_EQ(img.mid(150 * 2048, 5000), readTestFile(src));
     // The ISO record of the file: extent 150, length 5000, identifier with ";1".
     const int rec = 23 * 2048 + 68;
     EXPECT_EQ(at(img, 23, 68 + 2), 150);
@@ -88,7 +81,7 @@ TEST(IsoImage, OneFileOnABlankDiscWithJoliet)
     const QString out = r.home.path("out");
     const OracleRun x = runOracle("xorriso", {"-osirrox", "on", "-indev", iso, "-extract", "/", out});
     ASSERT_EQ(x.status, 0) << x.out.toStdString();
-    EXPECT_EQ(readFile(out + "/report_1_5.txt"), readFile(src));
+    EXPECT_EQ(readTestFile(out + "/report_1_5.txt"), readTestFile(src));
 }
 
 TEST(IsoImage, WithoutJolietTheStructuresMoveUp)
@@ -96,7 +89,7 @@ TEST(IsoImage, WithoutJolietTheStructuresMoveUp)
     ImageRig r;
     r.image.JolietFileSystem = false;
     r.tables.InsertFile("\\", r.makeFile("a.txt", 5000).toStdString(), false);
-    const QByteArray img = readFile(r.write());
+    const QByteArray img = readTestFile(r.write());
     EXPECT_EQ(at(img, 16, 0), 1);
     EXPECT_EQ(at(img, 17, 0), 255);
     EXPECT_EQ(at(img, 16, 140), 18);
@@ -132,9 +125,9 @@ TEST(IsoImage, SecondSessionAtSector20000)
         ASSERT_TRUE(out.open(QIODevice::ReadWrite));
         out.resize(qint64(20000) * 2048);
         out.seek(qint64(20000) * 2048);
-        out.write(readFile(session));
+        out.write(readTestFile(session));
     }
-    const QByteArray img = readFile(disc);
+    const QByteArray img = readTestFile(disc);
     EXPECT_EQ(at(img, 20016, 0), 1);
     EXPECT_EQ(at(img, 20016, 80), 27);  // the session's own length
     if (!haveOracles())
@@ -170,7 +163,7 @@ TEST(IsoImage, DirectorySizesPadsAndEmptyFiles)
         }
     }
     EXPECT_EQ(r.image.FileSectors(), 46 + 3);
-    const QByteArray img = readFile(iso);
+    const QByteArray img = readTestFile(iso);
     const int root = static_cast<int>(r.image.IsoDirectoryAreaSector());
     // Walk the root's records and check lengths.
     int offset = 68;
@@ -237,7 +230,7 @@ TEST(IsoImage, MkisoCommandRefusesUnreadableFiles)
     p.start(QStringLiteral(VOBRELFM_PATH), {"mkiso", "--output", home.path("y.iso"), "--volume-id", "Reports", src});
     p.waitForFinished(30000);
     EXPECT_EQ(p.exitCode(), 0);
-    const QByteArray img = readFile(home.path("y.iso"));
+    const QByteArray img = readTestFile(home.path("y.iso"));
     EXPECT_EQ(img.size(), 300 * 2048);
     EXPECT_EQ(img.mid(16 * 2048 + 40, 7), "REPORTS");
 }

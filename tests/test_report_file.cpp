@@ -7,21 +7,6 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
-QByteArray readFile(const QString& path)
-{
-    QByteArray c;
-    readWholeFile(path, &c);
-    return c;
-}
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-}  // namespace
-
 TEST(ReportGrid, RowCountAndClearing)
 {
     ReportGridModel g;
@@ -52,7 +37,7 @@ TEST(ReportFile, BytesRoundTripUnchanged)
     g.SetAllRows(rows);
     const QString path = home.path("r.txt");
     ASSERT_TRUE(SaveReportGrid(g, path));
-    EXPECT_EQ(readFile(path), high + "\r\n\r\nPAMI\xA3\xC6 FISKALNA\r\n");
+    EXPECT_EQ(readTestFile(path), high + "\r\n\r\nPAMI\xA3\xC6 FISKALNA\r\n");
     ReportGridModel back;
     back.SetRowCount(9);
     ASSERT_TRUE(LoadReportFile(back, path));
@@ -70,21 +55,21 @@ TEST(ReportFile, TxtAddedOnlyWhenThePathHasNoDot)
     QDir().mkpath(home.path("my.dir"));
     ASSERT_TRUE(SaveReportGrid(g, home.path("my.dir/rep")));
     EXPECT_TRUE(QFile::exists(home.path("my.dir/rep")));
-    EXPECT_EQ(readFile(home.path("rep.txt")), "\r\n");
+    EXPECT_EQ(readTestFile(home.path("rep.txt")), "\r\n");
 }
 
 TEST(ReportFile, LineEndsAndEmptyFiles)
 {
     TestHome home;
     ReportGridModel g;
-    writeFile(home.path("a.txt"), "one\r\ntwo\nthree\rfour");
+    ASSERT_TRUE(writeTestFile(home.path("a.txt"), "one\r\ntwo\nthree\rfour"));
     ASSERT_TRUE(LoadReportFile(g, home.path("a.txt")));
     EXPECT_EQ(g.Rows(), (std::vector<QByteArray>{"one", "two", "three", "four"}));
-    writeFile(home.path("e.txt"), "");
+    ASSERT_TRUE(writeTestFile(home.path("e.txt"), ""));
     ASSERT_TRUE(LoadReportFile(g, home.path("e.txt")));
     EXPECT_EQ(g.RowCount(), 1);
     EXPECT_TRUE(g.Row(0).isEmpty());
-    writeFile(home.path("blank.txt"), "\r\n\r\n");
+    ASSERT_TRUE(writeTestFile(home.path("blank.txt"), "\r\n\r\n"));
     ASSERT_TRUE(LoadReportFile(g, home.path("blank.txt")));
     EXPECT_EQ(g.RowCount(), 2);
 }

@@ -6,15 +6,6 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
-void writeConfig(const QString& path, const QByteArray& content)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-}  // namespace
-
 TEST(ProgramPaths, DerivedFromProgramDir)
 {
     InitProgramPaths("/opt/fm");
@@ -49,7 +40,7 @@ TEST(SystemConfig, DefaultsWithoutFileOrKeys)
     EXPECT_EQ(Settings().PrintPages, 2);
     EXPECT_EQ(Settings().PrintFontSize, 9);
 
-    writeConfig(Settings().SettingsFile, "[Print]\r\nPages=3\r\n");
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Print]\r\nPages=3\r\n"));
     ReadSystemConfig();
     EXPECT_EQ(Settings().CommPort, 2);
     EXPECT_EQ(Settings().PrintPages, 3);
@@ -58,8 +49,8 @@ TEST(SystemConfig, DefaultsWithoutFileOrKeys)
 TEST(SystemConfig, ValuesHexAndGarbage)
 {
     TestHome home;
-    writeConfig(Settings().SettingsFile,
-                "[Comm]\r\nPort=0x4\r\nBaudRate=abc\r\n[Print]\r\nFontsize= 12 \r\n");
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile,
+                              "[Comm]\r\nPort=0x4\r\nBaudRate=abc\r\n[Print]\r\nFontsize= 12 \r\n"));
     ReadSystemConfig();
     EXPECT_EQ(Settings().CommPort, 4);
     EXPECT_EQ(Settings().CommBaudRate, 0);
@@ -73,7 +64,7 @@ TEST(SystemConfig, BinaryAndHugeLinesReadAsDefaults)
     for (int i = 0; i < 20000; ++i)
         junk += static_cast<char>((i * 7919) & 0xFF);
     junk += "\n" + QByteArray(10000, 'P') + "=1\n[Comm]\nPort=" + QByteArray(10000, '9') + "\n";
-    writeConfig(Settings().SettingsFile, junk);
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, junk));
     ReadSystemConfig();
     EXPECT_EQ(Settings().CommPort, 2);
     EXPECT_EQ(Settings().CommBaudRate, 0);
@@ -82,7 +73,7 @@ TEST(SystemConfig, BinaryAndHugeLinesReadAsDefaults)
 TEST(SystemConfig, UnreadableFileReadsAsDefaults)
 {
     TestHome home;
-    writeConfig(Settings().SettingsFile, "[Comm]\nPort=1\n");
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Comm]\nPort=1\n"));
     QFile::setPermissions(Settings().SettingsFile, QFileDevice::Permissions());
     ReadSystemConfig();
     // root reads any file; anyone else gets the defaults
