@@ -2,8 +2,8 @@
 // delay: pages per second and CPU time per page, against the raw round trip of the
 // same 302/301-byte frames over a pty pair measured in the same run.
 
-#include "app/console_progress.h"
-#include "app/settings.h"
+#include "cli/console_progress.h"
+#include "core/settings.h"
 #include "link/ibus_frame.h"
 #include "link/ibus_session.h"
 #include "reports/report_download.h"

@@ -1,8 +1,8 @@
 #include "link/ibus_session.h"
 
-#include "app/safe_file.h"
-#include "app/settings.h"
-#include "app/texts.h"
+#include "core/safe_file.h"
+#include "core/settings.h"
+#include "core/texts.h"
 #include "link/ibus_trace.h"
 #include "link/serial_port.h"
 

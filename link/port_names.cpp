@@ -1,7 +1,7 @@
 #include "link/port_names.h"
 
-#include "app/ini_file.h"
-#include "app/settings.h"
+#include "core/ini_file.h"
+#include "core/settings.h"
 
 namespace {
 QString& portOverride()

@@ -1,8 +1,8 @@
 #include "reports/catalogue.h"
 
-#include "app/code_page.h"
-#include "app/safe_file.h"
-#include "app/settings.h"
+#include "core/code_page.h"
+#include "core/safe_file.h"
+#include "core/settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "reports/report_download.h"
 
-#include "app/progress_sink.h"
-#include "app/register_test.h"
-#include "app/safe_file.h"
-#include "app/texts.h"
+#include "reports/progress_sink.h"
+#include "reports/register_test.h"
+#include "core/safe_file.h"
+#include "core/texts.h"
 #include "link/ibus_session.h"
 #include "reports/catalogue.h"
 #include "reports/report_file.h"

@@ -1,6 +1,6 @@
 #include "reports/report_file.h"
 
-#include "app/safe_file.h"
+#include "core/safe_file.h"
 #include "reports/report_grid_model.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "reports/report_grid_model.h"
 
-#include "app/code_page.h"
+#include "core/code_page.h"
 
 #include <algorithm>
 

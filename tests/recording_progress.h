@@ -1,7 +1,7 @@
 #pragma once
 // A progress sink that records what a command reports.
 
-#include "app/progress_sink.h"
+#include "reports/progress_sink.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A temporary program directory for one test.
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QByteArray>
 #include <QFile>

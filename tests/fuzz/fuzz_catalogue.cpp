@@ -1,5 +1,5 @@
 // Loads arbitrary bytes as fmList.txt and writes the catalogue back.
-#include "app/safe_file.h"
+#include "core/safe_file.h"
 #include "reports/catalogue.h"
 
 #include <QTemporaryDir>

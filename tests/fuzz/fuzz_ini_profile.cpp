@@ -1,5 +1,5 @@
 // Parses arbitrary bytes as an INI profile, looks values up and writes one back.
-#include "app/ini_file.h"
+#include "core/ini_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,0 +1,162 @@
+// The burner commands: devices, disc information, ISO image output.
+
+#include "cli/cli.h"
+#include "cli/cli_common.h"
+#include "core/ini_file.h"
+#include "core/settings.h"
+#include "burn/drive_commands.h"
+#include "burn/iso_image.h"
+#include "burn/iso_image_file.h"
+#include "burn/iso_tables.h"
+#include "burn/scsi_transport.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+// The burner's transport as the settings configure it ([Burn] VirtualDrive adds the
+// emulated recorder); messages go to stdout (information) and stderr (errors).
+bool prepareTransport(TScsiTransport& transport)
+{
+    QString image = QString::fromLocal8Bit(
+        ini::readString(Settings().SettingsFile, "Burn", "VirtualDrive", QByteArray()));
+    if (!image.isEmpty() && !image.startsWith('/'))
+        image = Settings().ProgramDir + image;
+    transport.virtualDrivePath = image.toStdString();
+    transport.OnMessage = [](int kind, const std::string& text) {
+        std::fprintf(kind == bmInformation ? stdout : stderr, "%s\n", text.c_str());
+    };
+    return transport.InitASPILayer(true);
+}
+
+}  // namespace
+
+int runDevices(const QStringList& args)
+{
+    if (args.size() > 1) {
+        printError(QStringLiteral("devices takes no options"));
+        return kExitUsage;
+    }
+    TScsiTransport& transport = ScsiTransport();
+    if (!prepareTransport(transport)) {
+        printError(QStringLiteral("Error initializing ASPI Layer: no CD/DVD drive and no transport library found"));
+        return kExitFailed;
+    }
+    for (const std::string& line : transport.DeviceList())
+        std::fprintf(stdout, "%s\n", line.c_str());
+    return transport.DeviceList().empty() ? kExitFailed : kExitOk;
+}
+
+int runDiscInfo(const QStringList& args)
+{
+    QString drive;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--drive") && i + 1 < args.size()) {
+            drive = args[++i];
+        } else {
+            printError(QStringLiteral("usage: discinfo [--drive N|LINE]"));
+            return kExitUsage;
+        }
+    }
+    TScsiTransport& transport = ScsiTransport();
+    transport.DoDebug = false;
+    if (!prepareTransport(transport) || transport.DeviceList().empty()) {
+        printError(QStringLiteral("no CD/DVD drive found"));
+        return kExitFailed;
+    }
+    std::string line;
+    bool isIndex = false;
+    const int index = drive.isEmpty() ? 0 : drive.toInt(&isIndex);
+    if (drive.isEmpty() || isIndex) {
+        if (index < 0 || index >= static_cast<int>(transport.DeviceList().size())) {
+            printError(QStringLiteral("no drive number %1").arg(index));
+            return kExitUsage;
+        }
+        line = transport.DeviceList()[static_cast<std::size_t>(index)];
+    } else {
+        line = drive.toStdString();
+    }
+    TDriveCommands commands(transport);
+    transport.OnReadCapabilities = [&commands] { commands.ReadCapabilities(); };
+    transport.OnSelected = [&commands] { commands.ProbeWriteModes(); };
+    if (!transport.SelectDevice(line))
+        return kExitFailed;
+    commands.DiscType = commands.GetDiscType();
+    const uint32_t free = commands.FreeDiscBlocks();
+    const bool nwa = commands.GetNextWritableAddress();
+    std::fprintf(stdout, "drive: %s\n", line.c_str());
+    std::fprintf(stdout, "disc type: %s\n", DiscTypeName(commands.DiscType));
+    std::fprintf(stdout, "free blocks: %u\n", free);
+    if (nwa)
+        std::fprintf(stdout, "next writable address: %u\n", commands.SessionStart);
+    else
+        std::fprintf(stdout, "next writable address: none (%s)\n", transport.LastError().c_str());
+    std::fprintf(stdout, "last session: %d\n", commands.LastSessionNumber());
+    std::fprintf(stdout, "maximum write speed: %dx\n", commands.DeviceMaxWriteSpeed);
+    std::fprintf(stdout, "maximum read speed: %dx\n", commands.DeviceMaxReadSpeed);
+    return kExitOk;
+}
+
+int runMkIso(const QStringList& args)
+{
+    QString output, volumeId;
+    bool joliet = true, keepPaths = false;
+    QStringList paths;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--output") && i + 1 < args.size())
+            output = args[++i];
+        else if (a == QLatin1String("--volume-id") && i + 1 < args.size())
+            volumeId = args[++i];
+        else if (a == QLatin1String("--no-joliet"))
+            joliet = false;
+        else if (a == QLatin1String("--keep-paths"))
+            keepPaths = true;
+        else if (a.startsWith(QLatin1String("--"))) {
+            printError(QStringLiteral("unknown option: %1").arg(a));
+            return kExitUsage;
+        } else
+            paths << a;
+    }
+    if (output.isEmpty() || paths.isEmpty()) {
+        printError(QStringLiteral("usage: mkiso --output IMG [--volume-id TEXT] [--no-joliet] [--keep-paths] PATH..."));
+        return kExitUsage;
+    }
+    // The command line is not bound to the burn window's table sizes.
+    TIsoTables tables;
+    tables.ClearFileSystem(4000000, 1000000);
+    int status = kExitOk;
+    tables.OnMessage = [&status](int kind, const std::string& text) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        if (kind == bmTableLimit || kind == bmFileSystem)
+            status = kExitFailed;
+    };
+    for (const QString& path : paths) {
+        std::string error;
+        const std::string source = QFileInfo(path).absoluteFilePath().toStdString();
+        if (!InsertTree(tables, source, "\\", keepPaths, &error)) {
+            printError(QString::fromStdString(error));
+            return kExitFileError;
+        }
+    }
+    TIsoImage image(tables);
+    image.JolietFileSystem = joliet;
+    image.Ids.IdVolume = volumeId.toStdString();
+    image.Ids.DateCreation = image.Ids.DateModification = QDateTime::currentSecsSinceEpoch();
+    image.PrepareImage();
+    std::string error;
+    if (!WriteImageFile(image, tables, output.toStdString(), &error)) {
+        printError(QString::fromStdString(error));
+        return kExitFileError;
+    }
+    std::fprintf(stdout, "%s: %lld sectors, %d files, %d directories\n", output.toLocal8Bit().constData(),
+                 static_cast<long long>(image.ImageSectors()), tables.FileCount() - tables.DirectoryCount(),
+                 tables.DirectoryCount());
+    return status;
+}
+
+}  // namespace cli

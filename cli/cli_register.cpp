@@ -1,0 +1,155 @@
+// The register commands: test, detail and summary downloads, the catalogue listing.
+
+#include "cli/cli.h"
+#include "cli/cli_common.h"
+#include "cli/console_progress.h"
+#include "reports/register_test.h"
+#include "core/settings.h"
+#include "link/ibus_session.h"
+#include "reports/catalogue.h"
+#include "reports/report_download.h"
+#include "reports/report_grid_model.h"
+
+#include <QFile>
+#include <cstdio>
+
+namespace cli {
+
+int runTest(const QStringList& args)
+{
+    Options options;
+    QString error;
+    if (!parseOptions(args, 1, false, &options, &error)) {
+        printError(error);
+        return kExitUsage;
+    }
+    QString port;
+    int baudIndex = 0;
+    if (!resolveLink(options, &port, &baudIndex))
+        return kExitUsage;
+    TVeskIBusComm bus;
+    prepareBus(bus);
+    TConsoleProgress progress;
+    return TestCommand(bus, progress, port, baudIndex) ? kExitOk : kExitFailed;
+}
+
+namespace {
+
+// Splits "FROM-TO" into its two texts as typed; each at most maxLength characters.
+bool splitRange(const QString& text, int maxLength, QString* from, QString* to)
+{
+    const qsizetype dash = text.indexOf('-');
+    if (dash < 0)
+        return false;
+    *from = text.left(dash);
+    *to = text.mid(dash + 1);
+    return from->size() <= maxLength && to->size() <= maxLength;
+}
+
+}  // namespace
+
+int runDownload(const QStringList& args, bool summary)
+{
+    const TReportKind kind = summary ? TReportKind::Summary : TReportKind::Detail;
+    Options options;
+    QString error;
+    if (!parseOptions(args, 1, true, &options, &error)) {
+        printError(error);
+        return kExitUsage;
+    }
+    if (options.z.isEmpty() == options.dates.isEmpty()) {
+        printError(QStringLiteral("give either --z FROM-TO or --dates DDMMYY-DDMMYY"));
+        return kExitUsage;
+    }
+    const QString name = TrimReportName(options.name);
+    if (name.isEmpty()) {
+        printError(QStringLiteral("File Name empty: give the report's base name with --name"));
+        return kExitUsage;
+    }
+    const QString problem = ReportNameProblem(name);
+    if (!problem.isEmpty()) {
+        printError(problem);
+        return kExitUsage;
+    }
+    TReportRange range;
+    // The range texts as typed, exactly as the dialog's edits take them.
+    const bool zRange = !options.z.isEmpty();
+    QString from, to;
+    if (!splitRange(zRange ? options.z : options.dates, zRange ? 4 : 6, &from, &to)) {
+        printError(zRange ? QStringLiteral("--z takes FROM-TO, each at most 4 digits")
+                          : QStringLiteral("--dates takes DDMMYY-DDMMYY"));
+        return kExitUsage;
+    }
+    range.RangeType = zRange ? 0 : 1;
+    (zRange ? range.ZCountFrom : range.DateFrom) = RangeValue(from);
+    (zRange ? range.ZCountTo : range.DateTo) = RangeValue(to);
+    (zRange ? range.ZCountEnd : range.DateEnd) = options.toEnd;
+    range.ReportFileName = BuildReportFileName(name, from, to);
+
+    QString port;
+    int baudIndex = 0;
+    if (!resolveLink(options, &port, &baudIndex))
+        return kExitUsage;
+    const QString fullPath = Settings().ReportDir + range.ReportFileName;
+
+    bool startFailed = false;
+    Tdm dm([&startFailed](const QString& message) {
+        printError(message);
+        startFailed = true;
+    });
+    if (!dm.IsOpen())
+        return kExitFileError;
+    if (QFile::exists(fullPath) && !options.yes) {
+        printError(QStringLiteral("%1 exists; give --yes to replace it").arg(fullPath));
+        return kExitFileError;
+    }
+
+    TVeskIBusComm bus;
+    prepareBus(bus);
+    SetDownloadRetries(bus, kind);
+    TConsoleProgress progress;
+    ReportGridModel grid;
+    TDownloadJob job;
+    job.bus = &bus;
+    job.progress = &progress;
+    job.grid = &grid;
+    job.catalogue = &dm.fmRpt;
+    job.kind = kind;
+    job.range = range;
+    job.commName = port;
+    job.baudIndex = baudIndex;
+    const bool detail = kind == TReportKind::Detail;
+    job.requestCode = options.readOnly ? (detail ? cfg::kDetailReadOnlyCode : cfg::kSummaryReadOnlyCode)
+                                       : (detail ? cfg::kDetailRequestCode : cfg::kSummaryRequestCode);
+    job.reportDir = Settings().ReportDir;
+    switch (RunReportDownload(job)) {
+    case TDownloadOutcome::Stored:
+        std::fprintf(stdout, "%s\n", QFile::encodeName(fullPath).constData());
+        return startFailed ? kExitFileError : kExitOk;
+    case TDownloadOutcome::FileFailed:
+        return kExitFileError;
+    default:
+        return kExitFailed;
+    }
+}
+
+int runCatalogue(const QStringList& args)
+{
+    if (args.size() > 1) {
+        printError(QStringLiteral("catalogue takes no options"));
+        return kExitUsage;
+    }
+    int status = kExitOk;
+    Tdm dm([&status](const QString& message) {
+        printError(message);
+        status = kExitFileError;
+    });
+    for (const TCatalogueEntry& e : dm.fmRpt.Entries()) {
+        const QString when = e.cDateTime.isValid() ? FormatCatalogueDateTime(e.cDateTime) : QString();
+        std::fprintf(stdout, "%s\t%s\t%s\t%s\n", e.sType.constData(), e.Caption.constData(),
+                     when.toLocal8Bit().constData(), e.FileName.constData());
+    }
+    return status;
+}
+
+}  // namespace cli

@@ -1,0 +1,72 @@
+#include "core/settings.h"
+
+#include "core/ini_file.h"
+
+ProgramSettings& Settings()
+{
+    static ProgramSettings settings;
+    return settings;
+}
+
+void InitProgramPaths(const QString& programDir)
+{
+    ProgramSettings& s = Settings();
+    s.ProgramDir = programDir.endsWith('/') ? programDir : programDir + '/';
+    s.DataDir = s.ProgramDir + QStringLiteral("data/");
+    s.ReportDir = s.ProgramDir + QStringLiteral("Report/");
+    s.SettingsFile = s.ProgramDir + QStringLiteral("./SYSTEM.CFG");
+}
+
+QString DebugLogPath()
+{
+    return Settings().ProgramDir + QStringLiteral("./DEBUG.LOG");
+}
+
+void ReadCommSettings()
+{
+    ProgramSettings& s = Settings();
+    const ini::Profile profile = ini::Profile::load(s.SettingsFile);
+    auto readInt = [&profile](const char* section, const char* key, int fallback) {
+        long long value = 0;
+        if (!profile.hasValue(section, key) || !ini::parseInteger(profile.value(section, key), &value))
+            return fallback;
+        return static_cast<int>(value);
+    };
+    s.CommPort = readInt(cfg::kCommSection, cfg::kPortKey, cfg::kDefaultCommPort);
+    s.CommBaudRate = readInt(cfg::kCommSection, cfg::kBaudRateKey, cfg::kDefaultCommBaudRate);
+}
+
+void ReadSystemConfig()
+{
+    ReadCommSettings();
+    ProgramSettings& s = Settings();
+    s.PrintPages = ini::readInteger(s.SettingsFile, cfg::kPrintSection, cfg::kPagesKey,
+                                    cfg::kDefaultPrintPages);
+    s.PrintFontSize = ini::readInteger(s.SettingsFile, cfg::kPrintSection, cfg::kFontsizeKey,
+                                       cfg::kDefaultPrintFontSize);
+}
+
+void WriteCommSettings()
+{
+    const ProgramSettings& s = Settings();
+    ini::writeInteger(s.SettingsFile, cfg::kCommSection, cfg::kPortKey, s.CommPort);
+    ini::writeInteger(s.SettingsFile, cfg::kCommSection, cfg::kBaudRateKey, s.CommBaudRate);
+}
+
+QString TakeHomeOption(QStringList& arguments)
+{
+    QString home;
+    for (int i = 1; i < arguments.size();) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--home") && i + 1 < arguments.size()) {
+            home = arguments[i + 1];
+            arguments.remove(i, 2);
+        } else if (arg.startsWith(QLatin1String("--home="))) {
+            home = arg.mid(7);
+            arguments.remove(i);
+        } else {
+            ++i;
+        }
+    }
+    return home;
+}

@@ -1,0 +1,119 @@
+#include "core/texts.h"
+
+#include <array>
+#include <cstring>
+
+namespace texts {
+namespace {
+
+struct MessageEntry {
+    const char* key;
+    const char* defaultText;
+    QString text;
+};
+
+std::array<MessageEntry, 9>& messageTable()
+{
+    static std::array<MessageEntry, 9> table = {{
+        {sConnect, "Connect", {}},
+        {sDisconnect, "Disconnect", {}},
+        {sERROR, "Error", {}},
+        {sWait, "Waiting", {}},
+        {sUpload, "Upload:", {}},
+        {sCheckEcrTips, "Check ecr status", {}},
+        {SErrorOpen, "Error opening", {}},
+        {Smessage, "please select other ports.", {}},
+        {SReadOnly, "PAMI?? FISKALNA NIE ZAMKNI?TA.", {}},
+    }};
+    static bool initialised = false;
+    if (!initialised) {
+        initialised = true;
+        for (MessageEntry& e : table)
+            e.text = QString::fromLatin1(e.defaultText);
+    }
+    return table;
+}
+
+constexpr std::array<const char*, kBurnFrmCount> kBurnFrmDefaults = {
+    "FileName",
+    "INSUFFICIENT DISC SPACE. REQUIRED %s KB,AVAILABLE %s KB",
+    "Burning CD - Please wait",
+    "FINALIZING TRACK - PLEASE WAIT",
+    "Burning done - No error",
+    "Burning done - With error",
+    "Error initializing ASPI Layer",
+    "Delete Record?",
+    "Information",
+    "File exists, replace it or not?",
+    "empty",
+    "Type",
+    "Name",
+    "DateTime",
+};
+
+std::array<QString, kBurnFrmCount>& burnFrmTable()
+{
+    static std::array<QString, kBurnFrmCount> table = [] {
+        std::array<QString, kBurnFrmCount> t;
+        for (int i = 0; i < kBurnFrmCount; ++i)
+            t[i] = QString::fromLatin1(kBurnFrmDefaults[i]);
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+QString Message(const char* key)
+{
+    for (const MessageEntry& e : messageTable())
+        if (std::strcmp(e.key, key) == 0)
+            return e.text;
+    return {};
+}
+
+bool SetMessage(const QString& key, const QString& text)
+{
+    for (MessageEntry& e : messageTable()) {
+        if (key == QLatin1String(e.key)) {
+            e.text = text;
+            return true;
+        }
+    }
+    return false;
+}
+
+QString BurnFrm(int index)
+{
+    if (index < 0 || index >= kBurnFrmCount)
+        return {};
+    return burnFrmTable()[index];
+}
+
+bool SetBurnFrm(int index, const QString& text)
+{
+    if (index < 0 || index >= kBurnFrmCount)
+        return false;
+    burnFrmTable()[index] = text;
+    return true;
+}
+
+void ResetToDefaults()
+{
+    for (MessageEntry& e : messageTable())
+        e.text = QString::fromLatin1(e.defaultText);
+    for (int i = 0; i < kBurnFrmCount; ++i)
+        burnFrmTable()[i] = QString::fromLatin1(kBurnFrmDefaults[i]);
+}
+
+QString StatusText(const char* stepKey)
+{
+    return Message(stepKey) + QStringLiteral("...");
+}
+
+QString ErrorText(const char* stepKey)
+{
+    return StatusText(stepKey) + Message(sERROR);
+}
+
+}  // namespace texts

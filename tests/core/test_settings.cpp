@@ -1,0 +1,113 @@
+#include "core/ini_file.h"
+#include "core/settings.h"
+#include "core/texts.h"
+#include "tests/test_home.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+TEST(ProgramPaths, DerivedFromProgramDir)
+{
+    InitProgramPaths("/opt/fm");
+    EXPECT_EQ(Settings().ProgramDir, "/opt/fm/");
+    EXPECT_EQ(Settings().DataDir, "/opt/fm/data/");
+    EXPECT_EQ(Settings().ReportDir, "/opt/fm/Report/");
+    EXPECT_EQ(Settings().SettingsFile, "/opt/fm/./SYSTEM.CFG");
+    EXPECT_EQ(DebugLogPath(), "/opt/fm/./DEBUG.LOG");
+    InitProgramPaths("/opt/fm/");
+    EXPECT_EQ(Settings().ProgramDir, "/opt/fm/");
+}
+
+TEST(ProgramPaths, HomeOptionIsTakenOut)
+{
+    QStringList args{"vobrelfm", "--home", "/tmp/x", "test", "--port", "COM1"};
+    EXPECT_EQ(TakeHomeOption(args), "/tmp/x");
+    EXPECT_EQ(args, (QStringList{"vobrelfm", "test", "--port", "COM1"}));
+    QStringList other{"vobrelfm", "--home=/srv"};
+    EXPECT_EQ(TakeHomeOption(other), "/srv");
+    EXPECT_EQ(other.size(), 1);
+    QStringList none{"vobrelfm", "--home"};
+    EXPECT_EQ(TakeHomeOption(none), "");
+}
+
+TEST(SystemConfig, DefaultsWithoutFileOrKeys)
+{
+    TestHome home;
+    Settings().CommPort = 9;
+    ReadSystemConfig();
+    EXPECT_EQ(Settings().CommPort, 2);
+    EXPECT_EQ(Settings().CommBaudRate, 0);
+    EXPECT_EQ(Settings().PrintPages, 2);
+    EXPECT_EQ(Settings().PrintFontSize, 9);
+
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Print]\r\nPages=3\r\n"));
+    ReadSystemConfig();
+    EXPECT_EQ(Settings().CommPort, 2);
+    EXPECT_EQ(Settings().PrintPages, 3);
+}
+
+TEST(SystemConfig, ValuesHexAndGarbage)
+{
+    TestHome home;
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile,
+                              "[Comm]\r\nPort=0x4\r\nBaudRate=abc\r\n[Print]\r\nFontsize= 12 \r\n"));
+    ReadSystemConfig();
+    EXPECT_EQ(Settings().CommPort, 4);
+    EXPECT_EQ(Settings().CommBaudRate, 0);
+    EXPECT_EQ(Settings().PrintFontSize, 12);
+}
+
+TEST(SystemConfig, BinaryAndHugeLinesReadAsDefaults)
+{
+    TestHome home;
+    QByteArray junk;
+    for (int i = 0; i < 20000; ++i)
+        junk += static_cast<char>((i * 7919) & 0xFF);
+    junk += "\n" + QByteArray(10000, 'P') + "=1\n[Comm]\nPort=" + QByteArray(10000, '9') + "\n";
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, junk));
+    ReadSystemConfig();
+    EXPECT_EQ(Settings().CommPort, 2);
+    EXPECT_EQ(Settings().CommBaudRate, 0);
+}
+
+TEST(SystemConfig, UnreadableFileReadsAsDefaults)
+{
+    TestHome home;
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Comm]\nPort=1\n"));
+    QFile::setPermissions(Settings().SettingsFile, QFileDevice::Permissions());
+    ReadSystemConfig();
+    // root reads any file; anyone else gets the defaults
+    EXPECT_TRUE(Settings().CommPort == 2 || Settings().CommPort == 1);
+}
+
+TEST(SystemConfig, CommSettingsRoundTrip)
+{
+    TestHome home;
+    Settings().CommPort = 0;
+    Settings().CommBaudRate = 4;
+    WriteCommSettings();
+    Settings().CommPort = 3;
+    ReadCommSettings();
+    EXPECT_EQ(Settings().CommPort, 0);
+    EXPECT_EQ(Settings().CommBaudRate, 4);
+}
+
+TEST(TextTables, DefaultsAndReplacement)
+{
+    texts::ResetToDefaults();
+    EXPECT_EQ(texts::Message(texts::SReadOnly), "PAMI?? FISKALNA NIE ZAMKNI?TA.");
+    EXPECT_EQ(texts::ErrorText(texts::sConnect), "Connect...Error");
+    EXPECT_EQ(texts::StatusText(texts::sCheckEcrTips), "Check ecr status...");
+    EXPECT_EQ(texts::BurnFrm(1), "INSUFFICIENT DISC SPACE. REQUIRED %s KB,AVAILABLE %s KB");
+    EXPECT_EQ(texts::BurnFrm(13), "DateTime");
+    EXPECT_EQ(texts::BurnFrm(14), "");
+    EXPECT_EQ(texts::BurnFrm(-1), "");
+    EXPECT_TRUE(texts::SetMessage("sERROR", "Blad"));
+    EXPECT_FALSE(texts::SetMessage("nope", "x"));
+    EXPECT_EQ(texts::ErrorText(texts::sConnect), "Connect...Blad");
+    EXPECT_TRUE(texts::SetBurnFrm(8, "Info"));
+    EXPECT_FALSE(texts::SetBurnFrm(14, "x"));
+    EXPECT_EQ(texts::BurnFrm(8), "Info");
+    texts::ResetToDefaults();
+    EXPECT_EQ(texts::BurnFrm(8), "Information");
+}

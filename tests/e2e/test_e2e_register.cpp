@@ -1,0 +1,220 @@
+// The Test command end to end against the register simulator on a pty: through the
+// command line and through the real windows offscreen.
+
+#include "ui/main_window.h"
+#include "ui/progress_form.h"
+#include "core/safe_file.h"
+#include "core/settings.h"
+#include "core/texts.h"
+#include "link/ibus_session.h"
+#include "link/ibus_trace.h"
+#include "tests/simulated_register.h"
+#include "tests/test_home.h"
+#include "tests/wait_util.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList logLines(const QString& dir)
+{
+    QByteArray content;
+    readWholeFile(dir + "/DEBUG.LOG", &content);
+    return QString::fromLatin1(content).split(QStringLiteral("\r\n"));
+}
+
+int runProgram(const QStringList& args, QString* err = nullptr)
+{
+    QProcess p;
+    p.start(QStringLiteral(VOBRELFM_PATH), args);
+    p.waitForFinished(60000);
+    if (err)
+        *err = QString::fromLocal8Bit(p.readAllStandardError());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+void pointComPortAt(const QString& pty)
+{
+    QFile cfg(Settings().SettingsFile);
+    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
+    cfg.write("[Comm]\r\nPort=2\r\nBaudRate=2\r\n[Ports]\r\nCOM2=" + pty.toLocal8Bit() + "\r\n");
+}
+
+struct Shell {
+    TMainForm main;
+    TProgressForm progress{&main, [this] { main.Bus().AbortExchange(); }};
+    QStringList seen;  // status texts as they were shown (the caption follows the status)
+    Shell()
+    {
+        main.setProgressForm(&progress);
+        QObject::connect(&progress, &QWidget::windowTitleChanged, [this](const QString& t) {
+            if (progress.ProgressState() != kProgressClosed)
+                seen << t;
+        });
+    }
+};
+
+}  // namespace
+
+TEST(EndToEndTest, CommandLineAgainstRegisterAt38400)
+{
+    TestHome home;
+    SimulatedRegister reg({"--baud", "38400"});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    QString err;
+    const QString dir = Settings().ProgramDir;
+    EXPECT_EQ(runProgram({"--home", dir, "test", "--port", reg.pty(), "--baud", "57600"}, &err), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("Connect..."));
+    EXPECT_TRUE(err.contains("Disconnect..."));
+    const QStringList log = logLines(dir);
+    // Three retries, then the positive reply, the information query and its reply,
+    // then the disconnect and its reply.
+    const int retry3 = log.indexOf("Retry:3");
+    ASSERT_GE(retry3, 0);
+    EXPECT_EQ(log.indexOf("Retry:4"), -1);
+    const int firstReply = log.indexOf(ibus::kTraceReceive);
+    EXPECT_GT(firstReply, retry3);
+    EXPECT_EQ(log[firstReply + 1], "02 ");
+    EXPECT_EQ(log[firstReply + 3], ibus::kTraceSend);
+    EXPECT_TRUE(log[firstReply + 4].startsWith("03 8E 90 80 "));
+    EXPECT_EQ(log.count(ibus::kTraceReceive), 3);
+    EXPECT_EQ(log.count(ibus::kTraceSend), 6);
+}
+
+TEST(EndToEndTest, CommandLineAgainstSilentRegister)
+{
+    TestHome home;
+    SimulatedRegister reg({"--silent"});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    const QString dir = Settings().ProgramDir;
+    QString err;
+    EXPECT_EQ(runProgram({"--home", dir, "test", "--port", reg.pty()}, &err), 1);
+    EXPECT_TRUE(err.contains("Connect...Error"));
+    const QStringList log = logLines(dir);
+    for (int n = 1; n <= 9; ++n)
+        EXPECT_EQ(log.count(QStringLiteral("Retry:%1").arg(n)), 1) << n;
+    EXPECT_EQ(log.count(ibus::kTraceSend), 10);
+    EXPECT_EQ(log.count(ibus::kTraceReceive), 0);
+}
+
+TEST(EndToEndTest, CommandLineUsageErrors)
+{
+    TestHome home;
+    const QString dir = Settings().ProgramDir;
+    QString err;
+    EXPECT_EQ(runProgram({"--home", dir, "test", "--baud", "1200"}, &err), 2);
+    EXPECT_TRUE(err.contains("unsupported speed"));
+    EXPECT_EQ(runProgram({"--home", dir, "frobnicate"}, &err), 2);
+    QProcess help;
+    help.start(QStringLiteral(VOBRELFM_PATH), {"--help"});
+    help.waitForFinished(10000);
+    EXPECT_EQ(help.exitCode(), 0);
+    EXPECT_TRUE(help.readAllStandardOutput().contains("test [--port NAME]"));
+    EXPECT_EQ(runProgram({"--home", dir, "test", "--port", "COM0"}, &err), 1);
+    EXPECT_TRUE(err.contains("Error openingCOM0!"));
+}
+
+TEST(EndToEndTest, WindowTestWithAnsweringRegister)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    SimulatedRegister reg({"--baud", "9600,38400"});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    pointComPortAt(reg.pty());
+    Shell shell;
+    shell.main.show();
+    shell.main.TestItemClick();
+    EXPECT_EQ(shell.seen, (QStringList{"Connect...", "Disconnect..."}));
+    EXPECT_FALSE(shell.progress.isVisible());
+    EXPECT_EQ(shell.progress.ProgressState(), kProgressWorking);
+    EXPECT_TRUE(shell.main.isEnabled());
+    EXPECT_FALSE(shell.main.Bus().isActive());
+    const QStringList log = logLines(Settings().ProgramDir);
+    EXPECT_EQ(log.count(ibus::kTraceReceive), 3);
+}
+
+TEST(EndToEndTest, WindowTestWithSilentRegisterWaitsForOk)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    SimulatedRegister reg({"--silent"});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    pointComPortAt(reg.pty());
+    Shell shell;
+    shell.main.show();
+    QTimer ok;
+    QObject::connect(&ok, &QTimer::timeout, [&] {
+        if (shell.progress.ProgressState() == kProgressErrorShown)
+            shell.progress.OKBtn->click();
+    });
+    ok.start(50);
+    shell.main.TestItemClick();
+    EXPECT_EQ(shell.seen.last(), "Connect...Error");
+    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(shell.main.Bus().isActive());
+    EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 10);
+}
+
+TEST(EndToEndTest, WindowCancelDuringHandshake)
+{
+    TestHome home;
+    SimulatedRegister reg({"--silent"});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    pointComPortAt(reg.pty());
+    Shell shell;
+    shell.main.show();
+    QTimer::singleShot(1200, [&] { shell.progress.CancelBtn->click(); });
+    QElapsedTimer t;
+    t.start();
+    shell.main.TestItemClick();
+    EXPECT_LT(t.elapsed(), 4000);
+    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
+    EXPECT_TRUE(shell.main.isEnabled());
+    EXPECT_FALSE(shell.main.Bus().isActive());
+    EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 2);
+}
+
+TEST(EndToEndTest, WindowPortThatDoesNotExist)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    QFile cfg(Settings().SettingsFile);
+    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
+    cfg.write("[Comm]\r\nPort=0\r\n");
+    cfg.close();
+    Shell shell;
+    shell.main.show();
+    QString message;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            message = box->text();
+            box->accept();
+        }
+    });
+    closer.start(20);
+    shell.main.TestItemClick();
+    EXPECT_TRUE(message.startsWith("Error openingCOM0!\r\nplease select other ports.")) << message.toStdString();
+    EXPECT_TRUE(shell.seen.isEmpty());
+    EXPECT_FALSE(shell.progress.isVisible());
+}
+
+TEST(EndToEndTest, CommandLineReportsAnUnwritableTrace)
+{
+    TestHome home;
+    SimulatedRegister reg({});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    const QString dir = Settings().ProgramDir;
+    QDir().mkpath(dir + "DEBUG.LOG");  // a directory where the trace file should go
+    QString err;
+    EXPECT_EQ(runProgram({"--home", dir, "test", "--port", reg.pty()}, &err), 3);
+    EXPECT_TRUE(err.contains("Unable to write to")) << err.toStdString();
+}

@@ -1,0 +1,325 @@
+// Report downloads end to end against the register simulator on a pty: through the
+// command line and through the report window offscreen.
+
+#include "ui/main_window.h"
+#include "ui/progress_form.h"
+#include "core/safe_file.h"
+#include "core/settings.h"
+#include "core/texts.h"
+#include "link/ibus_session.h"
+#include "reports/catalogue.h"
+#include "ui/report_form.h"
+#include "reports/report_grid_model.h"
+#include "ui/upload_report_dialog.h"
+#include "tests/simulated_register.h"
+#include "tests/test_home.h"
+#include "tests/wait_util.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QButtonGroup>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ProgramRun {
+    int status = -1;
+    QString out, err;
+};
+
+ProgramRun runProgram(const QStringList& args, const QString& locale = QString())
+{
+    QProcess p;
+    if (!locale.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", locale);
+        env.insert("LANG", locale);
+        p.setProcessEnvironment(env);
+    }
+    p.start(QStringLiteral(VOBRELFM_PATH), args);
+    p.waitForFinished(120000);
+    ProgramRun r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+
+QString writeLines(const TestHome& home, int count, const char* prefix = "LINE ")
+{
+    QByteArray content;
+    for (int i = 0; i < count; ++i)
+        content += prefix + QByteArray::number(i) + "\r\n";
+    const QString path = home.path("lines.txt");
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(content);
+    return path;
+}
+
+QByteArray detailFile(int count, const char* prefix = "LINE ")
+{
+    auto line = [prefix](int i) { return prefix + QByteArray::number(i) + "\r\n"; };
+    if (count == 0)
+        return "\r\n";
+    QByteArray out = "\r\n";
+    if (count == 1)
+        return out + "\r\n" + line(0);
+    out += line(count - 2) + line(count - 1);
+    for (int i = 0; i < count - 2; ++i)
+        out += line(i);
+    return out;
+}
+
+QByteArray summaryFile(int count, const QByteArray& range)
+{
+    QByteArray out = "SUMMARY REPORT\r\n" + range + "\r\n";
+    for (int i = 0; i < count; ++i)
+        out += "LINE " + QByteArray::number(i) + "\r\n";
+    return out + "\r\n\r\n\r\n";
+}
+
+}  // namespace
+
+TEST(EndToEndReports, CommandLineDetailAndSummary)
+{
+    TestHome home;
+    SimulatedRegister reg({"--lines", writeLines(home, 12)});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    const QString dir = Settings().ProgramDir;
+    ProgramRun r = runProgram({"--home", dir, "detail", "--z", "1-5", "--name", "abc", "--port", reg.pty()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(readTestFile(dir + "Report/abc_1_5.txt"), detailFile(12));
+    r = runProgram({"--home", dir, "summary", "--dates", "010196-311295", "--name", "s", "--port", reg.pty()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(readTestFile(dir + "Report/s_010196_311295.txt"), summaryFile(12, "DATE 10196-311295"));
+
+    r = runProgram({"--home", dir, "catalogue"});
+    EXPECT_EQ(r.status, 0);
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("Detail\tabc_1_5.txt\t"));
+    EXPECT_TRUE(lines[1].startsWith("Summary\ts_010196_311295.txt\t"));
+    EXPECT_TRUE(readTestFile(dir + "data/fmList.txt").startsWith("cDateTime\tCaption\tFileName\tsType\r\n"));
+
+    // An existing report is replaced only with --yes; the catalogue keeps one entry for it.
+    r = runProgram({"--home", dir, "detail", "--z", "1-5", "--name", "abc", "--port", reg.pty()});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.contains("--yes"));
+    r = runProgram({"--home", dir, "detail", "--z", "1-5", "--name", "ABC", "--port", reg.pty(), "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runProgram({"--home", dir, "catalogue"});
+    EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts).size(), 2);
+}
+
+TEST(EndToEndReports, CommandLineReadOnlyRefusalAndFailures)
+{
+    TestHome home;
+    const QString dir = Settings().ProgramDir;
+    {
+        SimulatedRegister reg({"--closed", "0"});
+        ProgramRun r = runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "ro", "--readonly", "--port", reg.pty()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains("PAMI?? FISKALNA NIE ZAMKNI?TA."));
+        r = runProgram({"--home", dir, "summary", "--z", "1-2", "--name", "ro", "--port", reg.pty()});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    }
+    {
+        SimulatedRegister reg({"--closed", "1"});
+        ProgramRun r = runProgram({"--home", dir, "summary", "--z", "1-2", "--name", "ro2", "--readonly", "--port", reg.pty()});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    }
+    {
+        SimulatedRegister reg({"--refuse"});
+        ProgramRun r = runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "x", "--port", reg.pty()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains("error: FM Report\n"));
+    }
+    {
+        SimulatedRegister reg({"--generate", "40", "--nak", "page2"});
+        ProgramRun r = runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "y", "--port", reg.pty()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains("FM Report...Error"));
+        EXPECT_FALSE(QFile::exists(dir + "Report/y_1_2.txt"));
+    }
+    ProgramRun r = runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "../out"});
+    EXPECT_EQ(r.status, 2);
+    r = runProgram({"--home", dir, "detail", "--z", "12345-2", "--name", "n"});
+    EXPECT_EQ(r.status, 2);
+    r = runProgram({"--home", dir, "detail", "--name", "n"});
+    EXPECT_EQ(r.status, 2);
+    r = runProgram({"--home", dir, "catalogue"});
+    EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts).size(), 2);
+}
+
+TEST(EndToEndReports, CorruptedRepliesStillStoreTheSameReport)
+{
+    TestHome home;
+    const QString dir = Settings().ProgramDir;
+    const QString lines = writeLines(home, 300);
+    SimulatedRegister clean({"--lines", lines});
+    SimulatedRegister noisy({"--lines", lines, "--corrupt", "0.05", "--seed", "5"});
+    ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-9", "--name", "clean", "--port", clean.pty()}).status, 0);
+    ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-9", "--name", "noisy", "--port", noisy.pty()}).status, 0);
+    EXPECT_EQ(readTestFile(dir + "Report/clean_1_9.txt"), readTestFile(dir + "Report/noisy_1_9.txt"));
+    EXPECT_EQ(readTestFile(dir + "Report/clean_1_9.txt"), detailFile(300));
+    ASSERT_EQ(runProgram({"--home", dir, "summary", "--z", "1-9", "--name", "sclean", "--port", clean.pty()}).status, 0);
+    ASSERT_EQ(runProgram({"--home", dir, "summary", "--z", "1-9", "--name", "snoisy", "--port", noisy.pty()}).status, 0);
+    EXPECT_EQ(readTestFile(dir + "Report/sclean_1_9.txt"), readTestFile(dir + "Report/snoisy_1_9.txt"));
+    EXPECT_EQ(readTestFile(dir + "Report/snoisy_1_9.txt"), summaryFile(300, "Z 1-9"));
+    EXPECT_GT(readTestFile(dir + "DEBUG.LOG").count("Retry:"), 0);
+}
+
+namespace {
+
+// The program's windows over a real serial port, with the range dialog answered by timers.
+struct ReportShell {
+    Tdm dm{[](const QString&) {}};
+    TMainForm main;
+    TProgressForm progress{&main, [this] { main.Bus().AbortExchange(); }};
+    TUploadReportDlg dialog{&main};
+    Tfmfrm* form;
+    QStringList seen;
+    QStringList boxes;
+    QTimer modal;
+    bool answerBoxesOk = true;
+
+    explicit ReportShell(const QString& pty)
+    {
+        QFile cfg(Settings().SettingsFile);
+        cfg.open(QIODevice::WriteOnly);
+        cfg.write("[Comm]\r\nPort=2\r\nBaudRate=1\r\n[Ports]\r\nCOM2=" + pty.toLocal8Bit() + "\r\n");
+        cfg.close();
+        ReadSystemConfig();
+        main.setProgressForm(&progress);
+        form = new Tfmfrm(main.Bus(), progress, dm.fmRpt, dialog, main.pnl1);
+        main.setReportWindow(form);
+        main.show();
+        QObject::connect(&progress, &QWidget::windowTitleChanged, [this](const QString& t) { seen << t; });
+        QObject::connect(&modal, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes << box->text();
+                if (answerBoxesOk && box->button(QMessageBox::Ok))
+                    box->button(QMessageBox::Ok)->click();
+                else if (box->button(QMessageBox::Cancel))
+                    box->button(QMessageBox::Cancel)->click();
+                else
+                    box->accept();
+            }
+        });
+        modal.start(20);
+    }
+    // Fills the range dialog when it shows and presses the accept button (once or twice).
+    void answerDialog(const QString& name, bool dates, const QString& from, const QString& to,
+                      bool cancelAfter = false)
+    {
+        QTimer::singleShot(50, &dialog, [=, this] {
+            dialog.edt1->setText(name);
+            dialog.RangeTypeButtons->button(dates ? 1 : 0)->click();
+            (dates ? dialog.DateFromEdit : dialog.ZCountFromEdit)->setText(from);
+            (dates ? dialog.DateToEdit : dialog.ZCountToEdit)->setText(to);
+            dialog.BitBtn1->click();
+            if (cancelAfter && dialog.isVisible())
+                QTimer::singleShot(100, &dialog, [this] { dialog.BitBtn2->click(); });
+        });
+    }
+};
+
+}  // namespace
+
+TEST(EndToEndReports, WindowDetailAndSummary)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    SimulatedRegister reg({"--baud", "9600,19200", "--lines", writeLines(home, 12)});
+    ReportShell shell(reg.pty());
+    shell.answerDialog("abc", false, "1", "5");
+    shell.form->btn1->click();
+    EXPECT_EQ(readTestFile(Settings().ReportDir + "abc_1_5.txt"), detailFile(12));
+    EXPECT_EQ(shell.form->Grid().RowCount(), 13);
+    EXPECT_EQ(shell.form->Grid().Row(1), "LINE 10");
+    ASSERT_EQ(shell.dm.fmRpt.Count(), 1);
+    EXPECT_FALSE(shell.progress.isVisible());
+    EXPECT_TRUE(shell.main.isEnabled());
+    EXPECT_EQ(shell.main.Bus().RetryInterval, 2500);
+    EXPECT_TRUE(shell.seen.contains("FM Report..."));
+
+    shell.answerDialog("abc", true, "010196", "311295");
+    shell.form->Button1->click();
+    EXPECT_EQ(readTestFile(Settings().ReportDir + "abc_010196_311295.txt"), summaryFile(12, "DATE 10196-311295"));
+    EXPECT_EQ(shell.dm.fmRpt.Count(), 2);
+    EXPECT_EQ(shell.main.Bus().RetryInterval, 50000);
+    EXPECT_EQ(shell.form->Grid().CurrentRow(), shell.form->Grid().RowCount() - 1);
+
+    // The same name again: the overwrite question; Cancel keeps the dialog open.
+    shell.answerBoxesOk = false;
+    shell.answerDialog("abc", false, "1", "5", true);
+    shell.form->btn1->click();
+    EXPECT_TRUE(shell.boxes.contains("File exists, replace it or not?"));
+    EXPECT_EQ(shell.dm.fmRpt.Count(), 2);
+    // ... and OK replaces the file and its catalogue entry.
+    shell.answerBoxesOk = true;
+    shell.answerDialog("ABC", false, "1", "5");
+    shell.form->btn1->click();
+    ASSERT_EQ(shell.dm.fmRpt.Count(), 2);
+    EXPECT_EQ(shell.dm.fmRpt.Entry(1).Caption, "ABC_1_5.txt");
+}
+
+TEST(EndToEndReports, WindowRefusesBadNamesAndCancelDuringPaging)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    SimulatedRegister reg({"--generate", "3000", "--delay", "30"});
+    ReportShell shell(reg.pty());
+    shell.answerDialog("  ", false, "1", "5", true);
+    shell.form->btn1->click();
+    EXPECT_TRUE(shell.boxes.contains("File Name empty"));
+    shell.answerDialog("a/b", false, "1", "5", true);
+    shell.form->btn1->click();
+    ASSERT_FALSE(shell.boxes.isEmpty());
+    EXPECT_TRUE(shell.boxes.last().contains("\"/\""));
+
+    shell.answerDialog("big", false, "1", "5");
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (shell.progress.isVisible() && shell.progress.CurLabel->text().toInt() >= 3)
+            shell.progress.CancelBtn->click();
+    });
+    cancel.start(20);
+    shell.form->btn1->click();
+    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(shell.main.Bus().isActive());
+    EXPECT_FALSE(QFile::exists(Settings().ReportDir + "big_1_5.txt"));
+    EXPECT_EQ(shell.form->Grid().RowCount(), 5);
+    EXPECT_TRUE(shell.dm.fmRpt.IsEmpty());
+}
+
+TEST(EndToEndReports, CatalogueDatesFollowTheRegionalFormatsAndReadBack)
+{
+    for (const char* locale : {"en_US.UTF-8", "de_DE.UTF-8", "pl_PL.UTF-8"}) {
+        TestHome home;
+        SimulatedRegister reg({"--lines", writeLines(home, 3)});
+        ASSERT_FALSE(reg.pty().isEmpty());
+        const QString dir = Settings().ProgramDir;
+        ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "a", "--port", reg.pty()}, locale).status, 0);
+        ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "b", "--port", reg.pty()}, locale).status, 0);
+        const QByteArray list = readTestFile(dir + "data/fmList.txt");
+        const QList<QByteArray> lines = list.split('\n');
+        ASSERT_GE(lines.size(), 3) << locale;
+        // Written in the locale's short date and long time, and read back by the next run.
+        const ProgramRun shown = runProgram({"--home", dir, "catalogue"}, locale);
+        EXPECT_EQ(shown.status, 0) << locale << ": " << shown.err.toStdString();
+        EXPECT_EQ(shown.out.split('\n', Qt::SkipEmptyParts).size(), 2) << locale;
+        EXPECT_EQ(readTestFile(dir + "data/fmList.txt"), list) << locale;
+        EXPECT_FALSE(QFile::exists(dir + "data/fmList.txt.bak")) << locale;
+    }
+}

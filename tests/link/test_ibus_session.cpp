@@ -1,0 +1,463 @@
+#include "core/safe_file.h"
+#include "core/texts.h"
+#include "link/ibus_session.h"
+#include "link/ibus_trace.h"
+#include "tests/fake_register_port.h"
+#include "tests/test_home.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+struct Session {
+    FakeRegisterPort* port;
+    std::unique_ptr<TVeskIBusComm> bus;
+    QStringList shown;
+
+    Session()
+    {
+        auto fake = std::make_unique<FakeRegisterPort>();
+        port = fake.get();
+        bus = std::make_unique<TVeskIBusComm>(std::move(fake));
+        bus->LogEnabled = true;
+        bus->OnShowError = [this](const QString& t) { shown << t; };
+        bus->CommName = "COM2";
+    }
+};
+
+QStringList debugLogLines()
+{
+    QByteArray content;
+    if (!readWholeFile(DebugLogPath(), &content))
+        return {};
+    QStringList lines = QString::fromLatin1(content).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+TEST(IBusSession, DefaultsAndPortSetup)
+{
+    Session s;
+    EXPECT_FALSE(s.bus->isActive());
+    EXPECT_EQ(s.bus->BaudRate(), 0);
+    EXPECT_EQ(s.bus->RetryInterval, 800);
+    EXPECT_EQ(s.bus->RetryCount(), 20);
+    EXPECT_EQ(s.bus->BroadCastInterval, 200);
+    EXPECT_FALSE(s.bus->BroadCast);
+    EXPECT_EQ(s.port->baudRate, 9600u);
+    EXPECT_EQ(s.port->readInterval, 1u);
+    s.bus->setRetryCount(99);
+    EXPECT_EQ(s.bus->RetryCount(), 30);
+    s.bus->setBaudRate(3);
+    EXPECT_EQ(s.port->baudRate, 57600u);
+    s.bus->setBaudRate(130);
+    EXPECT_EQ(s.bus->BaudRate(), 2);
+}
+
+TEST(IBusSession, HandshakeFindsRegisterAt38400ThenRunsAtChosenSpeed)
+{
+    TestHome home;
+    Session s;
+    s.port->answerSpeeds = {38400};
+    s.bus->setBaudRate(4);
+    s.bus->OpenPort();
+    ASSERT_TRUE(s.bus->ConnectEcr(1234, false));
+    // Attempts at 9600, 9600, 19200, 38400, then the information query.
+    ASSERT_EQ(s.port->written.size(), 5u);
+    EXPECT_EQ(s.port->written[0].baud, 9600u);
+    EXPECT_EQ(s.port->written[1].baud, 9600u);
+    EXPECT_EQ(s.port->written[2].baud, 19200u);
+    EXPECT_EQ(s.port->written[3].baud, 38400u);
+    EXPECT_EQ(s.port->written[3].bytes.size(), 301u);
+    EXPECT_EQ(s.port->written[4].baud, 115200u);
+    EXPECT_EQ(s.port->written[4].bytes.size(), 302u);
+    EXPECT_EQ(s.port->written[4].bytes[301], 0xFF);
+    EXPECT_EQ(s.port->baudRate, 115200u);
+
+    const ibus::Payload& hello = s.port->requests[0];
+    EXPECT_EQ(hello[0], 14);
+    EXPECT_EQ(hello[1], 1);
+    EXPECT_EQ(hello[3], 0x34);
+    EXPECT_EQ(hello[4], 0x12);
+    EXPECT_EQ(hello[5], 0x00);
+    EXPECT_EQ(hello[13], 4);
+    EXPECT_EQ(hello[14], 1);
+    const ibus::Payload& info = s.port->requests[4];
+    EXPECT_EQ(info[0], 14);
+    EXPECT_EQ(info[1], 16);
+    EXPECT_EQ(info[5], 16);  // data byte 2
+
+    s.bus->ClosePort();
+    const QStringList log = debugLogLines();
+    EXPECT_EQ(log.count("Retry:1") + log.count("Retry:2") + log.count("Retry:3"), 3);
+    EXPECT_EQ(log.count(ibus::kTraceReceive), 2);
+}
+
+TEST(IBusSession, SilentRegisterGivesTenAttemptsInTheTrace)
+{
+    TestHome home;
+    Session s;
+    s.port->silent = true;
+    s.bus->OpenPort();
+    EXPECT_FALSE(s.bus->ConnectEcr(1234, false));
+    EXPECT_TRUE(s.bus->Aborted());
+    s.bus->ClosePort();
+
+    const std::vector<uint32_t> speeds = {9600, 9600, 19200, 38400, 57600,
+                                          115200, 9600, 19200, 38400, 57600};
+    ASSERT_EQ(s.port->written.size(), 10u);
+    for (std::size_t i = 0; i < 10; ++i)
+        EXPECT_EQ(s.port->written[i].baud, speeds[i]) << i;
+
+    const QStringList log = debugLogLines();
+    EXPECT_EQ(log.count(ibus::kTraceSend), 10);
+    EXPECT_EQ(log.count(ibus::kTraceReceive), 0);
+    // Each block: header, 18 full lines, one of 13 bytes, an empty line.
+    QStringList expected;
+    for (int n = 0; n < 10; ++n) {
+        if (n > 0)
+            expected << QString() << QStringLiteral("Retry:%1").arg(n);
+        QStringList block;
+        ibus::TraceBlock(block, ibus::kTraceSend, s.port->written[n].bytes.data(), 301);
+        ASSERT_EQ(block.size(), 21);
+        ASSERT_EQ(block[1].size(), 48);
+        ASSERT_EQ(block[19].size(), 39);
+        expected << block;
+    }
+    EXPECT_EQ(log, expected);
+}
+
+TEST(IBusSession, TenthAttemptStillConnects)
+{
+    TestHome home;
+    Session s;
+    s.port->answerSpeeds = {};
+    s.bus->OpenPort();
+    // Only the tenth attempt (index 9, 57600 bit/s after the first 57600 one) is answered.
+    int attempts = 0;
+    s.port->answerSpeeds = {};
+    s.port->responder = nullptr;
+    s.port->silent = true;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        attempts = static_cast<int>(s.port->written.size());
+        if (attempts == 10 && s.port->silent) {
+            s.port->Deliver({ibus::kReplyPositive}, 5);
+            s.port->silent = false;
+        }
+    });
+    watch.start(20);
+    s.port->answerSpeeds = {};
+    EXPECT_TRUE(s.bus->ConnectEcr(1234, false));
+    EXPECT_EQ(s.port->requests.size(), 11u);
+}
+
+TEST(IBusSession, Reply55RetriesUnlessStrict)
+{
+    TestHome home;
+    {
+        Session s;
+        s.port->answerSpeeds = {19200};
+        s.port->otherSpeedReply = ibus::kReply55;
+        s.bus->OpenPort();
+        EXPECT_TRUE(s.bus->ConnectEcr(1234, false));
+        EXPECT_EQ(s.port->requests.size(), 4u);
+    }
+    {
+        Session s;
+        s.port->answerSpeeds = {19200};
+        s.port->otherSpeedReply = ibus::kReply55;
+        s.bus->OpenPort();
+        EXPECT_FALSE(s.bus->ConnectEcr(1234, true));
+        EXPECT_EQ(s.port->requests.size(), 1u);
+    }
+}
+
+TEST(IBusSession, ExchangeRetriesBadChecksumsButNotNak)
+{
+    TestHome home;
+    Session s;
+    s.bus->RetryInterval = 300;
+    s.port->responder = [](const ibus::Payload& rq, ibus::Payload& rp) {
+        rp[3] = static_cast<uint8_t>(rq[3] + 1);
+        return true;
+    };
+    s.bus->OpenPort();
+    ASSERT_TRUE(s.bus->ConnectEcr(1234, false));
+    s.port->corruptReplies = 2;
+    const std::size_t before = s.port->requests.size();
+    s.bus->DataBlock.fill(0);
+    s.bus->DataBlock[0] = 41;
+    ASSERT_TRUE(s.bus->ExchangeCommand(0, 0));
+    EXPECT_EQ(s.port->requests.size() - before, 3u);
+    EXPECT_EQ(s.bus->DataBlock[0], 42);
+
+    s.port->nakReplies = 1;
+    const std::size_t beforeNak = s.port->requests.size();
+    EXPECT_FALSE(s.bus->ExchangeCommand(0, 0));
+    EXPECT_TRUE(s.bus->Aborted());
+    EXPECT_EQ(s.port->requests.size() - beforeNak, 1u);
+    EXPECT_EQ(s.bus->DataBlock[0], 42);  // the request's own data again
+}
+
+TEST(IBusSession, RetryCountZeroMakesOneAttempt)
+{
+    TestHome home;
+    Session s;
+    s.bus->OpenPort();
+    s.port->silent = true;
+    s.bus->RetryInterval = 50;
+    s.bus->setRetryCount(0);
+    EXPECT_FALSE(s.bus->ExchangeCommand(0, 0));
+    EXPECT_EQ(s.port->requests.size(), 1u);
+    s.bus->setRetryCount(3);
+    EXPECT_FALSE(s.bus->ExchangeCommand(0, 0));
+    EXPECT_EQ(s.port->requests.size(), 5u);
+}
+
+TEST(IBusSession, FrameSplitIntoManyChunksAndTwoFramesInOne)
+{
+    TestHome home;
+    Session s;
+    s.port->responder = [](const ibus::Payload&, ibus::Payload& rp) {
+        rp[3] = 0x99;
+        return true;
+    };
+    s.bus->OpenPort();
+    s.port->chunkSize = 1;
+    ASSERT_TRUE(s.bus->ExchangeCommand(14, 32));
+    EXPECT_EQ(s.bus->DataBlock[0], 0x99);
+    s.port->chunkSize = 0;
+    s.port->doubleFrame = true;
+    ASSERT_TRUE(s.bus->ExchangeCommand(14, 32));
+    EXPECT_EQ(s.bus->DataBlock[0], 0x99);  // the first frame, not the second
+}
+
+TEST(IBusSession, ReceiverSkipsNoiseAndWrongHeaders)
+{
+    TestHome home;
+    Session s;
+    s.bus->RetryInterval = 400;
+    s.bus->OpenPort();
+    s.port->silent = true;
+    ibus::Payload wrong{};
+    wrong[0] = 14;
+    wrong[1] = 33;  // not the parameter asked for
+    ibus::Payload right{};
+    right[0] = 14;
+    right[1] = 32;
+    right[3] = 0x55;
+    std::vector<uint8_t> stream = {0x80, 0x03, 0x03, 0x8E, 0x77};
+    const auto w = FakeRegisterPort::FrameBytes(wrong);
+    stream.insert(stream.end(), w.begin(), w.end());
+    const auto r = FakeRegisterPort::FrameBytes(right);
+    stream.insert(stream.end(), r.begin(), r.begin() + 150);
+    stream.push_back(0x03);  // restarts the frame
+    stream.insert(stream.end(), r.begin() + 1, r.end());
+    QTimer::singleShot(30, [&] { s.port->Deliver(stream, 1, 7); });
+    ASSERT_TRUE(s.bus->ExchangeCommand(14, 32));
+    EXPECT_EQ(s.bus->DataBlock[0], 0x55);
+}
+
+TEST(IBusSession, NakInsideHalfFrameEndsWaitNegative)
+{
+    TestHome home;
+    Session s;
+    s.bus->OpenPort();
+    s.port->silent = true;
+    ibus::Payload p{};
+    p[0] = 14;
+    p[1] = 32;
+    auto bytes = FakeRegisterPort::FrameBytes(p);
+    bytes.resize(100);
+    bytes.push_back(ibus::kReplyNegative);
+    QTimer::singleShot(20, [&] { s.port->Deliver(bytes, 1); });
+    EXPECT_FALSE(s.bus->ExchangeCommand(14, 32));
+    EXPECT_EQ(s.port->requests.size(), 1u);
+}
+
+TEST(IBusSession, LateBytesAreDiscardedWhenTheNextWaitBegins)
+{
+    TestHome home;
+    Session s;
+    s.bus->OpenPort();
+    s.port->silent = true;
+    s.bus->RetryInterval = 100;
+    s.bus->setRetryCount(0);
+    ibus::Payload p{};
+    p[0] = 0;
+    p[3] = 0x11;
+    const auto bytes = FakeRegisterPort::FrameBytes(p);
+    // Half a frame before the time-out, the rest after it.
+    QTimer::singleShot(50, [&] { s.port->Deliver({bytes.begin(), bytes.begin() + 200}, 1); });
+    QTimer::singleShot(150, [&] { s.port->Deliver({bytes.begin() + 200, bytes.end()}, 1); });
+    EXPECT_FALSE(s.bus->ExchangeCommand(0, 0));
+    // The tail arrives between the waits; the next wait starts a fresh frame.
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_FALSE(s.bus->ExchangeCommand(0, 0));
+}
+
+TEST(IBusSession, TimeoutRunsFromTheSentReport)
+{
+    TestHome home;
+    Session s;
+    s.bus->OpenPort();
+    s.bus->RetryInterval = 800;
+    s.bus->setRetryCount(0);
+    // Sending takes 600 ms; the reply comes 300 ms after that: 900 ms after queueing, well
+    // inside an 800 ms time-out that starts when the frame has left.
+    s.port->sentDelayMs = 600;
+    s.port->replyDelayMs = 300;
+    EXPECT_TRUE(s.bus->ExchangeCommand(0, 0));
+}
+
+TEST(IBusSession, PortThatNeverReportsSentWaitsUntilAbort)
+{
+    TestHome home;
+    Session s;
+    s.bus->OpenPort();
+    s.port->reportSent = false;
+    QTimer::singleShot(300, [&] { s.bus->AbortExchange(); });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(s.bus->ExchangeCommand(0, 0));
+    EXPECT_GE(t.elapsed(), 250);
+    EXPECT_EQ(s.port->requests.size(), 1u);
+}
+
+TEST(IBusSession, AbortEndsHandshakeAtOnce)
+{
+    TestHome home;
+    Session s;
+    s.port->silent = true;
+    s.bus->OpenPort();
+    QTimer::singleShot(100, [&] { s.bus->AbortExchange(); });
+    EXPECT_FALSE(s.bus->ConnectEcr(1234, false));
+    EXPECT_EQ(s.port->requests.size(), 1u);
+}
+
+TEST(IBusSession, DisconnectSilentRegisterSendsThreeTimes)
+{
+    TestHome home;
+    Session s;
+    s.port->silent = true;
+    s.bus->OpenPort();
+    QElapsedTimer t;
+    t.start();
+    EXPECT_TRUE(s.bus->DisconnectEcr(1234, 1));
+    EXPECT_GE(t.elapsed(), 290);
+    ASSERT_EQ(s.port->requests.size(), 3u);
+    EXPECT_EQ(s.port->requests[0][1], 2);
+    EXPECT_EQ(s.port->requests[0][7], 1);
+    EXPECT_EQ(s.port->written[0].bytes.size(), 302u);
+    s.bus->ClosePort();
+    EXPECT_EQ(debugLogLines().count("Retry:1"), 0);
+}
+
+TEST(IBusSession, DisconnectStopsAtFirstPositive)
+{
+    TestHome home;
+    Session s;
+    s.bus->OpenPort();
+    EXPECT_TRUE(s.bus->DisconnectEcr(1234, 0));
+    EXPECT_EQ(s.port->requests.size(), 1u);
+}
+
+TEST(IBusSession, BroadcastHandshakeTimeoutCountsPositive)
+{
+    TestHome home;
+    Session s;
+    s.port->silent = true;
+    s.bus->BroadCast = true;
+    s.bus->BroadCastScaleType = TBroadCastScaleType::tbs5120;
+    s.bus->BroadcastAddresses[1] = 42;
+    s.bus->setBaudRate(2);
+    s.bus->OpenPort();
+    s.bus->setRetryCount(0);
+    s.bus->RetryInterval = 50;
+    // The handshake succeeds on its time-out; the silent information query gets no frame.
+    EXPECT_FALSE(s.bus->ConnectEcr(1234, false));
+    const ibus::Payload& hello = s.port->requests[0];
+    EXPECT_EQ(hello[3], 0);
+    EXPECT_EQ(hello[14], 0xA5);
+    EXPECT_EQ(hello[39], 0x42);
+    EXPECT_EQ(s.port->written[0].baud, 38400u);
+    EXPECT_EQ(s.port->written[0].bytes.size(), 301u);
+}
+
+TEST(IBusSession, OpenFailureShowsMessageAndRethrows)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    Session s;
+    s.port->openFails = true;
+    s.bus->CommName = "COM5";
+    s.bus->DebugLog << "old";
+    EXPECT_THROW(s.bus->OpenPort(), ECommsError);
+    ASSERT_EQ(s.shown.size(), 1);
+    EXPECT_EQ(s.shown[0], "Error openingCOM5!\r\nplease select other ports.");
+    EXPECT_FALSE(s.bus->isActive());
+    EXPECT_EQ(s.bus->DebugLog, QStringList{"old"});
+}
+
+TEST(IBusSession, SpeedIndexOutsideTableIsRefusedAtOpen)
+{
+    TestHome home;
+    Session s;
+    s.bus->setBaudRate(7);
+    EXPECT_EQ(s.port->baudRate, 9600u);  // the port's speed is left alone
+    EXPECT_THROW(s.bus->OpenPort(), ECommsError);
+    ASSERT_EQ(s.shown.size(), 1);
+    EXPECT_TRUE(s.shown[0].contains("speed index must be 0 to 4"));
+    EXPECT_EQ(s.port->openCount, 0);
+    s.bus->setBaudRate(-1);
+    EXPECT_THROW(s.bus->OpenPort(), ECommsError);
+}
+
+TEST(IBusSession, ClosePortWritesEmptyLogWhenTraceOff)
+{
+    TestHome home;
+    Session s;
+    s.bus->LogEnabled = false;
+    s.bus->OpenPort();
+    s.bus->DisconnectEcr(1234, 0);
+    s.bus->ClosePort();
+    QByteArray content;
+    ASSERT_TRUE(readWholeFile(DebugLogPath(), &content));
+    EXPECT_TRUE(content.isEmpty());
+}
+
+TEST(IBusSession, SilentWaitCostsNoCpu)
+{
+    TestHome home;
+    Session s;
+    s.port->silent = true;
+    s.bus->OpenPort();
+    const double before = cpuSeconds();
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(s.bus->WaitReply(3000), wrTimeout);
+    const double wall = t.elapsed() / 1000.0;
+    const double cpu = cpuSeconds() - before;
+    EXPECT_GE(wall, 2.9);
+    EXPECT_LT(cpu, 0.1 * 3.0) << "cpu " << cpu << " s over " << wall << " s";
+}

@@ -1,0 +1,57 @@
+#include "ui/about_box.h"
+
+#include "core/settings.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace {
+QPixmap aboutPicture()
+{
+    QPixmap pixmap(240, 180);
+    pixmap.fill(QColor(0, 0, 128));
+    QPainter p(&pixmap);
+    p.setPen(Qt::white);
+    QFont font = p.font();
+    font.setPointSize(20);
+    font.setBold(true);
+    p.setFont(font);
+    p.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("FM"));
+    return pixmap;
+}
+}  // namespace
+
+TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("About..."));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setFixedSize(240, 180);
+    Image1->setPixmap(aboutPicture());
+    NameLabel = new QLabel(Settings().AppCaption, this);
+    NameLabel->setObjectName(QStringLiteral("NameLabel"));
+    VersionLabel = new QLabel(QStringLiteral("Version 1.0"), this);
+    YearLabel = new QLabel(QStringLiteral("2026"), this);
+    BuildLabel = new QLabel(QStringLiteral("Build for Linux"), this);
+    NoticeLabel = new QLabel(QStringLiteral("Fiscal memory service tool"), this);
+    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(Image1, 0, 0, 5, 1);
+    layout->addWidget(NameLabel, 0, 1);
+    layout->addWidget(VersionLabel, 1, 1);
+    layout->addWidget(YearLabel, 2, 1);
+    layout->addWidget(BuildLabel, 3, 1);
+    layout->addWidget(NoticeLabel, 4, 1);
+    layout->addWidget(OKBtn, 5, 0, 1, 2, Qt::AlignCenter);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}

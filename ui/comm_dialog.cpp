@@ -1,0 +1,141 @@
+#include "ui/comm_dialog.h"
+
+#include "core/settings.h"
+#include "link/port_names.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+QGroupBox* makeRadioGroup(QWidget* parent, const QString& title, const QStringList& items,
+                          int columns, QButtonGroup* group)
+{
+    auto* box = new QGroupBox(title, parent);
+    auto* grid = new QGridLayout(box);
+    const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
+    for (int i = 0; i < items.size(); ++i) {
+        auto* radio = new QRadioButton(items[i], box);
+        grid->addWidget(radio, i % rows, i / rows);
+        if (group)
+            group->addButton(radio, i);
+        else if (i == 0)
+            radio->setChecked(true);
+    }
+    return box;
+}
+}  // namespace
+
+TCommDlg::TCommDlg(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("CommDlg"));
+    setWindowTitle(QStringLiteral("Communication setting"));
+    setMinimumSize(317, 224);
+
+    BaudRateButtons = new QButtonGroup(this);
+    BaudRateButtons->setExclusive(true);
+    BaudRateRG = makeRadioGroup(this, QStringLiteral("&Baud rate"),
+                                {QStringLiteral("9600"), QStringLiteral("19200"),
+                                 QStringLiteral("38400"), QStringLiteral("57600"),
+                                 QStringLiteral("115200")},
+                                2, BaudRateButtons);
+    BaudRateRG->setObjectName(QStringLiteral("BaudRateRG"));
+    ParityRG = makeRadioGroup(this, QStringLiteral("&Parity"),
+                              {QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even"),
+                               QStringLiteral("Mark"), QStringLiteral("Space")},
+                              1, nullptr);
+    ParityRG->setObjectName(QStringLiteral("ParityRG"));
+    ParityRG->setEnabled(false);
+    StopBitsRG = makeRadioGroup(this, QStringLiteral("&StopBits"),
+                                {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")}, 3,
+                                nullptr);
+    StopBitsRG->setObjectName(QStringLiteral("StopBitsRG"));
+    StopBitsRG->setEnabled(false);
+
+    PortCB = new QComboBox(this);
+    PortCB->setObjectName(QStringLiteral("PortCB"));
+    PortCB->setEditable(false);
+    PortCB->addItems({QStringLiteral("None"), QStringLiteral("COM1"), QStringLiteral("COM2"),
+                      QStringLiteral("COM3"), QStringLiteral("COM4")});
+    PortHints = new QLabel(this);
+    PortHints->setObjectName(QStringLiteral("PortHints"));
+    PortHints->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(BaudRateRG, 0, 0);
+    layout->addWidget(ParityRG, 0, 1, 2, 1);
+    layout->addWidget(StopBitsRG, 1, 0);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(PortCB);
+    portRow->addWidget(PortHints, 1);
+    layout->addLayout(portRow, 2, 0, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKBtn);
+    buttons->addWidget(CancelBtn);
+    layout->addLayout(buttons, 3, 0, 1, 2);
+}
+
+int TCommDlg::BaudRateIndex() const
+{
+    return BaudRateButtons->checkedId();
+}
+
+void TCommDlg::setBaudRateIndex(int index)
+{
+    // A radio group limits the index to its items: past the end selects the last one.
+    const int count = static_cast<int>(BaudRateButtons->buttons().size());
+    if (index < 0) {
+        BaudRateButtons->setExclusive(false);
+        for (QAbstractButton* b : BaudRateButtons->buttons())
+            b->setChecked(false);
+        BaudRateButtons->setExclusive(true);
+        return;
+    }
+    BaudRateButtons->button(std::min(index, count - 1))->setChecked(true);
+}
+
+void TCommDlg::UpdatePortHints()
+{
+    QStringList lines;
+    for (int n = 1; n <= 4; ++n) {
+        const QString path = ResolvePortName(QStringLiteral("COM%1").arg(n).toStdString());
+        const bool exists = QFileInfo::exists(path);
+        lines << QStringLiteral("COM%1: %2 (%3)").arg(n).arg(path,
+                                                            exists ? QStringLiteral("present")
+                                                                   : QStringLiteral("not found"));
+    }
+    PortHints->setText(lines.join('\n'));
+}
+
+bool EditCommSettings(TCommDlg& dialog)
+{
+    ReadCommSettings();
+    ProgramSettings& s = Settings();
+    dialog.setBaudRateIndex(s.CommBaudRate);
+    const int port = s.CommPort;
+    dialog.PortCB->setCurrentIndex(port >= 0 && port < dialog.PortCB->count() ? port : -1);
+    dialog.UpdatePortHints();
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    s.CommPort = dialog.PortCB->currentIndex();
+    s.CommBaudRate = dialog.BaudRateIndex();
+    WriteCommSettings();
+    return true;
+}

@@ -1,0 +1,228 @@
+#include "ui/report_form.h"
+
+#include "reports/progress_sink.h"
+#include "reports/register_test.h"
+#include "core/settings.h"
+#include "core/texts.h"
+#include "reports/catalogue.h"
+#include "reports/report_download.h"
+#include "reports/report_file.h"
+#include "reports/report_grid_model.h"
+#include "ui/upload_report_dialog.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogue,
+               TUploadReportDlg& rangeDialog, QWidget* parent)
+    : QWidget(parent), bus_(bus), progress_(progress), catalogue_(catalogue),
+      rangeDialog_(rangeDialog), grid_(new ReportGridModel(this))
+{
+    setObjectName(QStringLiteral("fmfrm"));
+    setWindowTitle(QStringLiteral("FM Report"));
+    resize(684, 447);
+
+    pnl2 = new QFrame;
+    pnl2->setObjectName(QStringLiteral("pnl2"));
+    dbgrd1 = new QTableView(pnl2);
+    dbgrd1->setObjectName(QStringLiteral("dbgrd1"));
+    dbgrd1->setModel(&catalogue_);
+    dbgrd1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dbgrd1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    dbgrd1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    dbgrd1->verticalHeader()->setDefaultSectionSize(18);
+    dbgrd1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    dbgrd1->setColumnWidth(0, 60);
+    dbgrd1->setColumnWidth(1, 100);
+    dbgrd1->setColumnWidth(2, 130);
+    auto* catalogueLayout = new QVBoxLayout(pnl2);
+    catalogueLayout->setContentsMargins(0, 0, 0, 0);
+    catalogueLayout->addWidget(dbgrd1);
+    pnl2->resize(228, pnl2->height());
+    connect(dbgrd1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid())
+                    catalogue_.SetCurrent(current.row());
+            });
+    connect(dbgrd1, &QTableView::doubleClicked, this, [this] { dbgrd1DblClick(); });
+
+    ReportGrid = new QTableView;
+    ReportGrid->setObjectName(QStringLiteral("ReportGrid"));
+    ReportGrid->setModel(grid_);
+    ReportGrid->horizontalHeader()->hide();
+    ReportGrid->verticalHeader()->hide();
+    ReportGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ReportGrid->verticalHeader()->setDefaultSectionSize(20);
+    ReportGrid->setColumnWidth(0, 500);
+    ReportGrid->setShowGrid(false);
+    ReportGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ReportGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ReportGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ReportGrid->setWordWrap(false);
+    QPalette gridPalette = ReportGrid->palette();
+    gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
+    ReportGrid->setPalette(gridPalette);
+    QFont mono(QStringLiteral("Courier New"));
+    mono.setStyleHint(QFont::Monospace);
+    ReportGrid->setFont(mono);
+    connect(grid_, &ReportGridModel::currentRowChanged, this, [this](int row) {
+        const QModelIndex i = grid_->index(row, 0);
+        ReportGrid->setCurrentIndex(i);
+        ReportGrid->scrollTo(i);
+    });
+
+    spl1 = new QSplitter(Qt::Horizontal);
+    spl1->setObjectName(QStringLiteral("spl1"));
+    spl1->setHandleWidth(4);
+    spl1->addWidget(pnl2);
+    spl1->addWidget(ReportGrid);
+    spl1->setSizes({228, 456});
+
+    pnl1 = new QFrame;
+    pnl1->setObjectName(QStringLiteral("pnl1"));
+    pnl1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pnl1->setFixedHeight(33);
+    auto* buttons = new QHBoxLayout(pnl1);
+    buttons->setContentsMargins(2, 2, 2, 2);
+    auto makeButton = [this, buttons](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, pnl1);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFixedSize(88, 27);
+        buttons->addWidget(b);
+        return b;
+    };
+    OpenBtn = makeButton("OpenBtn", QStringLiteral("Open"));
+    btn1 = makeButton("btn1", QStringLiteral("Detail Report"));
+    Button1 = makeButton("Button1", QStringLiteral("Summary Report"));
+    Button2 = makeButton("Button2", QStringLiteral("As Save"));
+    DeleteBtn = makeButton("DeleteBtn", QStringLiteral("Delete"));
+    PrintBtn = makeButton("PrintBtn", QStringLiteral("Print"));
+    RurnBtn = makeButton("RurnBtn", QStringLiteral("Burn"));
+    buttons->addStretch();
+    connect(OpenBtn, &QPushButton::clicked, this, &Tfmfrm::OpenBtnClick);
+    connect(btn1, &QPushButton::clicked, this, &Tfmfrm::btn1Click);
+    connect(Button1, &QPushButton::clicked, this, &Tfmfrm::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &Tfmfrm::Button2Click);
+    connect(DeleteBtn, &QPushButton::clicked, this, &Tfmfrm::DeleteBtnClick);
+
+    dlgSave1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
+    dlgSave1->setObjectName(QStringLiteral("dlgSave1"));
+    dlgSave1->setAcceptMode(QFileDialog::AcceptSave);
+    dlgSave1->setOption(QFileDialog::DontConfirmOverwrite);
+    dlgOpen1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
+    dlgOpen1->setObjectName(QStringLiteral("dlgOpen1"));
+    dlgOpen1->setFileMode(QFileDialog::ExistingFile);
+    auto chooser = [](QFileDialog* dialog) {
+        return [dialog]() -> QString {
+            if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+                return {};
+            return dialog->selectedFiles().first();
+        };
+    };
+    ChooseOpenFile = chooser(dlgOpen1);
+    ChooseSaveFile = chooser(dlgSave1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(spl1, 1);
+    layout->addWidget(pnl1);
+}
+
+Tfmfrm::~Tfmfrm() = default;
+
+void Tfmfrm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    catalogue_.SetColumnTitles(texts::BurnFrm(11), texts::BurnFrm(12), texts::BurnFrm(13));
+    QFont font = ReportGrid->font();
+    font.setPointSize(Settings().PrintFontSize > 0 ? Settings().PrintFontSize : 9);
+    ReportGrid->setFont(font);
+}
+
+void Tfmfrm::OpenBtnClick()
+{
+    const QString path = ChooseOpenFile ? ChooseOpenFile() : QString();
+    if (!path.isEmpty())
+        LoadReportFile(*grid_, path);
+}
+
+void Tfmfrm::Button2Click()
+{
+    const QString path = ChooseSaveFile ? ChooseSaveFile() : QString();
+    if (!path.isEmpty())
+        SaveReportGrid(*grid_, path);
+}
+
+void Tfmfrm::DeleteBtnClick()
+{
+    if (catalogue_.IsEmpty())
+        return;
+    if (QMessageBox::information(this, texts::BurnFrm(8), texts::BurnFrm(7),
+                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok)
+        catalogue_.DeleteCurrent();
+}
+
+void Tfmfrm::dbgrd1DblClick()
+{
+    if (catalogue_.IsEmpty() || catalogue_.Current() < 0)
+        return;
+    const QString path = QFile::decodeName(catalogue_.Entry(catalogue_.Current()).FileName);
+    if (!path.isEmpty() && QFile::exists(path))
+        LoadReportFile(*grid_, path);
+}
+
+QStringList Tfmfrm::SelectedReportFiles() const
+{
+    QStringList files;
+    for (int row = 0; row < catalogue_.Count(); ++row) {
+        if (!dbgrd1->selectionModel()->isRowSelected(row, {}))
+            continue;
+        const QString path = QFile::decodeName(catalogue_.Entry(row).FileName);
+        if (QFile::exists(path))
+            files << path;
+    }
+    return files;
+}
+
+void Tfmfrm::btn1Click()
+{
+    RunDownload(false);
+}
+
+void Tfmfrm::Button1Click()
+{
+    RunDownload(true);
+}
+
+void Tfmfrm::RunDownload(bool summary)
+{
+    const TReportKind kind = summary ? TReportKind::Summary : TReportKind::Detail;
+    SetDownloadRetries(bus_, kind);
+    if (summary)
+        grid_->ClearReportGrid();
+    if (!rangeDialog_.Execute())
+        return;
+    TDownloadJob job;
+    job.bus = &bus_;
+    job.progress = &progress_;
+    job.grid = grid_;
+    job.catalogue = &catalogue_;
+    job.kind = kind;
+    job.range = rangeDialog_.Result;
+    job.commName = PortNameOf(Settings().CommPort);
+    job.baudIndex = Settings().CommBaudRate;
+    job.requestCode = summary ? Settings().SummaryRequestCode : Settings().DetailRequestCode;
+    job.caption = windowTitle();
+    job.reportDir = Settings().ReportDir;
+    RunReportDownload(job);
+}

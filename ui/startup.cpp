@@ -1,0 +1,132 @@
+#include "ui/startup.h"
+
+#include "ui/application.h"
+#include "cli/cli.h"
+#include "ui/main_window.h"
+#include "ui/progress_form.h"
+#include "core/settings.h"
+#include "ui/comm_dialog.h"
+#include "link/ibus_session.h"
+#include "link/port_names.h"
+#include "core/code_page.h"
+#include "reports/catalogue.h"
+#include "ui/report_form.h"
+#include "ui/upload_report_dialog.h"
+
+#include <QFrame>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+namespace {
+
+constexpr char kFixedTitle[] = "VOBREL FM";
+
+QString executableDir()
+{
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+}
+
+// Starts the simulated register and returns the path of its pty, or an empty string.
+QString startDemoRegister(QProcess& simulator)
+{
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim");
+    simulator.setProgram(program);
+    simulator.setArguments({QStringLiteral("--baud"), QStringLiteral("9600,19200,38400,57600,115200"),
+                            QStringLiteral("--stop-with-stdin")});
+    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    simulator.start();
+    if (!simulator.waitForStarted(5000))
+        return {};
+    while (!simulator.canReadLine() && simulator.waitForReadyRead(5000)) {
+    }
+    return QString::fromLocal8Bit(simulator.readLine()).trimmed();
+}
+
+// The windows of the program, created in this order and destroyed in the reverse one.
+struct Windows {
+    std::unique_ptr<Tdm> dm;
+    std::unique_ptr<TMainForm> mainForm;
+    std::unique_ptr<TCommDlg> commDlg;
+    std::unique_ptr<TProgressForm> progressForm;
+    std::unique_ptr<TUploadReportDlg> uploadReportDlg;
+    Tfmfrm* fmfrm = nullptr;  // owned by the main window once docked
+
+    ~Windows()
+    {
+        uploadReportDlg.reset();
+        progressForm.reset();
+        commDlg.reset();
+        mainForm.reset();
+        dm.reset();  // the data module goes last and writes the catalogue
+    }
+};
+
+void createWindows(Windows& w)
+{
+    w.dm = std::make_unique<Tdm>([](const QString& message) { TApplication::ShowErrorBox(message); });
+    w.mainForm = std::make_unique<TMainForm>();
+    w.commDlg = std::make_unique<TCommDlg>(w.mainForm.get());
+    TVeskIBusComm* bus = &w.mainForm->Bus();
+    w.progressForm = std::make_unique<TProgressForm>(w.mainForm.get(), [bus] { bus->AbortExchange(); });
+    w.mainForm->setProgressForm(w.progressForm.get());
+    TCommDlg* dialog = w.commDlg.get();
+    w.mainForm->OnEditCommSettings = [dialog] { EditCommSettings(*dialog); };
+    w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
+    w.fmfrm = new Tfmfrm(*bus, *w.progressForm, w.dm->fmRpt, *w.uploadReportDlg, w.mainForm->pnl1);
+    w.mainForm->setReportWindow(w.fmfrm);
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QString home = TakeHomeOption(arguments);
+    const bool demo = arguments.removeAll(QStringLiteral("--demo")) > 0;
+    InitProgramPaths(home.isEmpty() ? executableDir() : QDir(home).absolutePath());
+    arguments.removeFirst();
+    ReadDisplayCodePage();
+
+    if (IsCommand(arguments)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QString::fromLatin1(kFixedTitle));
+        // A file error that no command handles (DEBUG.LOG or a catalogue that cannot be
+        // written) ends the command with its message instead of aborting the program.
+        try {
+            return RunCommand(arguments);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s\n", error.what());
+            return kExitFileError;
+        }
+    }
+
+    TApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QString::fromLatin1(kFixedTitle));
+    QProcess simulator;
+    if (demo) {
+        const QString pty = startDemoRegister(simulator);
+        if (pty.isEmpty()) {
+            std::fprintf(stderr, "the demo register (ecrsim) could not be started\n");
+            return kExitFailed;
+        }
+        SetPortOverride(pty);
+        std::fprintf(stderr, "demo register on %s\n", pty.toLocal8Bit().constData());
+    }
+    Windows windows;
+    createWindows(windows);
+    windows.mainForm->show();
+    const int status = app.exec();
+    if (simulator.state() != QProcess::NotRunning) {
+        simulator.terminate();
+        simulator.waitForFinished(2000);
+    }
+    return status;
+}
