@@ -1,68 +1,140 @@
 #pragma once
-// Thin wrappers over the system calls the serial code uses, with the EINTR loop in one
-// place. close() is never retried.
+// The seam between the program and the system calls on file descriptors: the EINTR loop
+// in one place, one owning descriptor type, and one errno-to-text mapper. Plain C++ (no
+// Qt), so the serial port, the CD transport and the tools share it.
+//
+// A call that a signal interrupts before it did anything fails with EINTR and is simply
+// repeated; every other result goes back to the caller with errno as the call left it.
+// close() is never repeated: on Linux the descriptor is gone even when close reports EINTR,
+// and a second close could hit a descriptor another thread has just opened.
 
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <string>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace posix {
 
+// Runs call() again while it fails with EINTR; returns its last result.
+template <typename Call>
+auto retryEintr(Call&& call) -> decltype(call())
+{
+    decltype(call()) result;
+    do {
+        result = call();
+    } while (result == -1 && errno == EINTR);
+    return result;
+}
+
 inline ssize_t read(int fd, void* buffer, std::size_t count)
 {
-    ssize_t n;
-    do {
-        n = ::read(fd, buffer, count);
-    } while (n < 0 && errno == EINTR);
-    return n;
+    return retryEintr([&] { return ::read(fd, buffer, count); });
 }
 
 inline ssize_t write(int fd, const void* buffer, std::size_t count)
 {
-    ssize_t n;
-    do {
-        n = ::write(fd, buffer, count);
-    } while (n < 0 && errno == EINTR);
-    return n;
+    return retryEintr([&] { return ::write(fd, buffer, count); });
 }
 
+// After a signal the wait starts again with the full time-out; callers use short ones or none.
 inline int poll(pollfd* fds, nfds_t count, int timeoutMs)
 {
-    // A signal restarts the wait with the full time-out; callers only use short ones or none.
-    int n;
-    do {
-        n = ::poll(fds, count, timeoutMs);
-    } while (n < 0 && errno == EINTR);
-    return n;
+    return retryEintr([&] { return ::poll(fds, count, timeoutMs); });
 }
 
-// A wait with a time-out to the nanosecond (null: no time-out). After a signal the wait
-// is repeated with the same time-out; callers use short ones.
+// A wait with a time-out to the nanosecond (null: no time-out), repeated like poll().
 inline int ppoll(pollfd* fds, nfds_t count, const timespec* timeout)
 {
-    int n;
-    do {
-        n = ::ppoll(fds, count, timeout, nullptr);
-    } while (n < 0 && errno == EINTR);
-    return n;
+    return retryEintr([&] { return ::ppoll(fds, count, timeout, nullptr); });
 }
 
 template <typename Arg>
 inline int ioctl(int fd, unsigned long request, Arg arg)
 {
-    int n;
-    do {
-        n = ::ioctl(fd, request, arg);
-    } while (n < 0 && errno == EINTR);
-    return n;
+    return retryEintr([&] { return ::ioctl(fd, request, arg); });
 }
 
+// Opening a terminal device may wait for the line (carrier) and so be interrupted.
+inline int open(const char* path, int flags, mode_t mode = 0)
+{
+    return retryEintr([&] { return ::open(path, flags, mode); });
+}
+
+// Waits until the written bytes have left the line.
+inline int tcdrain(int fd)
+{
+    return retryEintr([&] { return ::tcdrain(fd); });
+}
+
+inline int tcsetattr(int fd, int when, const termios* tio)
+{
+    return retryEintr([&] { return ::tcsetattr(fd, when, tio); });
+}
+
+// Closes a descriptor once (a negative one is ignored).
 inline void close(int fd)
 {
     if (fd >= 0)
         ::close(fd);
+}
+
+// Owns one descriptor and closes it when it goes; movable, not copyable.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) noexcept : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { reset(); }
+
+    int get() const noexcept { return fd_; }
+    bool valid() const noexcept { return fd_ >= 0; }
+    explicit operator bool() const noexcept { return valid(); }
+    // Gives the descriptor up without closing it.
+    int release() noexcept
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    // Closes the descriptor held (if any) and takes `fd` instead.
+    void reset(int fd = -1) noexcept
+    {
+        if (fd_ >= 0 && fd_ != fd)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+namespace detail {
+// strerror_r comes in two flavours: the GNU one returns the text, the POSIX one fills the buffer.
+inline const char* errorText(const char* gnuResult, const char*) { return gnuResult; }
+inline const char* errorText(int posixResult, const char* buffer)
+{
+    return posixResult == 0 ? buffer : "Unknown error";
+}
+}  // namespace detail
+
+// The system's text for an errno value ("No such file or directory"); safe in any thread.
+inline std::string errnoMessage(int error)
+{
+    char buffer[256] = {};
+    return detail::errorText(::strerror_r(error, buffer, sizeof buffer), buffer);
 }
 
 }  // namespace posix

@@ -2,8 +2,6 @@
 
 #include "link/serial_port_p.h"
 
-#include <unistd.h>
-
 TComm::TComm() : d(std::make_unique<TCommPrivate>(this))
 {
     d->CreateNotifyWindow();
@@ -24,7 +22,7 @@ void setLineProperty(TCommPrivate& d, T& field, T value)
     if (field == value)
         return;
     field = value;
-    if (d.fd >= 0)
+    if (d.fd)
         d.ApplyState();
 }
 
@@ -92,28 +90,28 @@ uint32_t TComm::ReadTotalTimeoutConstant() const { return d->s.ReadTotalTimeoutC
 uint32_t TComm::WriteTotalTimeoutMultiplier() const { return d->s.WriteTotalTimeoutMultiplier; }
 uint32_t TComm::WriteTotalTimeoutConstant() const { return d->s.WriteTotalTimeoutConstant; }
 
-bool TComm::isOpen() const { return d->fd >= 0; }
+bool TComm::isOpen() const { return d->fd.valid(); }
 bool TComm::SendEmpty() const { return d->sendEmpty.load(); }
 std::string TComm::DevicePath() const { return d->devicePath; }
 int TComm::ApplyStateCount() const { return d->applyStateCount; }
 
 void TComm::Open()
 {
-    if (d->fd >= 0)
+    if (d->fd)
         return;
     d->OpenDevice();
 }
 
 void TComm::Close()
 {
-    if (d->fd < 0)
+    if (!d->fd)
         return;
     d->CloseDevice();
 }
 
 bool TComm::WriteData(const uint8_t* buffer, uint16_t length)
 {
-    if (d->fd < 0 || length == 0)
+    if (!d->fd || length == 0)
         return false;
     {
         std::lock_guard<std::mutex> lock(d->queue.mutex);
@@ -121,5 +119,5 @@ bool TComm::WriteData(const uint8_t* buffer, uint16_t length)
         d->sendEmpty = false;
     }
     const uint64_t one = 1;
-    return ::write(d->queue.wakeFd, &one, sizeof one) == sizeof one;
+    return posix::write(d->queue.wake.get(), &one, sizeof one) == sizeof one;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Private state of TComm: the line settings, and the descriptor and threads while open.
 
+#include "core/posix_io.h"
 #include "link/serial_port.h"
 
 #include <QObject>
@@ -50,11 +51,11 @@ struct TReadSettings {
     std::atomic<bool> dsrSensitivity{false};
 };
 
-// The writer's queue of blocks; wakeFd (an eventfd) tells the writer that blocks wait.
+// The writer's queue of blocks; wake (an eventfd) tells the writer that blocks wait.
 struct TWriteQueue {
     std::mutex mutex;
     std::deque<std::vector<uint8_t>> blocks;
-    int wakeFd = -1;
+    posix::UniqueFd wake;
 };
 
 // One message from a worker thread to the owner's thread.
@@ -72,8 +73,8 @@ struct TCommPrivate {
     TCommSettings s;
     TReadSettings readSettings;
     std::string devicePath;
-    int fd = -1;
-    int closeEventFd = -1;  // eventfd: readable once Close has begun
+    posix::UniqueFd fd;          // the device; valid while open
+    posix::UniqueFd closeEvent;  // eventfd: readable once Close has begun
     std::atomic<bool> closing{false};
     std::atomic<bool> sendEmpty{true};
     std::thread reader;
@@ -84,7 +85,7 @@ struct TCommPrivate {
     // while that thread processes its events.
     std::mutex postMutex;
     std::deque<TPosted> posted;
-    int notifyFd = -1;
+    posix::UniqueFd notify;
     std::unique_ptr<QObject> notifyWindow;
     bool dispatching = false;
     unsigned generation = 0;                // counts opens; late events of older ones are dropped

@@ -3,12 +3,10 @@
 // a writer that drains a queue of blocks. Both wake on an eventfd when Close begins.
 
 #include "link/port_names.h"
-#include "core/posix_io.h"
 #include "link/serial_port_p.h"
 
 #include <QSocketNotifier>
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/eventfd.h>
@@ -72,7 +70,7 @@ std::string openFailureHint(int error, const std::string& path)
     case EBUSY:
         return "The device " + path + " is in use by another program.";
     default:
-        return path + ": " + std::strerror(error);
+        return path + ": " + posix::errnoMessage(error);
     }
 }
 
@@ -81,36 +79,32 @@ std::string openFailureHint(int error, const std::string& path)
 void TCommPrivate::OpenDevice()
 {
     devicePath = ResolvePortName(s.CommName).toStdString();
-    const int handle = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (handle < 0) {
+    posix::UniqueFd handle(posix::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!handle) {
         const int error = errno;
         throw ECommsError("Error opening serial port", openFailureHint(error, devicePath));
     }
     struct stat st {};
-    if (::fstat(handle, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(handle)) {
-        posix::close(handle);
+    if (::fstat(handle.get(), &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(handle.get()))
         throw ECommsError("File handle is not a comm handle ");
-    }
-    if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
-        posix::close(handle);
+    // The lock keeps a second copy of this program off the line; TIOCEXCL below keeps
+    // programs that do not lock off it too.
+    if (::flock(handle.get(), LOCK_EX | LOCK_NB) != 0)
         throw ECommsError("Error opening serial port", openFailureHint(EBUSY, devicePath));
-    }
     termios tio {};
-    if (::tcgetattr(handle, &tio) != 0) {
-        posix::close(handle);
+    if (::tcgetattr(handle.get(), &tio) != 0)
         throw ECommsError("Cannot setup comm buffer");
-    }
-    posix::ioctl(handle, TIOCEXCL, 0);
+    posix::ioctl(handle.get(), TIOCEXCL, 0);
 
-    fd = handle;
-    ::tcflush(fd, TCIOFLUSH);
+    fd = std::move(handle);
+    ::tcflush(fd.get(), TCIOFLUSH);
     sendEmpty = true;
     ApplyTimeouts();
     ApplyState();
 
-    closeEventFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    queue.wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (closeEventFd < 0 || queue.wakeFd < 0 || notifyFd < 0) {
+    closeEvent.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    queue.wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!closeEvent || !queue.wake || !notify) {
         ReleaseDescriptors();
         throw ECommsError("Unable to create event");
     }
@@ -121,13 +115,13 @@ void TCommPrivate::OpenDevice()
     }
     const unsigned gen = ++generation;
     try {
-        reader = std::thread([this, h = fd, c = closeEventFd, gen] { ReadThread(h, c, gen); });
+        reader = std::thread([this, h = fd.get(), c = closeEvent.get(), gen] { ReadThread(h, c, gen); });
     } catch (const std::system_error&) {
         ReleaseDescriptors();
         throw ECommsError("Unable to create read thread");
     }
     try {
-        writer = std::thread([this, h = fd, c = closeEventFd, gen] { WriteThread(h, c, gen); });
+        writer = std::thread([this, h = fd.get(), c = closeEvent.get(), gen] { WriteThread(h, c, gen); });
     } catch (const std::system_error&) {
         CloseDevice();
         throw ECommsError("Unable to create write thread");
@@ -138,12 +132,12 @@ void TCommPrivate::CloseDevice()
 {
     closing = true;
     const uint64_t one = 1;
-    posix::write(closeEventFd, &one, sizeof one);
+    posix::write(closeEvent.get(), &one, sizeof one);
 
-    ::tcflush(fd, TCIFLUSH);
+    ::tcflush(fd.get(), TCIFLUSH);
     if (reader.joinable())
         reader.join();
-    ::tcflush(fd, TCOFLUSH);
+    ::tcflush(fd.get(), TCOFLUSH);
     sendEmpty = true;
     if (writer.joinable())
         writer.join();
@@ -161,13 +155,11 @@ void TCommPrivate::CloseDevice()
 
 void TCommPrivate::ReleaseDescriptors()
 {
-    posix::close(closeEventFd);
-    closeEventFd = -1;
-    posix::close(queue.wakeFd);
-    queue.wakeFd = -1;
-    posix::ioctl(fd, TIOCNXCL, 0);
-    posix::close(fd);
-    fd = -1;
+    closeEvent.reset();
+    queue.wake.reset();
+    if (fd)
+        posix::ioctl(fd.get(), TIOCNXCL, 0);
+    fd.reset();
 }
 
 termios LineTermios(const TCommSettings& s, termios tio)
@@ -213,17 +205,21 @@ termios LineTermios(const TCommSettings& s, termios tio)
 void TCommPrivate::ApplyState()
 {
     termios tio {};
-    if (::tcgetattr(fd, &tio) == 0) {
+    if (::tcgetattr(fd.get(), &tio) == 0) {
         tio = LineTermios(s, tio);
-        ::tcsetattr(fd, TCSANOW, &tio);
+        posix::tcsetattr(fd.get(), TCSANOW, &tio);
     }
     if (s.DtrControl != TDtrControl::DtrHandshake)
-        setModemLine(fd, TIOCM_DTR, s.DtrControl == TDtrControl::DtrEnable);
+        setModemLine(fd.get(), TIOCM_DTR, s.DtrControl == TDtrControl::DtrEnable);
     if (s.RtsControl != TRtsControl::RtsHandshake)
-        setModemLine(fd, TIOCM_RTS, s.RtsControl != TRtsControl::RtsDisable);
+        setModemLine(fd.get(), TIOCM_RTS, s.RtsControl != TRtsControl::RtsDisable);
     readSettings.ignoreNull = s.IgnoreNullChar;
     readSettings.dsrSensitivity = s.DsrSensitivity;
     ++applyStateCount;
+    // The line settles before anything is sent with the new settings: a UART (and even
+    // more a USB adapter, which takes the change over its own bus) may still be switching
+    // when the caller writes, and the handshake's speed search writes its probe right after
+    // each change of speed. 5 ms is below what a user notices and longer than a switch.
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
@@ -236,11 +232,11 @@ void TCommPrivate::ApplyTimeouts()
 
 void TCommPrivate::CreateNotifyWindow()
 {
-    notifyFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    notify.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     notifyWindow = std::make_unique<QObject>();
-    if (notifyFd < 0)
+    if (!notify)
         return;  // Open then reports that it cannot create its event
-    auto* notifier = new QSocketNotifier(notifyFd, QSocketNotifier::Read, notifyWindow.get());
+    auto* notifier = new QSocketNotifier(notify.get(), QSocketNotifier::Read, notifyWindow.get());
     QObject::connect(notifier, &QSocketNotifier::activated, notifyWindow.get(),
                      [this] { DispatchPosted(); });
 }
@@ -248,8 +244,7 @@ void TCommPrivate::CreateNotifyWindow()
 void TCommPrivate::DestroyNotifyWindow()
 {
     notifyWindow.reset();
-    posix::close(notifyFd);
-    notifyFd = -1;
+    notify.reset();
 }
 
 void TCommPrivate::Post(TPosted message)
@@ -259,7 +254,7 @@ void TCommPrivate::Post(TPosted message)
         posted.push_back(std::move(message));
     }
     const uint64_t one = 1;
-    posix::write(notifyFd, &one, sizeof one);
+    posix::write(notify.get(), &one, sizeof one);
 }
 
 void TCommPrivate::PostReceive(unsigned gen, std::vector<uint8_t> bytes)
@@ -275,7 +270,7 @@ void TCommPrivate::PostNotify(unsigned gen, int message, uint32_t value)
 void TCommPrivate::DispatchPosted()
 {
     uint64_t count = 0;
-    posix::read(notifyFd, &count, sizeof count);
+    posix::read(notify.get(), &count, sizeof count);
     // A handler that runs the event loop must not overtake the messages still queued.
     if (dispatching)
         return;
@@ -290,7 +285,7 @@ void TCommPrivate::DispatchPosted()
             posted.pop_front();
         }
         // Messages of an earlier opening, or arriving after Close, are dropped.
-        if (m.generation != generation || fd < 0)
+        if (m.generation != generation || !fd)
             continue;
         switch (m.message) {
         case kReceiveData:
@@ -422,7 +417,7 @@ void TCommPrivate::ReadThread(int handle, int closeFd, unsigned gen)
 void TCommPrivate::WriteThread(int handle, int closeFd, unsigned gen)
 {
     raiseThreadPriority(1);
-    const int wakeFd = queue.wakeFd;
+    const int wakeFd = queue.wake.get();
     bool reportEmpty = true;
     for (;;) {
         std::vector<uint8_t> block;
@@ -481,7 +476,7 @@ void TCommPrivate::WriteThread(int handle, int closeFd, unsigned gen)
         if (failed)
             break;
         // The block counts as sent when it has left the line, not when it was buffered.
-        ::tcdrain(handle);
+        posix::tcdrain(handle);
         reportEmpty = true;
     }
     ::tcflush(handle, TCOFLUSH);

@@ -3,6 +3,8 @@
 // with one of its output streams on a pipe. It is stopped when the object goes.
 // posix_spawn rather than QProcess keeps the thread sanitizer's view of the test clean.
 
+#include "core/posix_io.h"
+
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -42,19 +44,15 @@ public:
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         ::close(in[0]);
-        out_ = out[0];
-        in_ = in[1];
+        out_.reset(out[0]);
+        in_.reset(in[1]);
     }
     ~SpawnedProcess()
     {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
+            posix::retryEintr([this] { return ::waitpid(pid_, nullptr, 0); });
         }
-        if (out_ >= 0)
-            ::close(out_);
-        if (in_ >= 0)
-            ::close(in_);
     }
     bool started() const { return pid_ > 0; }
 
@@ -63,11 +61,11 @@ public:
     {
         QStringList found;
         while (pid_ > 0 && found.size() < count) {
-            pollfd p {out_, POLLIN, 0};
-            if (::poll(&p, 1, 5000) <= 0)
+            pollfd p {out_.get(), POLLIN, 0};
+            if (posix::poll(&p, 1, 5000) <= 0)
                 break;
             char buf[512];
-            const ssize_t n = ::read(out_, buf, sizeof buf);
+            const ssize_t n = posix::read(out_.get(), buf, sizeof buf);
             if (n <= 0)
                 break;
             text_ += QString::fromLocal8Bit(buf, static_cast<int>(n));
@@ -81,7 +79,7 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int out_ = -1;
-    int in_ = -1;
+    posix::UniqueFd out_;
+    posix::UniqueFd in_;
     QString text_;
 };

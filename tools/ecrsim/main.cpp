@@ -172,25 +172,25 @@ int main(int argc, char** argv)
     if (!parseArgs(argc, argv, reg, wire))
         return 2;
 
-    int fd = -1;
-    int keepSlave = -1;  // held open so the master never sees a hang-up between clients
+    posix::UniqueFd line;
+    posix::UniqueFd keepSlave;  // held open so the master never sees a hang-up between clients
     if (wire.tty.empty()) {
-        fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0) {
+        line.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        if (!line || ::grantpt(line.get()) != 0 || ::unlockpt(line.get()) != 0) {
             std::perror("ecrsim: pseudo-terminal");
             return 1;
         }
-        const char* slave = ::ptsname(fd);
-        keepSlave = ::open(slave, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        makeRaw(keepSlave);
+        const char* slave = ::ptsname(line.get());
+        keepSlave.reset(posix::open(slave, O_RDWR | O_NOCTTY | O_CLOEXEC));
+        makeRaw(keepSlave.get());
         std::printf("%s\n", slave);
     } else {
-        fd = ::open(wire.tty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
+        line.reset(posix::open(wire.tty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        if (!line) {
             std::perror(("ecrsim: " + wire.tty).c_str());
             return 1;
         }
-        makeRaw(fd);
+        makeRaw(line.get());
         std::printf("%s\n", wire.tty.c_str());
     }
     std::fflush(stdout);
@@ -214,7 +214,8 @@ int main(int argc, char** argv)
 
     std::mt19937 rng(reg.seed + 7);
     std::deque<PendingWrite> pending;
-    const int termiosFd = keepSlave >= 0 ? keepSlave : fd;
+    const int fd = line.get();
+    const int termiosFd = keepSlave ? keepSlave.get() : fd;
     while (!g_stop) {
         int timeout = -1;
         if (!pending.empty()) {
@@ -266,7 +267,5 @@ int main(int argc, char** argv)
     }
     if (transcript)
         std::fclose(transcript);
-    posix::close(keepSlave);
-    posix::close(fd);
     return 0;
 }
