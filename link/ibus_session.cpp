@@ -9,10 +9,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
-#include <QLoggingCategory>
 #include <algorithm>
-
-Q_LOGGING_CATEGORY(lcLink, "vobrelfm.link")
 
 namespace {
 constexpr int kHandshakeAttempts = 10;

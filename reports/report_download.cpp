@@ -3,6 +3,7 @@
 #include "reports/progress_sink.h"
 #include "reports/register_test.h"
 #include "core/safe_file.h"
+#include "core/settings.h"
 #include "core/texts.h"
 #include "link/ibus_session.h"
 #include "reports/catalogue.h"
@@ -18,8 +19,6 @@ constexpr std::size_t kRecordLength = 24;
 constexpr std::size_t kRecordsPerPage = ibus::kDataBlockSize / kRecordLength;
 constexpr uint8_t kReportCommand = 14;
 constexpr uint8_t kEndMarker = 0xA5;
-constexpr uint16_t kDetailReadOnlyCode = 49;
-constexpr uint16_t kSummaryReadOnlyCode = 50;
 
 bool isLastPage(const std::array<uint8_t, ibus::kDataBlockSize>& block)
 {
@@ -55,7 +54,7 @@ public:
             bus_.ClosePort();
             return TDownloadOutcome::LinkFailed;
         }
-        const uint16_t readOnlyCode = detail ? kDetailReadOnlyCode : kSummaryReadOnlyCode;
+        const uint16_t readOnlyCode = detail ? cfg::kDetailReadOnlyCode : cfg::kSummaryReadOnlyCode;
         if (EcrStatus().FiscalMemoryClosed == 0 && job_.requestCode == readOnlyCode)
             return ErrorEnd(4, texts::Message(texts::SReadOnly), TDownloadOutcome::Refused);
 
@@ -69,6 +68,8 @@ public:
             return ErrorEnd(1, job_.caption, TDownloadOutcome::Refused);
 
         progress_.SetCurrentPackage(1);
+        // A summary grows in place: rows 0 and 1 stay free for its heading, its lines
+        // start at row 2 (see AppendSummaryLine). A detail report replaces the rows at the end.
         grid_.SetRowCount(5);
         grid_.SetRow(0, QByteArray());
         std::vector<QByteArray> lines;
@@ -85,6 +86,9 @@ public:
                     break;
             } else {
                 if (isLastPage(block)) {
+                    // The last page of a summary holds no lines: its records 2 and 3 are
+                    // the report's heading (title and range), which fill the two rows
+                    // kept free at the top.
                     grid_.SetRow(0, RecordText(block.data() + 2 * kRecordLength));
                     grid_.SetRow(1, RecordText(block.data() + 3 * kRecordLength));
                     break;
@@ -143,6 +147,9 @@ private:
         }
     }
 
+    // The grid always ends in three empty rows (the report file keeps them as its last
+    // lines): the new line takes the first of them, one row is added, and the current row
+    // moves to the end so that the view follows the download.
     void AppendSummaryLine(const QByteArray& text)
     {
         const int r = grid_.RowCount();
@@ -152,7 +159,9 @@ private:
         grid_.SetRow(r - 2, QByteArray());
     }
 
-    // The last two lines head the grid under an empty first row, then the others in order.
+    // The register sends a detail report's two heading lines after its other lines, so
+    // the last two lines head the grid under an empty first row, then the others follow
+    // in order. A single line sits under two empty rows.
     void ArrangeDetailLines(std::vector<QByteArray>& lines)
     {
         const int n = static_cast<int>(lines.size());
