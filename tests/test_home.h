@@ -28,3 +28,17 @@ inline bool writeTestFile(const QString& path, const QByteArray& content)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
 }
+
+// Writes the test home's SYSTEM.CFG whole.
+inline bool writeSystemConfig(const QByteArray& content)
+{
+    return writeTestFile(Settings().SettingsFile, content);
+}
+
+// A SYSTEM.CFG whose port COM2, at the speed of index baudIndex, is the given device (a
+// simulator's pty).
+inline bool writeSystemConfigForDevice(const QString& device, int baudIndex)
+{
+    return writeSystemConfig("[Comm]\r\nPort=2\r\nBaudRate=" + QByteArray::number(baudIndex) +
+                             "\r\n[Ports]\r\nCOM2=" + device.toLocal8Bit() + "\r\n");
+}

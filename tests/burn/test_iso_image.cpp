@@ -1,11 +1,11 @@
 #include "burn/iso_image.h"
 #include "burn/iso_image_file.h"
 #include "tests/iso_oracle.h"
+#include "tests/program_run.h"
 #include "tests/test_home.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -216,20 +216,13 @@ TEST(IsoImage, PathTablesNumberDirectoriesBreadthFirstByName)
 TEST(IsoImage, MkisoCommandRefusesUnreadableFiles)
 {
     TestHome home;
-    QProcess p;
-    p.start(QStringLiteral(VOBRELFM_PATH), {"mkiso", "--output", home.path("x.iso"), home.path("missing.txt")});
-    p.waitForFinished(30000);
-    EXPECT_EQ(p.exitCode(), 3);
-    EXPECT_TRUE(p.readAllStandardError().contains("cannot read"));
+    const ProgramRun refused = runProgram({"mkiso", "--output", home.path("x.iso"), home.path("missing.txt")});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_TRUE(refused.err.contains("cannot read"));
     EXPECT_FALSE(QFile::exists(home.path("x.iso")));
     const QString src = home.path("one.txt");
-    QFile f(src);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("one");
-    f.close();
-    p.start(QStringLiteral(VOBRELFM_PATH), {"mkiso", "--output", home.path("y.iso"), "--volume-id", "Reports", src});
-    p.waitForFinished(30000);
-    EXPECT_EQ(p.exitCode(), 0);
+    ASSERT_TRUE(writeTestFile(src, "one"));
+    EXPECT_EQ(runProgram({"mkiso", "--output", home.path("y.iso"), "--volume-id", "Reports", src}).status, 0);
     const QByteArray img = readTestFile(home.path("y.iso"));
     EXPECT_EQ(img.size(), 300 * 2048);
     EXPECT_EQ(img.mid(16 * 2048 + 40, 7), "REPORTS");

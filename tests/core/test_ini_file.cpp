@@ -55,11 +55,7 @@ TEST(IniProfile, WriteCreatesFileAndSectionAndKeepsOtherLines)
     const QString path = home.path("t.cfg");
     ini::writeInteger(path, "Comm", "Port", 3);
     EXPECT_EQ(ini::readInteger(path, "comm", "port", 0), 3);
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("; keep me\r\n[Version]\r\nCompanyName=X\r\n[Comm]\r\nport=1\r\n\r\n[Print]\r\nPages=2\r\n");
-    }
+    ASSERT_TRUE(writeTestFile(path, "; keep me\r\n[Version]\r\nCompanyName=X\r\n[Comm]\r\nport=1\r\n\r\n[Print]\r\nPages=2\r\n"));
     ini::writeInteger(path, "Comm", "Port", 4);
     ini::writeInteger(path, "Comm", "BaudRate", 2);
     ini::writeString(path, "New", "Key", "v");

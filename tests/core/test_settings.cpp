@@ -40,7 +40,7 @@ TEST(SystemConfig, DefaultsWithoutFileOrKeys)
     EXPECT_EQ(Settings().PrintPages, 2);
     EXPECT_EQ(Settings().PrintFontSize, 9);
 
-    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Print]\r\nPages=3\r\n"));
+    ASSERT_TRUE(writeSystemConfig("[Print]\r\nPages=3\r\n"));
     ReadSystemConfig();
     EXPECT_EQ(Settings().CommPort, 2);
     EXPECT_EQ(Settings().PrintPages, 3);
@@ -64,7 +64,7 @@ TEST(SystemConfig, BinaryAndHugeLinesReadAsDefaults)
     for (int i = 0; i < 20000; ++i)
         junk += static_cast<char>((i * 7919) & 0xFF);
     junk += "\n" + QByteArray(10000, 'P') + "=1\n[Comm]\nPort=" + QByteArray(10000, '9') + "\n";
-    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, junk));
+    ASSERT_TRUE(writeSystemConfig(junk));
     ReadSystemConfig();
     EXPECT_EQ(Settings().CommPort, 2);
     EXPECT_EQ(Settings().CommBaudRate, 0);
@@ -73,7 +73,7 @@ TEST(SystemConfig, BinaryAndHugeLinesReadAsDefaults)
 TEST(SystemConfig, UnreadableFileReadsAsDefaults)
 {
     TestHome home;
-    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Comm]\nPort=1\n"));
+    ASSERT_TRUE(writeSystemConfig("[Comm]\nPort=1\n"));
     QFile::setPermissions(Settings().SettingsFile, QFileDevice::Permissions());
     ReadSystemConfig();
     // root reads any file; anyone else gets the defaults

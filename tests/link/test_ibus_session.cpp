@@ -2,7 +2,7 @@
 #include "core/texts.h"
 #include "link/ibus_session.h"
 #include "link/ibus_trace.h"
-#include "tests/fake_register_port.h"
+#include "tests/fake_session.h"
 #include "tests/test_home.h"
 
 #include <QCoreApplication>
@@ -14,20 +14,8 @@
 
 namespace {
 
-struct Session {
-    FakeRegisterPort* port;
-    std::unique_ptr<TVeskIBusComm> bus;
-    QStringList shown;
-
-    Session()
-    {
-        auto fake = std::make_unique<FakeRegisterPort>();
-        port = fake.get();
-        bus = std::make_unique<TVeskIBusComm>(std::move(fake));
-        bus->LogEnabled = true;
-        bus->OnShowError = [this](const QString& t) { shown << t; };
-        bus->CommName = "COM2";
-    }
+struct Session : FakeSession {
+    Session() { bus->CommName = "COM2"; }
 };
 
 QStringList debugLogLines()

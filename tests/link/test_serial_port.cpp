@@ -1,63 +1,15 @@
-#include "core/posix_io.h"
-#include "link/serial_port.h"
 #include "link/serial_port_p.h"
+#include "tests/pty_port.h"
 #include "tests/spawned_process.h"
 #include "tests/test_home.h"
-#include "tests/wait_util.h"
 
 #include <QFile>
 #include <QRegularExpression>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <sys/resource.h>
 #include <termios.h>
 
 namespace {
-
-struct Pty {
-    int master = -1;
-    std::string slave;
-    Pty()
-    {
-        int s = -1;
-        char name[128];
-        if (::openpty(&master, &s, name, nullptr, nullptr) == 0) {
-            slave = name;
-            ::close(s);
-            ::fcntl(master, F_SETFL, O_NONBLOCK);
-        }
-    }
-    ~Pty() { posix::close(master); }
-    std::vector<uint8_t> readAll(std::size_t want, int timeoutMs = 3000)
-    {
-        std::vector<uint8_t> out;
-        waitFor([&] {
-            uint8_t buf[4096];
-            ssize_t n;
-            while ((n = ::read(master, buf, sizeof buf)) > 0)
-                out.insert(out.end(), buf, buf + n);
-            return out.size() >= want;
-        }, timeoutMs);
-        return out;
-    }
-};
-
-struct Events {
-    std::vector<uint8_t> received;
-    std::vector<std::size_t> chunks;
-    int empties = 0;
-    int hangups = 0;
-    void attach(TComm& comm)
-    {
-        comm.OnReceiveData = [this](const uint8_t* b, uint16_t n) {
-            received.insert(received.end(), b, b + n);
-            chunks.push_back(n);
-        };
-        comm.OnSendDataEmpty = [this] { ++empties; };
-        comm.OnRequestHangup = [this] { ++hangups; };
-    }
-};
 
 std::string openError(TComm& comm, std::string* hint = nullptr)
 {
@@ -115,10 +67,7 @@ TEST(SerialPort, OpenFailures)
 TEST(SerialPort, ComNamesResolveThroughPortsSection)
 {
     TestHome home;
-    QFile cfg(Settings().SettingsFile);
-    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
-    cfg.write("[Ports]\r\nCOM3=" + home.path("adapter").toLocal8Bit() + "\r\n");
-    cfg.close();
+    ASSERT_TRUE(writeSystemConfig("[Ports]\r\nCOM3=" + home.path("adapter").toLocal8Bit() + "\r\n"));
     TComm comm;
     comm.setCommName("COM3");
     openError(comm);
@@ -130,11 +79,9 @@ TEST(SerialPort, ComNamesResolveThroughPortsSection)
 
 TEST(SerialPort, ReportsEmptyOnceAfterOpenAndOpenTwiceDoesNothing)
 {
-    Pty pty;
-    TComm comm;
-    Events ev;
-    ev.attach(comm);
-    comm.setCommName(pty.slave);
+    PtyPort p;
+    TComm& comm = p.comm;
+    const PortEvents& ev = p.events;
     comm.Open();
     const int applied = comm.ApplyStateCount();
     comm.Open();
@@ -150,14 +97,10 @@ TEST(SerialPort, ReportsEmptyOnceAfterOpenAndOpenTwiceDoesNothing)
 
 TEST(SerialPort, ReceivedBytesArriveCompleteAndInOrder)
 {
-    Pty pty;
-    TComm comm;
-    Events ev;
-    ev.attach(comm);
-    comm.setCommName(pty.slave);
-    comm.setReadIntervalTimeout(1);
-    comm.setOutx_XonXoffFlow(false);
-    comm.setInx_XonXoffFlow(false);
+    PtyPort p;
+    TComm& comm = p.comm;
+    const PortEvents& ev = p.events;
+    setRawLine(comm);
     comm.Open();
     std::vector<uint8_t> sent(20000);
     for (std::size_t i = 0; i < sent.size(); ++i)
@@ -165,7 +108,7 @@ TEST(SerialPort, ReceivedBytesArriveCompleteAndInOrder)
     std::size_t at = 0;
     ASSERT_TRUE(waitFor([&] {
         if (at < sent.size()) {
-            const ssize_t n = ::write(pty.master, sent.data() + at, std::min<std::size_t>(777, sent.size() - at));
+            const ssize_t n = ::write(p.pty.master.get(), sent.data() + at, std::min<std::size_t>(777, sent.size() - at));
             if (n > 0)
                 at += static_cast<std::size_t>(n);
         }
@@ -179,11 +122,9 @@ TEST(SerialPort, ReceivedBytesArriveCompleteAndInOrder)
 
 TEST(SerialPort, TwoBlocksQueuedBackToBackGiveOneEmptyReport)
 {
-    Pty pty;
-    TComm comm;
-    Events ev;
-    ev.attach(comm);
-    comm.setCommName(pty.slave);
+    PtyPort p;
+    TComm& comm = p.comm;
+    const PortEvents& ev = p.events;
     comm.setOutx_XonXoffFlow(false);
     comm.Open();
     ASSERT_TRUE(waitFor([&] { return ev.empties == 1; }));
@@ -193,7 +134,7 @@ TEST(SerialPort, TwoBlocksQueuedBackToBackGiveOneEmptyReport)
     ASSERT_TRUE(comm.WriteData(first.data(), 60000));
     ASSERT_TRUE(comm.WriteData(second.data(), static_cast<uint16_t>(second.size())));
     EXPECT_FALSE(comm.SendEmpty());
-    const std::vector<uint8_t> got = pty.readAll(61000, 10000);
+    const std::vector<uint8_t> got = p.pty.readAll(61000, 10000);
     ASSERT_EQ(got.size(), 61000u);
     EXPECT_EQ(got[59999], 0xA1);
     EXPECT_EQ(got[60000], 0xB2);
@@ -245,12 +186,11 @@ TEST(SerialPort, LineSettingsReachTheDevice)
 {
     // A pty keeps eight data bits and no parity whatever it is told; speed and stop
     // bits it stores, so those are checked on the device.
-    Pty pty;
-    TComm comm;
-    comm.setCommName(pty.slave);
+    PtyPort p;
+    TComm& comm = p.comm;
     comm.Open();
     termios tio {};
-    ASSERT_EQ(::tcgetattr(pty.master, &tio), 0);
+    ASSERT_EQ(::tcgetattr(p.pty.master.get(), &tio), 0);
     EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B9600));
     EXPECT_FALSE(tio.c_lflag & ECHO);
 
@@ -260,7 +200,7 @@ TEST(SerialPort, LineSettingsReachTheDevice)
     EXPECT_EQ(comm.ApplyStateCount(), applied + 2);
     comm.setBaudRate(38400);
     EXPECT_EQ(comm.ApplyStateCount(), applied + 2);
-    ASSERT_EQ(::tcgetattr(pty.master, &tio), 0);
+    ASSERT_EQ(::tcgetattr(p.pty.master.get(), &tio), 0);
     EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B38400));
     EXPECT_TRUE(tio.c_cflag & CSTOPB);
     comm.Close();
@@ -285,15 +225,12 @@ TEST(SerialPort, PortIsHeldExclusively)
 
 TEST(SerialPort, OtherSideHangingUpEndsTheReaderWithoutSpinning)
 {
-    Pty pty;
-    TComm comm;
-    Events ev;
-    ev.attach(comm);
-    comm.setCommName(pty.slave);
+    PtyPort p;
+    TComm& comm = p.comm;
+    const PortEvents& ev = p.events;
     comm.Open();
     ASSERT_TRUE(waitFor([&] { return ev.empties == 1; }));
-    posix::close(pty.master);
-    pty.master = -1;
+    p.pty.master.reset();
     ASSERT_TRUE(waitFor([&] { return ev.hangups >= 1; }));
     rusage before {}, after {};
     getrusage(RUSAGE_SELF, &before);
@@ -316,15 +253,13 @@ TEST(SerialPort, TwoPortsOverASocatPair)
     if (ptys.size() < 2)
         GTEST_SKIP() << "socat is not installed (apt-get install socat)";
     TComm a, b;
-    Events ea, eb;
+    PortEvents ea, eb;
     ea.attach(a);
     eb.attach(b);
     a.setCommName(ptys[0].toStdString());
     b.setCommName(ptys[1].toStdString());
     for (TComm* c : {&a, &b}) {
-        c->setOutx_XonXoffFlow(false);
-        c->setInx_XonXoffFlow(false);
-        c->setReadIntervalTimeout(1);
+        setRawLine(*c);
         c->Open();
     }
     std::vector<uint8_t> frame(301);

@@ -1,7 +1,6 @@
 #include "reports/register_test.h"
 #include "core/texts.h"
-#include "link/ibus_session.h"
-#include "tests/fake_register_port.h"
+#include "tests/fake_session.h"
 #include "tests/recording_progress.h"
 #include "tests/test_home.h"
 
@@ -9,20 +8,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct Rig {
-    FakeRegisterPort* port;
-    std::unique_ptr<TVeskIBusComm> bus;
+struct Rig : FakeSession {
     RecordingProgress progress;
-    QStringList messages;
-    Rig()
-    {
-        texts::ResetToDefaults();
-        auto fake = std::make_unique<FakeRegisterPort>();
-        port = fake.get();
-        bus = std::make_unique<TVeskIBusComm>(std::move(fake));
-        bus->LogEnabled = true;
-        bus->OnShowError = [this](const QString& t) { messages << t; };
-    }
+    Rig() { texts::ResetToDefaults(); }
     int disconnectsWithCode(uint8_t code) const
     {
         int n = 0;
@@ -67,8 +55,8 @@ TEST(RegisterTest, PortThatDoesNotOpenEndsWithoutProgress)
     r.port->openFails = true;
     EXPECT_FALSE(TestCommand(*r.bus, r.progress, PortNameOf(0), 0));
     EXPECT_EQ(r.progress.shows, 0);
-    ASSERT_EQ(r.messages.size(), 1);
-    EXPECT_TRUE(r.messages[0].startsWith("Error openingCOM0!\r\n"));
+    ASSERT_EQ(r.shown.size(), 1);
+    EXPECT_TRUE(r.shown[0].startsWith("Error openingCOM0!\r\n"));
 }
 
 TEST(RegisterTest, StatusCheckKeepsFiscalMemoryByte)

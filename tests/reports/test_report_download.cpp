@@ -1,11 +1,10 @@
 #include "reports/register_test.h"
 #include "core/safe_file.h"
 #include "core/texts.h"
-#include "link/ibus_session.h"
 #include "reports/catalogue.h"
 #include "reports/report_download.h"
 #include "reports/report_grid_model.h"
-#include "tests/fake_register_port.h"
+#include "tests/fake_session.h"
 #include "tests/recording_progress.h"
 #include "tests/test_home.h"
 
@@ -37,9 +36,7 @@ std::vector<std::string> numbered(const char* prefix, int from, int count)
 }
 
 // A register that serves the given pages; the status reply carries fiscalClosed.
-struct Register {
-    FakeRegisterPort* port;
-    std::unique_ptr<TVeskIBusComm> bus;
+struct Register : FakeSession {
     RecordingProgress progress;
     ReportGridModel grid;
     TCatalogue catalogue;
@@ -53,10 +50,6 @@ struct Register {
     Register()
     {
         texts::ResetToDefaults();
-        auto fake = std::make_unique<FakeRegisterPort>();
-        port = fake.get();
-        bus = std::make_unique<TVeskIBusComm>(std::move(fake));
-        bus->LogEnabled = true;
         port->responder = [this](const ibus::Payload& rq, ibus::Payload& rp) {
             if (rq[0] == 0) {
                 rp[3 + 15] = fiscalClosed;

@@ -21,10 +21,7 @@
 TEST(MainWindow, CreationReadsSettingsAndSwitchesTraceOn)
 {
     TestHome home;
-    QFile cfg(Settings().SettingsFile);
-    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
-    cfg.write("[Print]\r\nFontsize=11\r\n");
-    cfg.close();
+    ASSERT_TRUE(writeSystemConfig("[Print]\r\nFontsize=11\r\n"));
     TMainForm form(std::make_unique<FakeRegisterPort>());
     EXPECT_EQ(Settings().CommPort, 2);
     EXPECT_EQ(Settings().CommBaudRate, 0);
@@ -74,24 +71,17 @@ TEST(CommDialog, ReadsSelectsAndStores)
     EXPECT_TRUE(EditCommSettings(dialog));
     EXPECT_EQ(dialog.PortCB->currentText(), "COM2");
     EXPECT_EQ(dialog.BaudRateIndex(), 0);
-    QFile cfg(Settings().SettingsFile);
-    ASSERT_TRUE(cfg.open(QIODevice::ReadOnly));
-    EXPECT_EQ(cfg.readAll(), QByteArray("[Comm]\r\nPort=2\r\nBaudRate=0\r\n"));
-    cfg.close();
+    EXPECT_EQ(readTestFile(Settings().SettingsFile), QByteArray("[Comm]\r\nPort=2\r\nBaudRate=0\r\n"));
 
     // A stored speed of 5 or more selects 115200; a port outside 0 to 4 selects nothing.
-    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
-    cfg.write("[Comm]\r\nPort=7\r\nBaudRate=6\r\n");
-    cfg.close();
+    ASSERT_TRUE(writeSystemConfig("[Comm]\r\nPort=7\r\nBaudRate=6\r\n"));
     QTimer::singleShot(0, &dialog, [&] { dialog.OKBtn->click(); });
     EXPECT_TRUE(EditCommSettings(dialog));
     EXPECT_EQ(Settings().CommBaudRate, 4);
     EXPECT_EQ(Settings().CommPort, -1);
 
     // Cancel keeps the values just read from the file and writes nothing.
-    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
-    cfg.write("[Comm]\r\nPort=1\r\nBaudRate=3\r\n");
-    cfg.close();
+    ASSERT_TRUE(writeSystemConfig("[Comm]\r\nPort=1\r\nBaudRate=3\r\n"));
     QTimer::singleShot(0, &dialog, [&] {
         dialog.PortCB->setCurrentIndex(0);
         dialog.CancelBtn->click();

@@ -1,12 +1,11 @@
 #include "core/safe_file.h"
 #include "core/settings.h"
 #include "core/texts.h"
-#include "link/ibus_session.h"
 #include "reports/catalogue.h"
 #include "ui/report_form.h"
 #include "reports/report_grid_model.h"
 #include "ui/upload_report_dialog.h"
-#include "tests/fake_register_port.h"
+#include "tests/fake_session.h"
 #include "tests/recording_progress.h"
 #include "tests/test_home.h"
 
@@ -26,11 +25,11 @@
 
 namespace {
 struct FormRig {
-    TVeskIBusComm bus{std::make_unique<FakeRegisterPort>()};
+    FakeSession session;
     RecordingProgress progress;
     TCatalogue catalogue;
     TUploadReportDlg dialog;
-    Tfmfrm form{bus, progress, catalogue, dialog};
+    Tfmfrm form{*session.bus, progress, catalogue, dialog};
 };
 
 void answerNextBox(QMessageBox::StandardButton button, QString* text = nullptr)
@@ -65,11 +64,7 @@ TEST(ReportWindow, OpenSaveAndDoubleClick)
     TestHome home;
     FormRig r;
     const QString path = home.path("rep.txt");
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("a\r\nb\r\n");
-    }
+    ASSERT_TRUE(writeTestFile(path, "a\r\nb\r\n"));
     r.form.ChooseOpenFile = [&] { return path; };
     r.form.OpenBtnClick();
     EXPECT_EQ(r.form.Grid().Rows(), (std::vector<QByteArray>{"a", "b"}));

@@ -1,0 +1,35 @@
+#pragma once
+// Runs the program's command line (VOBRELFM_PATH, defined by the test's CMake target) in a
+// child process and collects its exit status and what it printed.
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+struct ProgramRun {
+    int status = -1;  // the exit code; -1 when the program crashed or did not end
+    QString out, err;
+};
+
+// locale, when given, sets LC_ALL and LANG of the child (regional formats).
+inline ProgramRun runProgram(const QStringList& args, const QString& locale = QString())
+{
+    QProcess p;
+    if (!locale.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", locale);
+        env.insert("LANG", locale);
+        p.setProcessEnvironment(env);
+    }
+    p.start(QStringLiteral(VOBRELFM_PATH), args);
+    if (!p.waitForFinished(120000)) {
+        p.kill();  // counts as a crash below
+        p.waitForFinished();
+    }
+    ProgramRun r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
