@@ -2,6 +2,7 @@
 // delay: pages per second and CPU time per page, against the raw round trip of the
 // same 302/301-byte frames over a pty pair measured in the same run.
 
+#include "bench/bench_options.h"
 #include "cli/console_progress.h"
 #include "core/settings.h"
 #include "link/ibus_frame.h"
@@ -79,12 +80,18 @@ double rawRoundTripMs(int rounds)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int pages = argc > 1 ? std::atoi(argv[1]) : 3000;
+    BenchOptions options("Downloads a detail report of many pages from the register simulator over a pty;\n"
+                         "the baseline is the raw round trip of frames of the same size over a pty pair.");
+    options.value("--pages", "N", "3000", "pages in the report (10 lines each)")
+        .value("--rounds", "N", "2000", "round trips measured for the baseline");
+    if (const int status = options.parse(argc, argv); status >= 0)
+        return status;
+    const int pages = static_cast<int>(options.number("--pages"));
     QTemporaryDir home;
     InitProgramPaths(home.path());
     QDir().mkpath(Settings().ReportDir);
 
-    const double rawMs = rawRoundTripMs(2000);
+    const double rawMs = rawRoundTripMs(static_cast<int>(options.number("--rounds")));
 
     SimulatedRegister reg({"--generate", QString::number(pages * 10 - 1)});
     if (reg.pty().isEmpty()) {

@@ -1,6 +1,7 @@
 // Opens a 1,000,000-line report file into the report grid (model and view) and compares
 // the time with reading the same file line by line into memory, in the same run.
 
+#include "bench/bench_options.h"
 #include "reports/report_file.h"
 #include "reports/report_grid_model.h"
 
@@ -18,7 +19,12 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int lines = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    BenchOptions options("Opens a report file of many lines into the report grid (model and view) and\n"
+                         "scrolls through it; the baseline is reading the same file line by line.");
+    options.value("--lines", "N", "1000000", "lines in the report file");
+    if (const int status = options.parse(argc, argv); status >= 0)
+        return status;
+    const int lines = static_cast<int>(options.number("--lines"));
     QTemporaryDir dir;
     const QString path = dir.path() + "/big.txt";
     {
