@@ -29,35 +29,44 @@ test: build
 bench: build
 	./$(BUILD_DIR)/bench_report_grid
 	./$(BUILD_DIR)/bench_download
-	./$(BUILD_DIR)/bench_iso ./$(BUILD_DIR)/vobrelfm
+	./$(BUILD_DIR)/bench_iso --program ./$(BUILD_DIR)/vobrelfm
 
-# Sanitizer builds of the whole suite.
+# The suite under AddressSanitizer and UndefinedBehaviorSanitizer (benchmarks not built).
 asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_ASAN=ON
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_ASAN=ON -DVOBRELFM_BUILD_BENCH=OFF
 	cmake --build build-asan -j$(JOBS)
-	cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+	cd build-asan && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j$(JOBS)
 
-# The serial port's threads under the thread sanitizer: the port, the session and the
-# command-line tests against the simulator.
+# The threads under the thread sanitizer: the serial port, the session and the command-line
+# tests against the simulator. Only the test programs these need are built.
 TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted
+TSAN_TARGETS ?= tests_link tests_e2e_register tests_e2e_reports
 tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_TSAN=ON
-	cmake --build build-tsan -j$(JOBS)
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_TSAN=ON -DVOBRELFM_BUILD_BENCH=OFF
+	cmake --build build-tsan -j$(JOBS) --target $(TSAN_TARGETS)
 	cd build-tsan && QT_QPA_PLATFORM=offscreen \
 	  TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --output-on-failure -j$(JOBS) -R '$(TSAN_TESTS)'
 
 # Builds the fuzz targets with clang (address sanitizer on) and runs each for FUZZ_SECONDS.
+# Every tests/fuzz/fuzz_*.cpp must be listed here.
+FUZZ_TARGETS = fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import
 FUZZ_SECONDS ?= 60
 fuzz:
+	@missing=$$(for f in tests/fuzz/fuzz_*.cpp; do t=$$(basename $$f .cpp); \
+	  case " $(FUZZ_TARGETS) " in *" $$t "*) ;; *) echo $$t;; esac; done); \
+	  if [ -n "$$missing" ]; then echo "not in FUZZ_TARGETS: $$missing" >&2; exit 1; fi
 	@./scripts/install-deps.sh clang libclang-rt-14-dev
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_FUZZ=ON -DVOBRELFM_ASAN=ON \
-	  -DVOBRELFM_BUILD_TESTS=OFF
-	cmake --build build-fuzz -j$(JOBS) --target fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import
-	for f in fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import; do \
+	  -DVOBRELFM_BUILD_TESTS=OFF -DVOBRELFM_BUILD_BENCH=OFF
+	cmake --build build-fuzz -j$(JOBS) --target $(FUZZ_TARGETS)
+	for f in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$f; \
 	  ./build-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$f tests/fuzz/corpus/$$f || exit 1; \
 	done
 
+# Every build folder.
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD_DIR) build build-*
