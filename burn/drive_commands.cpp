@@ -1,6 +1,7 @@
 #include "burn/drive_commands.h"
 
-#include "burn/scsi_transport.h"
+#include "burn/scsi_opcodes.h"
+#include "core/byte_order.h"
 
 #include <chrono>
 #include <cmath>
@@ -10,29 +11,26 @@
 namespace {
 using aspi::SRB_DIR_IN;
 using aspi::SRB_DIR_OUT;
+using bytes::be16;
+using bytes::be32;
 
-uint32_t be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]; }
-uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-
-void sleepMs(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-std::vector<uint8_t> cdb10(uint8_t op)
+std::vector<uint8_t> cdb10(uint8_t code)
 {
     std::vector<uint8_t> c(10, 0);
-    c[0] = op;
+    c[0] = code;
     return c;
 }
 
-void putBe32(std::vector<uint8_t>& c, std::size_t at, uint32_t v)
+std::vector<uint8_t> cdb12(uint8_t code)
 {
-    c[at] = v >> 24;
-    c[at + 1] = v >> 16;
-    c[at + 2] = v >> 8;
-    c[at + 3] = v;
+    std::vector<uint8_t> c(12, 0);
+    c[0] = code;
+    return c;
 }
+
+// Additional sense code 04h: "logical unit not ready" (becoming ready, operation or long
+// write in progress): the drive is working and will answer later.
+constexpr uint8_t kAscNotReady = 0x04;
 }  // namespace
 
 const char* DiscTypeName(int type)
@@ -44,6 +42,17 @@ const char* DiscTypeName(int type)
 
 TDriveCommands::TDriveCommands(TScsiTransport& transport) : t_(transport) {}
 
+bool TDriveCommands::Run(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer, uint32_t length,
+                         int timeoutMs)
+{
+    return t_.Command(cdb, dir, buffer, length, timeoutMs, &last_);
+}
+
+void TDriveCommands::Pause(int ms) const
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms / std::max(1, Timing.waitDivisor)));
+}
+
 int TDriveCommands::SpeedFromKBs(uint32_t kbs)
 {
     return static_cast<int>(std::lround(kbs / 176.46));
@@ -51,141 +60,141 @@ int TDriveCommands::SpeedFromKBs(uint32_t kbs)
 
 bool TDriveCommands::TestUnitReady(int timeoutMs)
 {
-    return t_.Command({0x00, 0, 0, 0, 0, 0}, 0, nullptr, 0, timeoutMs);
+    return Run({op::TestUnitReady, 0, 0, 0, 0, 0}, 0, nullptr, 0, timeoutMs);
 }
 
 bool TDriveCommands::RequestSense(uint8_t* buffer, uint8_t length)
 {
-    return t_.Command({0x03, 0, 0, 0, length, 0}, SRB_DIR_IN, buffer, length, 10000);
+    return Run({op::RequestSense, 0, 0, 0, length, 0}, SRB_DIR_IN, buffer, length, 10000);
 }
 
 bool TDriveCommands::Inquiry(uint8_t* buffer)
 {
-    return t_.Command({0x12, 0, 0, 0, 128, 0}, SRB_DIR_IN, buffer, 128, 10000);
+    return Run({op::Inquiry, 0, 0, 0, 128, 0}, SRB_DIR_IN, buffer, 128, 10000);
 }
 
 bool TDriveCommands::RezeroUnit()
 {
-    return t_.Command({0x01, 0, 0, 0, 0, 0}, 0, nullptr, 0, 10000);
+    return Run({op::RezeroUnit, 0, 0, 0, 0, 0}, 0, nullptr, 0, 10000);
 }
 
 bool TDriveCommands::LoadUnload(bool eject)
 {
-    return t_.Command({0x1B, 0, 0, 0, static_cast<uint8_t>(eject ? 0x02 : 0x03), 0}, 0, nullptr, 0, 20000);
+    return Run({op::StartStopUnit, 0, 0, 0, static_cast<uint8_t>(eject ? 0x02 : 0x03), 0}, 0, nullptr, 0, 20000);
 }
 
 bool TDriveCommands::PreventRemoval(bool prevent)
 {
-    return t_.Command({0x1E, 0, 0, 0, static_cast<uint8_t>(prevent ? 1 : 0), 0}, 0, nullptr, 0, 10000);
+    return Run({op::PreventAllowRemoval, 0, 0, 0, static_cast<uint8_t>(prevent ? 1 : 0), 0}, 0, nullptr, 0, 10000);
 }
 
 bool TDriveCommands::Read10(uint32_t sector, uint16_t count, uint8_t* buffer)
 {
-    std::vector<uint8_t> c = cdb10(0x28);
-    putBe32(c, 2, sector);
+    std::vector<uint8_t> c = cdb10(op::Read10);
+    bytes::putBe32(&c[2], sector);
     c[7] = count >> 8;
     c[8] = count & 0xFF;
-    return t_.Command(c, SRB_DIR_IN, buffer, uint32_t(count) * 2048, 10000);
+    return Run(c, SRB_DIR_IN, buffer, uint32_t(count) * 2048, 10000);
 }
 
 bool TDriveCommands::Write10(uint32_t sector, uint16_t count, const uint8_t* buffer)
 {
-    std::vector<uint8_t> c = cdb10(0x2A);
-    putBe32(c, 2, sector);
+    std::vector<uint8_t> c = cdb10(op::Write10);
+    bytes::putBe32(&c[2], sector);
     c[7] = count >> 8;
     c[8] = count & 0xFF;
-    return t_.Command(c, SRB_DIR_OUT, const_cast<uint8_t*>(buffer), uint32_t(count) * 2048, 120000);
+    return Run(c, SRB_DIR_OUT, const_cast<uint8_t*>(buffer), uint32_t(count) * 2048, 120000);
 }
 
 bool TDriveCommands::SynchronizeCache(bool immediate, int timeoutMs)
 {
-    std::vector<uint8_t> c = cdb10(0x35);
+    std::vector<uint8_t> c = cdb10(op::SynchronizeCache);
     c[1] = immediate ? 0x02 : 0;
-    return t_.Command(c, 0, nullptr, 0, timeoutMs);
+    return Run(c, 0, nullptr, 0, timeoutMs);
 }
 
 bool TDriveCommands::ReadTocPmaAtip(uint8_t format, bool msf, uint8_t trackOrSession, uint8_t* buffer,
                                     uint16_t length)
 {
-    std::vector<uint8_t> c = cdb10(0x43);
+    std::vector<uint8_t> c = cdb10(op::ReadTocPmaAtip);
     c[1] = msf ? 0x02 : 0;
     c[2] = format;
     c[6] = trackOrSession;
     c[7] = length >> 8;
     c[8] = length & 0xFF;
     std::memset(buffer, 0, length);
-    return t_.Command(c, SRB_DIR_IN, buffer, length, 10000);
+    return Run(c, SRB_DIR_IN, buffer, length, 10000);
 }
 
 bool TDriveCommands::GetConfiguration(uint16_t feature, uint8_t* buffer)
 {
-    std::vector<uint8_t> c = cdb10(0x46);
+    std::vector<uint8_t> c = cdb10(op::GetConfiguration);
     c[1] = 2;
     c[2] = feature >> 8;
     c[3] = feature & 0xFF;
     c[8] = 114;
     std::memset(buffer, 0, 114);
-    return t_.Command(c, SRB_DIR_IN, buffer, 114, 30000);
+    return Run(c, SRB_DIR_IN, buffer, 114, 30000);
 }
 
 bool TDriveCommands::ReadDiscInformation(uint8_t* buffer)
 {
-    std::vector<uint8_t> c = cdb10(0x51);
+    std::vector<uint8_t> c = cdb10(op::ReadDiscInformation);
     c[8] = 56;
     std::memset(buffer, 0, 56);
-    return t_.Command(c, SRB_DIR_IN, buffer, 56, 10000);
+    return Run(c, SRB_DIR_IN, buffer, 56, 10000);
 }
 
 bool TDriveCommands::ReadTrackInformation(uint32_t track, uint8_t* buffer)
 {
-    std::vector<uint8_t> c = cdb10(0x52);
+    std::vector<uint8_t> c = cdb10(op::ReadTrackInformation);
     c[1] = 0x01;
-    putBe32(c, 2, track);
+    bytes::putBe32(&c[2], track);
     c[8] = 38;
     std::memset(buffer, 0, 38);
-    return t_.Command(c, SRB_DIR_IN, buffer, 38, 60000);
+    return Run(c, SRB_DIR_IN, buffer, 38, 60000);
 }
 
 bool TDriveCommands::SendOpc()
 {
-    std::vector<uint8_t> c = cdb10(0x54);
+    std::vector<uint8_t> c = cdb10(op::SendOpcInformation);
     c[1] = 0x01;
-    return t_.Command(c, 0, nullptr, 0, 150000);
+    return Run(c, 0, nullptr, 0, 150000);
 }
 
 bool TDriveCommands::ModeSense(uint8_t page, bool defaults, uint8_t* buffer, uint16_t length)
 {
-    std::vector<uint8_t> c = cdb10(0x5A);
+    std::vector<uint8_t> c = cdb10(op::ModeSense10);
     c[2] = static_cast<uint8_t>(page | (defaults ? 0x80 : 0));
     c[7] = length >> 8;
     c[8] = length & 0xFF;
     std::memset(buffer, 0, length);
-    return t_.Command(c, SRB_DIR_IN, buffer, length, 20000);
+    return Run(c, SRB_DIR_IN, buffer, length, 20000);
 }
 
 bool TDriveCommands::ModeSelect(const uint8_t* buffer, uint16_t length)
 {
-    std::vector<uint8_t> c = cdb10(0x55);
+    std::vector<uint8_t> c = cdb10(op::ModeSelect10);
     c[1] = 0x10;
     c[7] = length >> 8;
     c[8] = length & 0xFF;
-    return t_.Command(c, SRB_DIR_OUT, const_cast<uint8_t*>(buffer), length, 10000);
+    return Run(c, SRB_DIR_OUT, const_cast<uint8_t*>(buffer), length, 10000);
 }
 
 bool TDriveCommands::CloseSession(bool immediate)
 {
-    std::vector<uint8_t> c = cdb10(0x5B);
+    std::vector<uint8_t> c = cdb10(op::CloseTrackSession);
     c[1] = immediate ? 0x01 : 0;
     c[2] = 0x02;
-    return t_.Command(c, 0, nullptr, 0, 180000);
+    return Run(c, 0, nullptr, 0, 180000);
 }
 
 bool TDriveCommands::ReadBufferCapacity()
 {
-    std::vector<uint8_t> c = cdb10(0x5C);
+    std::vector<uint8_t> c = cdb10(op::ReadBufferCapacity);
     c[8] = 32;
     uint8_t b[32] = {};
-    if (!t_.Command(c, SRB_DIR_IN, b, 32, 10000)) {
+    if (!Run(c, SRB_DIR_IN, b, 32, 10000)) {
         DeviceFreeBufferSize = 0;
         return false;
     }
@@ -200,13 +209,38 @@ bool TDriveCommands::SetCdSpeed()
 {
     const uint16_t read = ReadSpeed == 0 ? 0xFFFF : static_cast<uint16_t>(ReadSpeed * 177);
     const uint16_t write = WriteSpeed == 0 ? 0xFFFF : static_cast<uint16_t>(WriteSpeed * 177);
-    std::vector<uint8_t> c(12, 0);
-    c[0] = 0xBB;
-    c[2] = read >> 8;
-    c[3] = read & 0xFF;
-    c[4] = write >> 8;
-    c[5] = write & 0xFF;
-    return t_.Command(c, 0, nullptr, 0, 10000);
+    return SetCdSpeedKBs(read, write);
+}
+
+bool TDriveCommands::SetCdSpeedKBs(uint16_t readKBs, uint16_t writeKBs)
+{
+    std::vector<uint8_t> c = cdb12(op::SetCdSpeed);
+    bytes::putBe16(&c[2], readKBs);
+    bytes::putBe16(&c[4], writeKBs);
+    return Run(c, 0, nullptr, 0, 10000);
+}
+
+bool TDriveCommands::SetStreaming(const uint8_t* descriptor, uint16_t length)
+{
+    std::vector<uint8_t> c = cdb12(op::SetStreaming);
+    bytes::putBe16(&c[9], length);
+    return Run(c, SRB_DIR_OUT, const_cast<uint8_t*>(descriptor), length, 10000);
+}
+
+bool TDriveCommands::SendDvdStructure(uint8_t format, const uint8_t* data, uint16_t length)
+{
+    std::vector<uint8_t> c = cdb12(op::SendDvdStructure);
+    c[7] = format;
+    bytes::putBe16(&c[8], length);
+    return Run(c, SRB_DIR_OUT, const_cast<uint8_t*>(data), length, 10000);
+}
+
+bool TDriveCommands::ReserveTrack(uint32_t sectors)
+{
+    std::vector<uint8_t> c = cdb10(op::ReserveTrack);
+    bytes::putBe32(&c[5], sectors);
+    uint8_t unused[8] = {};
+    return Run(c, 0, unused, 0, 10000);
 }
 
 int TDriveCommands::PageOffset(const uint8_t* d, uint8_t page, int fallback)
@@ -250,7 +284,8 @@ bool TDriveCommands::ReadCapabilities()
     uint8_t p30[128];
     if (ModeSense(0x30, false, p30, 128) && (p30[16] == 0x30 || p30[8] == 0x30 || p30[7] == 0x30))
         CapabilityFlags |= cap::UnderrunFree;
-    if (t_.Drive().underrunFree)
+    const TSelectedDrive drive = t_.Drive();
+    if (drive.underrunFree)
         CapabilityFlags |= cap::UnderrunFree;
     uint8_t f[114];
     if (GetConfiguration(0x2A, f) && be16(f + 8) == 0x2A) {
@@ -314,19 +349,27 @@ int TDriveCommands::GetDiscType()
 
 bool TDriveCommands::SetWriteParameters(bool testWrite, bool underrunProtection, int discType)
 {
+    // DVD-RAM is written like a hard disk: it has no write parameters page.
     if (discType == dtDvdRam)
         return true;
     std::vector<uint8_t> b(512, 0);
     if (!ModeSense(0x05, false, b.data(), 512))
         return false;
     const int at = PageOffset(b.data(), 0x05, 8);
+    const TSelectedDrive drive = t_.Drive();
     uint8_t* p = WriteParametersPage.data();
     std::memcpy(p, b.data() + at, 54);
+    // Byte 2 of the write parameters page: bits 0-3 write type (1 track-at-once, 2 for
+    // DVD+R's sequential mode with 20h set), 10h test write, 20h LS_V (link size valid),
+    // 40h buffer-underrun-free recording. Byte 3: bits 0-3 track mode (4 data track,
+    // 5 data track written incrementally on DVD-R), bits 6-7 multi-session (11b: a next
+    // session may follow; 00b: the disc is closed with this session). Byte 4: data block
+    // type (8: mode 1, 2048 user bytes).
     p[1] = 0x32;
     p[2] = discType == dtDvdPlusR ? 0x22 : 0x01;
     p[3] = 0x04;
     p[4] = 0x08;
-    if (t_.Drive().lsvBit)
+    if (drive.lsvBit)
         p[2] |= 0x20;
     auto multiSession = [&] {
         if (!testWrite && !FinalizeDisc)
@@ -338,10 +381,12 @@ bool TDriveCommands::SetWriteParameters(bool testWrite, bool underrunProtection,
     else
         p[2] &= ~0x40;
     if (discType == dtDvdR || discType == dtDvdRw) {
+        // DVD-R/RW: incremental writing (type 2) of a mode 1 data track.
         p[3] = 0x05;
         p[2] = underrunProtection ? 0x42 : 0x02;
         p[4] = 0x08;
-    } else if (t_.Drive().dvrDrive) {
+    } else if (drive.dvrDrive) {
+        // Those drives want track-at-once with underrun protection always on.
         p[2] = 0x41;
         multiSession();
     }
@@ -349,10 +394,12 @@ bool TDriveCommands::SetWriteParameters(bool testWrite, bool underrunProtection,
         p[2] |= 0x10;
     else
         p[2] &= ~0x10;
+    // Link size, reserved, initiator application code, session format (00h: CD-DA or
+    // CD-ROM) and packet size: 0. DVD+R links in blocks of 16 sectors.
     std::memset(p + 5, 0, 9);
     if (discType == dtDvdPlusR)
         p[5] = 16;
-    std::vector<uint8_t> out(8, 0);
+    std::vector<uint8_t> out(8, 0);  // mode parameter header without block descriptors
     out.insert(out.end(), p, p + p[1] + 2);
     return ModeSelect(out.data(), static_cast<uint16_t>(out.size()));
 }
@@ -420,41 +467,50 @@ int TDriveCommands::LastSessionNumber()
     return ReadTocPmaAtip(1, false, 0, toc, 4) ? toc[3] : 0;
 }
 
+// Waits until the drive has finished what it is doing (a close, a flush, spinning up) and
+// answers without "not ready" (ASC 04h), within a budget of `total` ms, looking every
+// `step` ms. The drive is asked in three ways, because drives differ in which command
+// reports the state of a running operation: READ DISC INFORMATION first (it fails while the
+// disc is busy), then TEST UNIT READY, then REQUEST SENSE, whose sense-key-specific
+// answer beginning F0h (current sense with a valid information field, which drives use
+// while they report progress) also counts as still working.
+// Some drives need TEST UNIT READY polled slowly before anything else.
 bool TDriveCommands::WaitReady(int total, int step)
 {
     uint8_t buffer[40] = {};
     uint8_t bufferAsc = 0;
-    const TSelectedDrive& d = t_.Drive();
+    const TSelectedDrive d = t_.Drive();
     if (d.dvrDrive || d.extraPolling) {
         do {
-            sleepMs(1500);
+            Pause(1500);
             total -= 1500;
             if (total < 0)
                 break;
             TestUnitReady(5000);
-        } while (t_.LastAsc() == 0x04);
+        } while (LastAsc() == kAscNotReady);
     }
     if (DiscType == dtDvdRam) {
-        bufferAsc = 0x04;
+        // DVD-RAM answers READ DISC INFORMATION while it works: go straight to REQUEST SENSE.
+        bufferAsc = kAscNotReady;
     } else {
         uint8_t di[56];
         do {
-            sleepMs(step);
+            Pause(step);
             ReadDiscInformation(di);
             total -= step;
             if (total < 0)
                 return false;
-        } while (t_.LastAsc() == 0x04);
+        } while (LastAsc() == kAscNotReady);
     }
     if (TestUnitReady(5000) && bufferAsc == 0)
         return true;
     do {
-        sleepMs(step);
+        Pause(step);
         total -= step;
         if (total < 0)
             return false;
         TestUnitReady(5000);
-    } while (t_.LastAsc() == 0x04);
+    } while (LastAsc() == kAscNotReady);
     do {
         std::memset(buffer, 0, sizeof buffer);
         RequestSense(buffer, 40);
@@ -463,9 +519,9 @@ bool TDriveCommands::WaitReady(int total, int step)
         if (total < 0)
             return false;
         if (buffer[0] == 0xF0)
-            bufferAsc = 0x04;
-        if (bufferAsc == 0x04)
-            sleepMs(step);
+            bufferAsc = kAscNotReady;
+        if (bufferAsc == kAscNotReady)
+            Pause(step);
     } while (bufferAsc != 0);
     return true;
 }

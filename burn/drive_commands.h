@@ -2,13 +2,19 @@
 // MMC drive commands and the drive-level procedures built on them: capabilities, disc
 // type, write parameters, write-mode probe, next writable address, free space, waiting
 // until the drive is ready.
+//
+// Each command is one function that builds its CDB and returns whether the drive accepted
+// it; the outcome of the most recent command sent through this object (busy flag, sense
+// code, error text) is kept here, so that two threads with their own command objects
+// never read each other's results.
+
+#include "burn/burn_timing.h"
+#include "burn/scsi_transport.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-class TScsiTransport;
 
 namespace cap {
 inline constexpr uint32_t CdrRead = 0x01, CdrwRead = 0x02, Method2 = 0x04, DvdRomRead = 0x08,
@@ -44,6 +50,14 @@ public:
     int DiscType = dtUnknown;
     uint32_t SessionStart = 0;
     uint32_t DeviceBufferSize = 0, DeviceFreeBufferSize = 0;
+    TBurnTiming Timing;
+
+    // The outcome of the most recent command sent through this object.
+    const TScsiResult& LastResult() const { return last_; }
+    uint8_t LastAsc() const { return last_.asc(); }
+    bool TargetBusy() const { return last_.busy; }
+    const std::string& LastError() const { return last_.error; }
+    TScsiTransport& Transport() { return t_; }
 
     // Commands (true when the command succeeded).
     bool TestUnitReady(int timeoutMs = 5000);
@@ -65,6 +79,11 @@ public:
     bool CloseSession(bool immediate);
     bool ReadBufferCapacity();
     bool SetCdSpeed();
+    // SET CD SPEED with explicit values in KB/s (FFFFh: the fastest).
+    bool SetCdSpeedKBs(uint16_t readKBs, uint16_t writeKBs);
+    bool SetStreaming(const uint8_t* descriptor, uint16_t length);
+    bool SendDvdStructure(uint8_t format, const uint8_t* data, uint16_t length);
+    bool ReserveTrack(uint32_t sectors);
 
     // Procedures.
     bool ReadCapabilities();
@@ -81,5 +100,8 @@ public:
 
 private:
     static int PageOffset(const uint8_t* data, uint8_t page, int fallback);
+    bool Run(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer, uint32_t length, int timeoutMs);
+    void Pause(int ms) const;
     TScsiTransport& t_;
+    TScsiResult last_;
 };

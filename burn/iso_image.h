@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TDriveCommands;
@@ -40,6 +41,8 @@ public:
 
     const std::vector<uint8_t>& HeaderStream() const { return header_; }
     void ClearHeaderStream() { header_.clear(); }
+    // Hands the header stream over to the writer and leaves it empty.
+    std::vector<uint8_t> TakeHeaderStream() { return std::exchange(header_, {}); }
     int64_t ImageEnd() const { return imageEnd_; }
     int64_t ImageSectors() const;
     int64_t FirstFilePosition() const { return firstFile_; }

@@ -1,36 +1,72 @@
 #include "burn/scsi_command_names.h"
 
+#include "burn/scsi_opcodes.h"
+
 #include <cstdio>
 
-std::string ScsiCommandName(uint8_t op)
+std::string ScsiCommandName(uint8_t code)
 {
     static const struct { uint8_t code; const char* name; } kNames[] = {
-        {0x00, "TEST UNIT READY"}, {0x01, "REWIND UNIT"}, {0x03, "REQUEST SENSE"},
-        {0x04, "FORMAT UNIT"}, {0x12, "INQUIRY"}, {0x1B, "START STOP UNIT"},
-        {0x1E, "PREVENT/ALLOW REMOVAL"}, {0x23, "READ FORMAT CAPACITIES"}, {0x25, "READ CAPACITY"},
-        {0x28, "READ (10)"}, {0x2A, "WRITE (10)"}, {0x2B, "SEEK (10)"},
-        {0x2E, "WRITE AND VERIFY (10)"}, {0x2F, "VERIFY (10)"}, {0x35, "SYNCHRONIZE CACHE"},
-        {0x42, "READ SUB-CHANNEL"}, {0x43, "READ TOC/PMA/ATIP"}, {0x45, "PLAY AUDIO (10)"},
-        {0x46, "GET CONFIGURATION"}, {0x47, "PLAY AUDIO MSF"}, {0x4A, "GET EVENT/STATUS NOTIF"},
-        {0x4B, "PAUSE/RESUME"}, {0x4E, "STOP PLAY/SCAN"}, {0x51, "READ DISC INFORMATION"},
-        {0x52, "READ TRACK INFORMATION"}, {0x53, "RESERVE TRACK"}, {0x54, "SEND OPC INFORMATION"},
-        {0x55, "MODE SELECT (10)"}, {0x58, "REPAIR TRACK"}, {0x5A, "MODE SENSE (10)"},
-        {0x5B, "CLOSE TRACK/SESSION"}, {0x5C, "READ BUFFER CAPACITY"}, {0x5D, "SEND CUE SHEET"},
-        {0xA1, "BLANK"}, {0xA2, "SEND EVENT"}, {0xA3, "SEND KEY"}, {0xA4, "REPORT KEY"},
-        {0xA5, "PLAY AUDIO (12)"}, {0xA6, "LOAD/UNLOAD CD/DVD"}, {0xA7, "SET READ AHEAD"},
-        {0xA8, "READ (12)"}, {0xAA, "WRITE (12)"}, {0xAC, "GET PERFORMANCE"},
-        {0xAD, "READ DVD STRUCTURE"}, {0xB6, "SET STREAMING"}, {0xB9, "READ CD MSF"},
-        {0xBA, "SCAN"}, {0xBB, "SET CD SPEED"}, {0xBD, "MECHANISM STATUS"}, {0xBE, "READ CD"},
-        {0xBF, "SEND DVD STRUCTURE"},
+        {op::TestUnitReady, "TEST UNIT READY"},
+        {op::RezeroUnit, "REWIND UNIT"},
+        {op::RequestSense, "REQUEST SENSE"},
+        {op::FormatUnit, "FORMAT UNIT"},
+        {op::Inquiry, "INQUIRY"},
+        {op::StartStopUnit, "START STOP UNIT"},
+        {op::PreventAllowRemoval, "PREVENT/ALLOW REMOVAL"},
+        {op::ReadFormatCapacities, "READ FORMAT CAPACITIES"},
+        {op::ReadCapacity, "READ CAPACITY"},
+        {op::Read10, "READ (10)"},
+        {op::Write10, "WRITE (10)"},
+        {op::Seek10, "SEEK (10)"},
+        {op::WriteAndVerify10, "WRITE AND VERIFY (10)"},
+        {op::Verify10, "VERIFY (10)"},
+        {op::SynchronizeCache, "SYNCHRONIZE CACHE"},
+        {op::ReadSubChannel, "READ SUB-CHANNEL"},
+        {op::ReadTocPmaAtip, "READ TOC/PMA/ATIP"},
+        {op::PlayAudio10, "PLAY AUDIO (10)"},
+        {op::GetConfiguration, "GET CONFIGURATION"},
+        {op::PlayAudioMsf, "PLAY AUDIO MSF"},
+        {op::GetEventStatus, "GET EVENT/STATUS NOTIF"},
+        {op::PauseResume, "PAUSE/RESUME"},
+        {op::StopPlayScan, "STOP PLAY/SCAN"},
+        {op::ReadDiscInformation, "READ DISC INFORMATION"},
+        {op::ReadTrackInformation, "READ TRACK INFORMATION"},
+        {op::ReserveTrack, "RESERVE TRACK"},
+        {op::SendOpcInformation, "SEND OPC INFORMATION"},
+        {op::ModeSelect10, "MODE SELECT (10)"},
+        {op::RepairTrack, "REPAIR TRACK"},
+        {op::ModeSense10, "MODE SENSE (10)"},
+        {op::CloseTrackSession, "CLOSE TRACK/SESSION"},
+        {op::ReadBufferCapacity, "READ BUFFER CAPACITY"},
+        {op::SendCueSheet, "SEND CUE SHEET"},
+        {op::Blank, "BLANK"},
+        {op::SendEvent, "SEND EVENT"},
+        {op::SendKey, "SEND KEY"},
+        {op::ReportKey, "REPORT KEY"},
+        {op::PlayAudio12, "PLAY AUDIO (12)"},
+        {op::LoadUnload, "LOAD/UNLOAD CD/DVD"},
+        {op::SetReadAhead, "SET READ AHEAD"},
+        {op::Read12, "READ (12)"},
+        {op::Write12, "WRITE (12)"},
+        {op::GetPerformance, "GET PERFORMANCE"},
+        {op::ReadDvdStructure, "READ DVD STRUCTURE"},
+        {op::SetStreaming, "SET STREAMING"},
+        {op::ReadCdMsf, "READ CD MSF"},
+        {op::Scan, "SCAN"},
+        {op::SetCdSpeed, "SET CD SPEED"},
+        {op::MechanismStatus, "MECHANISM STATUS"},
+        {op::ReadCd, "READ CD"},
+        {op::SendDvdStructure, "SEND DVD STRUCTURE"},
     };
     for (const auto& n : kNames) {
-        if (n.code == op) {
+        if (n.code == code) {
             std::string name = n.name;
             name.resize(22, ' ');
             return name;
         }
     }
     char hex[3];
-    std::snprintf(hex, sizeof hex, "%02X", op);
+    std::snprintf(hex, sizeof hex, "%02X", code);
     return hex;
 }

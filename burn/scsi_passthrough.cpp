@@ -3,15 +3,17 @@
 // is configured. Requests complete before SendCommand returns; the event is not signalled.
 
 #include "burn/emulated_drive.h"
+#include "burn/scsi_opcodes.h"
 #include "burn/scsi_transport.h"
+#include "core/byte_order.h"
+#include "core/posix_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <scsi/sg.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -22,24 +24,34 @@ const char kManagerId[17] = "VOBRELFM SG_IO  ";
 struct Slot {
     std::string node;
     uint8_t ha = 0, target = 0, lun = 0;
-    int fd = -1;
+    int kernelHost = -1;  // the kernel's host number; -1 for a drive without an address
+    posix::UniqueFd fd;
     std::array<uint8_t, 40> inquiry{};
-    std::unique_ptr<TEmulatedDrive> emulated;
+    std::shared_ptr<TEmulatedDrive> emulated;
 };
 
-int openDevice(const std::string& node)
+posix::UniqueFd openDevice(const std::string& node)
 {
     int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    return fd;
+    return posix::UniqueFd(fd);
 }
 
-// Runs one CDB through SG_IO; returns the SCSI status, or -1 when the ioctl failed.
-int sgCommand(int fd, const uint8_t* cdb, int cdbLength, int direction, uint8_t* data, uint32_t length,
-              uint8_t* sense, unsigned* senseLength)
+// How one SG_IO call ended: the SCSI status when the drive answered, or what failed below it.
+struct SgOutcome {
+    uint8_t status = 0;
+    uint8_t transportKind = 0;  // 0: the drive answered; else aspi::TRANSPORT_*
+    uint32_t transportValue = 0;
+    unsigned senseLength = 0;
+};
+
+// Runs one CDB through SG_IO.
+SgOutcome sgCommand(int fd, const uint8_t* cdb, int cdbLength, int direction, uint8_t* data, uint32_t length,
+                    uint8_t* sense)
 {
-    sg_io_hdr_t io {};
+    SgOutcome out;
+    sg_io_hdr_t io{};
     io.interface_id = 'S';
     io.cmd_len = static_cast<unsigned char>(cdbLength);
     io.cmdp = const_cast<unsigned char*>(cdb);
@@ -49,26 +61,37 @@ int sgCommand(int fd, const uint8_t* cdb, int cdbLength, int direction, uint8_t*
     io.mx_sb_len = 32;
     io.sbp = sense;
     io.timeout = kPassThroughTimeoutMs;
-    if (::ioctl(fd, SG_IO, &io) < 0)
-        return -1;
-    *senseLength = io.sb_len_wr;
-    if (io.host_status != 0 || (io.driver_status & 0x0F) != 0)
-        return io.status ? io.status : 0x02;
-    return io.status;
+    if (posix::ioctl(fd, SG_IO, &io) < 0) {
+        out.transportKind = aspi::TRANSPORT_ERRNO;
+        out.transportValue = static_cast<uint32_t>(errno);
+        return out;
+    }
+    out.senseLength = io.sb_len_wr;
+    // The low three bits of the driver status carry its verdict; 08h only says that
+    // sense data came with the answer.
+    if (io.host_status != 0) {
+        out.transportKind = aspi::TRANSPORT_HOST;
+        out.transportValue = io.host_status;
+    } else if ((io.driver_status & 0x07) != 0) {
+        out.transportKind = aspi::TRANSPORT_DRIVER;
+        out.transportValue = io.driver_status & 0x07;
+    }
+    out.status = io.status;
+    return out;
 }
 
 class BuiltInLayer : public IScsiLayer {
 public:
     BuiltInLayer(const std::vector<std::string>& nodes, const std::string& virtualDrive,
-                 std::vector<std::string>* notices)
+                 std::shared_ptr<TEmulatedDrive>* emulated, std::vector<std::string>* notices)
     {
         int madeUp = 0;
         for (const std::string& node : nodes) {
             struct stat st {};
             if (::stat(node.c_str(), &st) != 0)
                 continue;
-            const int fd = openDevice(node);
-            if (fd < 0) {
+            posix::UniqueFd fd = openDevice(node);
+            if (!fd.valid()) {
                 if ((errno == EACCES || errno == EPERM) && notices)
                     notices->push_back(node + ": ACCESS DENIED - THE USER NEEDS PERMISSION FOR THIS DEVICE "
                                               "(ON DEBIAN, MEMBERSHIP OF THE CDROM GROUP)");
@@ -76,32 +99,50 @@ public:
             }
             Slot slot;
             slot.node = node;
-            const uint8_t cdb[6] = {0x12, 0, 0, 0, 96, 0};
+            const uint8_t cdb[6] = {op::Inquiry, 0, 0, 0, 96, 0};
             uint8_t answer[96] = {};
             uint8_t sense[32];
-            unsigned senseLength = 0;
-            if (sgCommand(fd, cdb, 6, SG_DXFER_FROM_DEV, answer, 96, sense, &senseLength) != 0) {
-                ::close(fd);
+            const SgOutcome o = sgCommand(fd.get(), cdb, 6, SG_DXFER_FROM_DEV, answer, 96, sense);
+            if (o.transportKind != 0 || o.status != 0)
                 continue;
-            }
             std::memcpy(slot.inquiry.data(), answer, 40);
-            sg_scsi_id id {};
-            if (::ioctl(fd, SG_GET_SCSI_ID, &id) == 0) {
-                slot.ha = static_cast<uint8_t>(id.host_no);
+            sg_scsi_id id{};
+            if (posix::ioctl(fd.get(), SG_GET_SCSI_ID, &id) == 0) {
+                slot.kernelHost = id.host_no;
                 slot.target = static_cast<uint8_t>(id.scsi_id);
                 slot.lun = static_cast<uint8_t>(id.lun);
             } else {
-                slot.ha = 0;
                 slot.target = static_cast<uint8_t>(madeUp++);
                 slot.lun = kLunMarker;
             }
-            ::close(fd);
             slots_.push_back(std::move(slot));
         }
+        // Device lines carry one digit per adapter: the kernel's hosts are numbered 0 to 9
+        // in the order they were found, as the ASPI interface numbers its adapters, and the
+        // map back to the kernel's numbers is kept. Hosts beyond the tenth are left out.
+        std::vector<int> hosts;
+        for (const Slot& s : slots_)
+            if (s.kernelHost >= 0 && std::find(hosts.begin(), hosts.end(), s.kernelHost) == hosts.end())
+                hosts.push_back(s.kernelHost);
+        std::sort(hosts.begin(), hosts.end());
+        if (hosts.size() > 10)
+            hosts.resize(10);
+        slots_.erase(std::remove_if(slots_.begin(), slots_.end(),
+                                    [&hosts](const Slot& s) {
+                                        return s.kernelHost >= 0 &&
+                                               std::find(hosts.begin(), hosts.end(), s.kernelHost) == hosts.end();
+                                    }),
+                     slots_.end());
+        for (Slot& s : slots_)
+            if (s.kernelHost >= 0)
+                s.ha = static_cast<uint8_t>(std::find(hosts.begin(), hosts.end(), s.kernelHost) - hosts.begin());
         if (!virtualDrive.empty()) {
             std::string error;
             Slot slot;
-            slot.emulated = TEmulatedDrive::Open(virtualDrive, &error);
+            slot.emulated = emulated && *emulated ? *emulated
+                                                  : std::shared_ptr<TEmulatedDrive>(TEmulatedDrive::Open(virtualDrive, &error));
+            if (emulated)
+                *emulated = slot.emulated;
             if (slot.emulated) {
                 slot.node = virtualDrive;
                 const auto inq = slot.emulated->InquiryData();
@@ -122,13 +163,6 @@ public:
             }
         }
         adapters_ = countAdapters();
-    }
-
-    ~BuiltInLayer() override
-    {
-        for (Slot& s : slots_)
-            if (s.fd >= 0)
-                ::close(s.fd);
     }
 
     std::string Name() const override { return "PTASPI32"; }
@@ -199,6 +233,13 @@ public:
         const Slot* s = const_cast<BuiltInLayer*>(this)->find(ha, target, lun);
         return s ? s->node : std::string();
     }
+    int KernelHost(uint8_t ha) const
+    {
+        for (const Slot& s : slots_)
+            if (s.ha == ha && s.kernelHost >= 0)
+                return s.kernelHost;
+        return -1;
+    }
     bool closeAfterCommand = false;
 
 private:
@@ -226,36 +267,46 @@ private:
             srb.h.SRB_Status = aspi::SS_NO_DEVICE;
             return;
         }
-        if (srb.CDBByte[0] == 0x12) {  // INQUIRY from the stored data
+        if (srb.CDBByte[0] == op::Inquiry) {  // answered from the stored data
             if (srb.SRB_BufPointer)
                 std::memcpy(srb.SRB_BufPointer, slot->inquiry.data(), std::min<uint32_t>(36, srb.SRB_BufLen));
             srb.h.SRB_Status = aspi::SS_COMP;
             return;
         }
         uint8_t sense[32] = {};
-        unsigned senseLength = 0;
-        int status;
+        SgOutcome o;
         if (slot->emulated) {
-            status = slot->emulated->Execute(srb.CDBByte, srb.SRB_CDBLen, srb.SRB_BufPointer, srb.SRB_BufLen, sense);
-            senseLength = status == 0x02 ? 18 : 0;
+            o.status = slot->emulated->Execute(srb.CDBByte, srb.SRB_CDBLen, srb.SRB_BufPointer, srb.SRB_BufLen, sense);
         } else {
-            if (slot->fd < 0)
+            if (!slot->fd.valid())
                 slot->fd = openDevice(slot->node);
             const int direction = (srb.h.SRB_Flags & aspi::SRB_DIR_IN)    ? SG_DXFER_FROM_DEV
                                   : (srb.h.SRB_Flags & aspi::SRB_DIR_OUT) ? SG_DXFER_TO_DEV
                                                                           : SG_DXFER_NONE;
-            status = slot->fd < 0 ? -1
-                                  : sgCommand(slot->fd, srb.CDBByte, srb.SRB_CDBLen, direction, srb.SRB_BufPointer,
-                                              srb.SRB_BufLen, sense, &senseLength);
-            if (closeAfterCommand && slot->fd >= 0) {
-                ::close(slot->fd);
-                slot->fd = -1;
+            if (slot->fd.valid()) {
+                o = sgCommand(slot->fd.get(), srb.CDBByte, srb.SRB_CDBLen, direction, srb.SRB_BufPointer,
+                              srb.SRB_BufLen, sense);
+            } else {
+                o.transportKind = aspi::TRANSPORT_ERRNO;
+                o.transportValue = static_cast<uint32_t>(errno);
             }
+            if (closeAfterCommand)
+                slot->fd.reset();
         }
-        if (status != 0) {
+        std::memset(srb.SRB_Rsvd3, 0, sizeof srb.SRB_Rsvd3);
+        if (o.transportKind != 0) {
+            // Failed below the drive: a failed command with its own text, never a check
+            // condition with empty sense data that a caller would retry.
+            srb.h.SRB_Status = aspi::SS_ERR;
+            srb.SRB_HaStat = aspi::HASTAT_TRANSPORT;
+            srb.SRB_TargStat = 0;
+            srb.SRB_Rsvd3[0] = o.transportKind;
+            bytes::putLe32(&srb.SRB_Rsvd3[1], o.transportValue);
+            std::memset(srb.SenseArea, 0, sizeof srb.SenseArea);
+        } else if (o.status != 0) {
             srb.h.SRB_Status = aspi::SS_ERR;
             srb.SRB_HaStat = 0;
-            srb.SRB_TargStat = static_cast<uint8_t>(status < 0 ? 0x02 : status);
+            srb.SRB_TargStat = o.status;
             std::memcpy(srb.SenseArea, sense, sizeof srb.SenseArea);
         } else {
             srb.h.SRB_Status = aspi::SS_COMP;
@@ -277,9 +328,22 @@ std::vector<std::string> defaultNodes()
 }  // namespace
 
 std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& nodes, const std::string& virtualDrive,
+                                             std::shared_ptr<TEmulatedDrive>* emulated,
                                              std::vector<std::string>* notices)
 {
-    return std::make_unique<BuiltInLayer>(nodes.empty() ? defaultNodes() : nodes, virtualDrive, notices);
+    return std::make_unique<BuiltInLayer>(nodes.empty() ? defaultNodes() : nodes, virtualDrive, emulated, notices);
+}
+
+int BuiltInKernelHost(IScsiLayer& layer, uint8_t ha)
+{
+    auto* b = dynamic_cast<BuiltInLayer*>(&layer);
+    return b ? b->KernelHost(ha) : -1;
+}
+
+void BuiltInSetCloseAfterCommand(IScsiLayer& layer, bool on)
+{
+    if (auto* b = dynamic_cast<BuiltInLayer*>(&layer))
+        b->closeAfterCommand = on;
 }
 
 int BuiltInDriveCount(IScsiLayer& layer)

@@ -33,6 +33,16 @@ inline constexpr uint8_t SS_BUFFER_TO_BIG = 0xE6;
 
 inline constexpr uint8_t HASTAT_OK = 0x00;
 inline constexpr uint8_t HASTAT_TIMEOUT = 0x09;
+// The built-in layer's own host adapter status: the command failed below the drive (the
+// pass-through call, the host adapter or the driver). SRB_Rsvd3 then says how: byte 0 one
+// of the TRANSPORT_ kinds, bytes 1 to 4 the errno or status value, little-endian.
+inline constexpr uint8_t HASTAT_TRANSPORT = 0xF0;
+inline constexpr uint8_t TRANSPORT_ERRNO = 1;
+inline constexpr uint8_t TRANSPORT_HOST = 2;
+inline constexpr uint8_t TRANSPORT_DRIVER = 3;
+// Linux SG_IO host and driver status values of a command that ran out of time.
+inline constexpr uint32_t HOST_TIME_OUT = 0x03;
+inline constexpr uint32_t DRIVER_TIME_OUT = 0x06;
 
 inline constexpr int kSenseLength = 14;
 inline constexpr int kSenseAreaSize = 32;

@@ -1,20 +1,26 @@
 #include "burn/scsi_transport.h"
 
+#include "burn/emulated_drive.h"
 #include "burn/scsi_command_names.h"
+#include "burn/scsi_opcodes.h"
 #include "burn/sense_text.h"
+#include "core/byte_order.h"
+#include "core/posix_io.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <poll.h>
 #include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace {
 
-constexpr int kMinimumWaitMs = 10000;
-constexpr uint8_t kQuietCodes[] = {0x00, 0x01, 0x12, 0x1B, 0x1E, 0x23, 0x35, 0x43,
-                                   0x46, 0x51, 0x52, 0x55, 0x5A, 0x5C, 0xB6, 0xBB};
+// Commands whose failures are expected in normal use (probing, polling) and not logged.
+constexpr uint8_t kQuietCodes[] = {op::TestUnitReady,       op::RezeroUnit,          op::Inquiry,
+                                   op::StartStopUnit,       op::PreventAllowRemoval, op::ReadFormatCapacities,
+                                   op::SynchronizeCache,    op::ReadTocPmaAtip,      op::GetConfiguration,
+                                   op::ReadDiscInformation, op::ReadTrackInformation, op::ModeSelect10,
+                                   op::ModeSense10,         op::ReadBufferCapacity,  op::SetStreaming,
+                                   op::SetCdSpeed};
 
 std::string hex2(unsigned v)
 {
@@ -76,6 +82,33 @@ std::string senseKeyText(const uint8_t* sense)
     }
 }
 
+// The text of a failure below the drive, as the built-in layer records it.
+std::string transportErrorText(const aspi::SRB_ExecSCSICmd& srb)
+{
+    const uint8_t kind = srb.SRB_Rsvd3[0];
+    const uint32_t value = bytes::le32(&srb.SRB_Rsvd3[1]);
+    char code[16];
+    std::snprintf(code, sizeof code, "%02X", value & 0xFF);
+    std::string detail;
+    switch (kind) {
+    case aspi::TRANSPORT_ERRNO: {
+        detail = posix::errnoMessage(static_cast<int>(value));
+        for (char& c : detail)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        detail = "SG_IO FAILED (" + detail + ")";
+        break;
+    }
+    case aspi::TRANSPORT_HOST:
+        detail = std::string(value == aspi::HOST_TIME_OUT ? "TIME-OUT, " : "") + "HOST STATUS " + code + "h";
+        break;
+    case aspi::TRANSPORT_DRIVER:
+        detail = std::string(value == aspi::DRIVER_TIME_OUT ? "TIME-OUT, " : "") + "DRIVER STATUS " + code + "h";
+        break;
+    default: detail = "UNKNOWN";
+    }
+    return "TRANSPORT ERROR: " + detail;
+}
+
 }  // namespace
 
 TScsiTransport& ScsiTransport()
@@ -97,12 +130,73 @@ void TScsiTransport::Post(int kind, const std::string& text)
         OnMessage(kind, text);
 }
 
+std::string TScsiTransport::LayerName() const
+{
+    std::lock_guard lock(commandMutex_);
+    return layer_ ? layer_->Name() : std::string();
+}
+
+bool TScsiTransport::BuiltInLayerActive() const
+{
+    std::lock_guard lock(commandMutex_);
+    return layer_ && layer_->Name() == "PTASPI32";
+}
+
+void TScsiTransport::SetCloseAfterCommand(bool on)
+{
+    std::lock_guard lock(commandMutex_);
+    if (layer_)
+        BuiltInSetCloseAfterCommand(*layer_, on);
+}
+
+std::vector<std::string> TScsiTransport::DeviceList() const
+{
+    std::lock_guard lock(stateMutex_);
+    return devices_;
+}
+
+TSelectedDrive TScsiTransport::Drive() const
+{
+    std::lock_guard lock(stateMutex_);
+    return drive_;
+}
+
+std::string TScsiTransport::LastError() const
+{
+    std::lock_guard lock(stateMutex_);
+    return last_.error;
+}
+
+bool TScsiTransport::TargetBusy() const
+{
+    std::lock_guard lock(stateMutex_);
+    return last_.busy;
+}
+
+std::array<uint8_t, 32> TScsiTransport::Sense() const
+{
+    std::lock_guard lock(stateMutex_);
+    return last_.sense;
+}
+
+uint8_t TScsiTransport::LastAsc() const
+{
+    std::lock_guard lock(stateMutex_);
+    return last_.asc();
+}
+
 bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
 {
+    std::lock_guard lock(commandMutex_);
     preferBuiltIn_ = preferBuiltIn;
     layer_.reset();
+    active_ = false;
+    if (emulatedPath_ != virtualDrivePath) {
+        emulated_.reset();
+        emulatedPath_ = virtualDrivePath;
+    }
     std::vector<std::string> notices;
-    std::unique_ptr<IScsiLayer> builtIn = MakeBuiltInLayer(deviceNodes, virtualDrivePath, &notices);
+    std::unique_ptr<IScsiLayer> builtIn = MakeBuiltInLayer(deviceNodes, virtualDrivePath, &emulated_, &notices);
     for (const std::string& n : notices)
         Post(bmInformation, ">>> " + n);
     const bool builtInHasDrives = BuiltInDriveCount(*builtIn) > 0;
@@ -118,12 +212,16 @@ bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
     }
     if (!layer_)
         return false;
+    active_ = true;
     layer_->GetSupportInfo();
 
     aspi::SRB_HAInquiry inquiry{};
     inquiry.h.SRB_Cmd = aspi::SC_HA_INQUIRY;
     inquiry.h.SRB_HaId = 0;
     layer_->SendCommand(&inquiry);
+    // A layer that cannot answer the adapter inquiry is searched on every adapter number
+    // a request block can carry (255); one that reports no adapters on the usual eight
+    // (7, with the host's own controller taking the eighth address).
     hostAdapterCount_ = inquiry.h.SRB_Status == aspi::SS_COMP ? inquiry.HA_Count : 255;
     if (hostAdapterCount_ == 0)
         hostAdapterCount_ = 7;
@@ -133,13 +231,17 @@ bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
 
 bool TScsiTransport::Reinitialise()
 {
+    std::lock_guard lock(commandMutex_);
     Shutdown();
     return InitASPILayer(preferBuiltIn_);
 }
 
 void TScsiTransport::Shutdown()
 {
+    std::lock_guard lock(commandMutex_);
+    active_ = false;
     layer_.reset();
+    std::lock_guard state(stateMutex_);
     devices_.clear();
 }
 
@@ -184,6 +286,7 @@ std::string TScsiTransport::StatusText(const aspi::SRB_ExecSCSICmd& srb, bool* b
         case 0x11: return "SELECTION TIMEOUT";
         case 0x12: return "DATA OVERRUN";
         case 0x13: return "UNEXPECTED BUS FREE";
+        case aspi::HASTAT_TRANSPORT: return transportErrorText(srb);
         default: return "UNKNOWN";
         }
         break;
@@ -199,7 +302,7 @@ std::string TScsiTransport::StatusText(const aspi::SRB_ExecSCSICmd& srb, bool* b
     return text;
 }
 
-void TScsiTransport::LogFailure(const aspi::SRB_ExecSCSICmd& srb)
+void TScsiTransport::LogFailure(const aspi::SRB_ExecSCSICmd& srb, const std::string& error)
 {
     const uint8_t op = srb.CDBByte[0];
     if (std::find(std::begin(kQuietCodes), std::end(kQuietCodes), op) != std::end(kQuietCodes))
@@ -219,58 +322,78 @@ void TScsiTransport::LogFailure(const aspi::SRB_ExecSCSICmd& srb)
         line += hex2(srb.SRB_BufPointer[i]) + " ";
     line += "= " + hex2(srb.SRB_HaStat) + " " + hex2(srb.SRB_TargStat) + " " + hex2(srb.SenseArea[0]) + " " +
             hex2(srb.SenseArea[2]) + " " + "ASC:" + hex2(srb.SenseArea[12]) + ",ASQ:" + hex2(srb.SenseArea[13]) +
-            " " + lastError_;
+            " " + error;
     Post(bmDriveError, line);
 }
 
 void TScsiTransport::ExecSCSICommand(aspi::SRB_ExecSCSICmd& srb, int timeoutMs)
 {
-    lastError_.clear();
-    busy_ = false;
-    sense_.fill(0);
-    if (!layer_ || !drive_.selected())
+    const TSelectedDrive drive = Drive();
+    Execute(srb, timeoutMs, {drive.ha, drive.target, drive.lun}, nullptr);
+}
+
+void TScsiTransport::Execute(aspi::SRB_ExecSCSICmd& srb, int timeoutMs, Address address, TScsiResult* result)
+{
+    std::lock_guard lock(commandMutex_);
+    TScsiResult outcome;
+    {
+        // Cleared at the start of every command, also of one refused below.
+        std::lock_guard state(stateMutex_);
+        last_ = TScsiResult();
+    }
+    if (!layer_ || address.ha == 254) {
+        if (result)
+            *result = outcome;
         return;
-    int event = -1;
+    }
+    posix::UniqueFd event;
     if (srb.h.SRB_Flags & aspi::SRB_EVENT_NOTIFY) {
-        event = ::eventfd(0, EFD_CLOEXEC);
-        srb.SRB_PostProc = reinterpret_cast<void*>(static_cast<intptr_t>(event));
+        event.reset(::eventfd(0, EFD_CLOEXEC));
+        srb.SRB_PostProc = reinterpret_cast<void*>(static_cast<intptr_t>(event.get()));
     }
     srb.h.SRB_Cmd = aspi::SC_EXEC_SCSI_CMD;
-    srb.h.SRB_HaId = drive_.ha;
-    srb.SRB_Target = drive_.target;
-    srb.SRB_Lun = drive_.lun;
+    srb.h.SRB_HaId = address.ha;
+    srb.SRB_Target = address.target;
+    srb.SRB_Lun = address.lun;
     srb.SRB_SenseLen = aspi::kSenseLength;
-    srb.CDBByte[1] = static_cast<uint8_t>((srb.CDBByte[1] & 0x1F) | (drive_.lun << 5));
-    if (srb.CDBByte[0] == 0xFF)
-        srb.h.SRB_Status = aspi::SS_COMP;  // not sent
+    srb.CDBByte[1] = static_cast<uint8_t>((srb.CDBByte[1] & 0x1F) | (address.lun << 5));
+    if (srb.CDBByte[0] == op::NotSent)
+        srb.h.SRB_Status = aspi::SS_COMP;
     else
         layer_->SendCommand(&srb);
-    if (event >= 0 && srb.h.SRB_Status == aspi::SS_PENDING) {
-        pollfd p {event, POLLIN, 0};
-        ::poll(&p, 1, std::max(timeoutMs, kMinimumWaitMs));
+    if (event.valid() && srb.h.SRB_Status == aspi::SS_PENDING) {
+        pollfd p{event.get(), POLLIN, 0};
+        posix::pollFor(&p, 1, std::max(timeoutMs, MinimumWaitMs));
     }
     if (srb.h.SRB_Status != aspi::SS_PENDING && srb.h.SRB_Status != aspi::SS_COMP) {
-        lastError_ = StatusText(srb, &busy_);
-        std::memcpy(sense_.data(), srb.SenseArea, sense_.size());
-        LogFailure(srb);
+        outcome.error = StatusText(srb, &outcome.busy);
+        outcome.transportError = srb.h.SRB_Status == aspi::SS_ERR && srb.SRB_HaStat != 0;
+        std::memcpy(outcome.sense.data(), srb.SenseArea, outcome.sense.size());
+        LogFailure(srb, outcome.error);
     }
-    if (event >= 0)
-        ::close(event);
+    event.reset();
     if (srb.h.SRB_Status == aspi::SS_PENDING) {
         aspi::SRB_Abort abort{};
         abort.h.SRB_Cmd = aspi::SC_ABORT_SRB;
-        abort.h.SRB_HaId = drive_.ha;
+        abort.h.SRB_HaId = address.ha;
         abort.SRB_ToAbort = &srb;
         layer_->SendCommand(&abort);
         srb.h.SRB_Status = aspi::SS_ERR;
         srb.SRB_HaStat = aspi::HASTAT_TIMEOUT;
-        lastError_ = StatusText(srb, &busy_);
+        outcome.error = StatusText(srb, &outcome.busy);
+        outcome.transportError = true;
     }
-    lastAsc_ = srb.h.SRB_Status == aspi::SS_COMP ? 0 : sense_[12];
+    outcome.ok = srb.h.SRB_Status == aspi::SS_COMP;
+    {
+        std::lock_guard state(stateMutex_);
+        last_ = outcome;
+    }
+    if (result)
+        *result = std::move(outcome);
 }
 
 bool TScsiTransport::Command(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer, uint32_t length,
-                             int timeoutMs)
+                             int timeoutMs, TScsiResult* result)
 {
     aspi::SRB_ExecSCSICmd srb{};
     srb.h.SRB_Flags = static_cast<uint8_t>(aspi::SRB_EVENT_NOTIFY | dir);
@@ -278,20 +401,25 @@ bool TScsiTransport::Command(const std::vector<uint8_t>& cdb, uint8_t dir, uint8
     srb.SRB_BufPointer = buffer;
     srb.SRB_CDBLen = static_cast<uint8_t>(cdb.size());
     std::copy(cdb.begin(), cdb.begin() + std::min<std::size_t>(cdb.size(), 16), srb.CDBByte);
-    ExecSCSICommand(srb, timeoutMs);
+    const TSelectedDrive drive = Drive();
+    Execute(srb, timeoutMs, {drive.ha, drive.target, drive.lun}, result);
     return srb.h.SRB_Status == aspi::SS_COMP;
 }
 
 bool TScsiTransport::Inquiry(uint8_t ha, uint8_t target, uint8_t lun, std::array<uint8_t, 128>& data)
 {
-    const TSelectedDrive saved = drive_;
-    drive_.ha = ha;
-    drive_.target = target;
-    drive_.lun = lun;
+    // Sent to the given address without touching the selected drive, which the write
+    // thread may be using.
     data.fill(0);
-    const bool ok = Command({0x12, 0, 0, 0, 128, 0}, aspi::SRB_DIR_IN, data.data(), 128, 10000);
-    drive_ = saved;
-    return ok;
+    aspi::SRB_ExecSCSICmd srb{};
+    srb.h.SRB_Flags = aspi::SRB_EVENT_NOTIFY | aspi::SRB_DIR_IN;
+    srb.SRB_BufLen = 128;
+    srb.SRB_BufPointer = data.data();
+    srb.SRB_CDBLen = 6;
+    srb.CDBByte[0] = op::Inquiry;
+    srb.CDBByte[4] = 128;
+    Execute(srb, 10000, {ha, target, lun}, nullptr);
+    return srb.h.SRB_Status == aspi::SS_COMP;
 }
 
 std::string TScsiTransport::DeviceNodeOf(uint8_t ha, uint8_t target, uint8_t lun)
@@ -312,9 +440,13 @@ std::string TScsiTransport::DeviceNodeOf(uint8_t ha, uint8_t target, uint8_t lun
 
 void TScsiTransport::EnumerateDevices()
 {
-    devices_.clear();
-    if (!layer_)
+    std::lock_guard lock(commandMutex_);
+    std::vector<std::string> devices;
+    if (!layer_) {
+        std::lock_guard state(stateMutex_);
+        devices_.clear();
         return;
+    }
     if (DoDebug)
         Post(bmInformation, ">>> " + layer_->Name());
     for (int ha = 0; ha < hostAdapterCount_ && ha < 255; ++ha) {
@@ -340,15 +472,18 @@ void TScsiTransport::EnumerateDevices()
                                    std::string(reinterpret_cast<const char*>(&data[8]), 28);
                 if (type == 4)
                     line += " (not supported)";
-                devices_.push_back(line);
+                devices.push_back(line);
             }
         }
     }
-    lastError_.clear();
+    std::lock_guard state(stateMutex_);
+    devices_ = std::move(devices);
+    last_.error.clear();
 }
 
 void TScsiTransport::Deselect()
 {
+    std::lock_guard state(stateMutex_);
     drive_ = TSelectedDrive();
 }
 
@@ -365,28 +500,36 @@ bool TScsiTransport::SelectDevice(const std::string& line)
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     if (!digit(line[0]) || !digit(line[2]) || !digit(line[4]))
         return invalid();
-    drive_ = TSelectedDrive();
-    drive_.ha = static_cast<uint8_t>(line[0] - '0');
-    drive_.target = static_cast<uint8_t>(line[2] - '0');
-    drive_.lun = static_cast<uint8_t>(line[4] - '0');
-    drive_.line = line;
+    TSelectedDrive drive;
+    drive.ha = static_cast<uint8_t>(line[0] - '0');
+    drive.target = static_cast<uint8_t>(line[2] - '0');
+    drive.lun = static_cast<uint8_t>(line[4] - '0');
+    drive.line = line;
+    {
+        std::lock_guard state(stateMutex_);
+        drive_ = drive;
+    }
     if (OnReadCapabilities)
         OnReadCapabilities();
     std::array<uint8_t, 128> data;
-    if (!Inquiry(drive_.ha, drive_.target, drive_.lun, data) || ((data[0] & 0x1F) != 5 && (data[0] & 0x1F) != 4))
+    if (!Inquiry(drive.ha, drive.target, drive.lun, data) || ((data[0] & 0x1F) != 5 && (data[0] & 0x1F) != 4))
         return invalid();
-    drive_.inquiry = data;
+    drive.inquiry = data;
     const std::string product16(reinterpret_cast<const char*>(&data[16]), 16);
     const std::string product = trimmed(product16.c_str(), 16);
     const std::string vendor = trimmed(reinterpret_cast<const char*>(&data[8]), 8);
-    drive_.underrunFree = product == "CD-W512EB";
-    drive_.lsvBit = product == "CRX175E" || product == "CD-RW  CRX800E";
-    drive_.extraPolling = (!product.empty() && std::string("UJDA").find(product[0]) != std::string::npos) ||
-                          (!vendor.empty() && std::string("TDK").find(vendor[0]) != std::string::npos);
-    drive_.immediateClose = product != "CDRW321040X";
-    drive_.dvrDrive = product16 == "DVD-RW  DVR-103 " || product16 == "DVD-RW  DVR-104 ";
-    if (drive_.dvrDrive)
-        drive_.immediateClose = true;
+    drive.underrunFree = product == "CD-W512EB";
+    drive.lsvBit = product == "CRX175E" || product == "CD-RW  CRX800E";
+    drive.extraPolling = (!product.empty() && std::string("UJDA").find(product[0]) != std::string::npos) ||
+                         (!vendor.empty() && std::string("TDK").find(vendor[0]) != std::string::npos);
+    drive.immediateClose = product != "CDRW321040X";
+    drive.dvrDrive = product16 == "DVD-RW  DVR-103 " || product16 == "DVD-RW  DVR-104 ";
+    if (drive.dvrDrive)
+        drive.immediateClose = true;
+    {
+        std::lock_guard state(stateMutex_);
+        drive_ = drive;
+    }
     if (OnDeviceChange)
         OnDeviceChange();
     if (OnSelected)

@@ -1,7 +1,8 @@
 #pragma once
 // The seam between the program and the system calls on file descriptors: the EINTR loop
 // in one place, one owning descriptor type, and one errno-to-text mapper. Plain C++ (no
-// Qt), so the serial port, the CD transport and the tools share it.
+// Qt), so the serial port, the CD transport and the tools share it. Owners for the C
+// library's streams, directory handles and loaded libraries sit here too.
 //
 // A call that a signal interrupts before it did anything fails with EINTR and is simply
 // repeated; every other result goes back to the caller with errno as the call left it.
@@ -9,9 +10,14 @@
 // and a second close could hit a descriptor another thread has just opened.
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/ioctl.h>
@@ -45,6 +51,20 @@ inline ssize_t write(int fd, const void* buffer, std::size_t count)
 inline int poll(pollfd* fds, nfds_t count, int timeoutMs)
 {
     return retryEintr([&] { return ::poll(fds, count, timeoutMs); });
+}
+
+// Waits up to timeoutMs for an event on fds; a signal does not lengthen the wait: it
+// resumes with the time that is left. Returns poll's result (0: timed out).
+inline int pollFor(pollfd* fds, nfds_t count, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                std::chrono::steady_clock::now());
+        const int n = ::poll(fds, count, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
 }
 
 // A wait with a time-out to the nanosecond (null: no time-out), repeated like poll().
@@ -136,5 +156,20 @@ inline std::string errnoMessage(int error)
     char buffer[256] = {};
     return detail::errorText(::strerror_r(error, buffer, sizeof buffer), buffer);
 }
+
+// Owners for the C library's handles.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+struct LibraryCloser {
+    void operator()(void* handle) const { ::dlclose(handle); }
+};
+
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+using UniqueDir = std::unique_ptr<DIR, DirCloser>;
+using UniqueLibrary = std::unique_ptr<void, LibraryCloser>;
 
 }  // namespace posix

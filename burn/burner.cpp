@@ -1,0 +1,332 @@
+#include "burn/burner.h"
+
+#include "burn/disc_reader.h"
+#include "burn/write_cache.h"
+
+namespace {
+
+// One burn at a time in the process: the transport and the drive are shared.
+std::atomic<bool> g_burnRunning{false};
+
+constexpr int kMinimumCacheSize = 2097152;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// TSCSIDevice
+
+TSCSIDevice::TSCSIDevice(TScsiTransport& transport) : transport_(transport), commands_(transport)
+{
+    transport_.DoDebug = false;
+    transport_.OnMessage = [this](int kind, const std::string& text) {
+        PostDebugMessage(text, static_cast<uint8_t>(kind));
+    };
+    transport_.OnReadCapabilities = [this] {
+        commands_.ReadCapabilities();
+        RefreshSpeeds();
+    };
+    transport_.OnSelected = [this] {
+        if (OnDeviceChange)
+            OnDeviceChange(*this);
+        commands_.ProbeWriteModes();
+    };
+    transport_.OnDeviceChange = nullptr;
+}
+
+TSCSIDevice::~TSCSIDevice()
+{
+    transport_.OnMessage = nullptr;
+    transport_.OnReadCapabilities = nullptr;
+    transport_.OnSelected = nullptr;
+}
+
+IDebugWindow* TSCSIDevice::DebugWindow() const
+{
+    std::lock_guard lock(messageMutex_);
+    return debugWindow_;
+}
+
+void TSCSIDevice::SetDebugWindow(IDebugWindow* window)
+{
+    std::lock_guard lock(messageMutex_);
+    debugWindow_ = window;
+}
+
+void TSCSIDevice::DebugWindowDestroyed(IDebugWindow* window)
+{
+    std::lock_guard lock(messageMutex_);
+    if (debugWindow_ == window)
+        debugWindow_ = nullptr;
+}
+
+void TSCSIDevice::PostDebugMessage(const std::string& text, uint8_t kind)
+{
+    std::lock_guard lock(messageMutex_);
+    if (debugWindow_)
+        debugWindow_->AppendLine(text);
+    if (OnDebugMessage)
+        OnDebugMessage(*this, text, kind);
+}
+
+void TSCSIDevice::RefreshSpeeds()
+{
+    maxWriteSpeed_ = static_cast<uint16_t>(commands_.DeviceMaxWriteSpeed);
+    maxReadSpeed_ = static_cast<uint16_t>(commands_.DeviceMaxReadSpeed);
+}
+
+bool TSCSIDevice::InitASPILayer(bool preferBuiltIn)
+{
+    return transport_.InitASPILayer(preferBuiltIn);
+}
+
+void TSCSIDevice::EnumerateDevices()
+{
+    transport_.EnumerateDevices();
+}
+
+bool TSCSIDevice::SelectDevice(const std::string& deviceLine)
+{
+    return transport_.SelectDevice(deviceLine);
+}
+
+bool TSCSIDevice::LoadUnload(bool eject)
+{
+    return commands_.LoadUnload(eject);
+}
+
+int TSCSIDevice::GetDiscType()
+{
+    return commands_.GetDiscType();
+}
+
+bool TSCSIDevice::GetNextWritableAddress()
+{
+    return commands_.GetNextWritableAddress();
+}
+
+bool TSCSIDevice::ReadCapabilities()
+{
+    const bool ok = commands_.ReadCapabilities();
+    RefreshSpeeds();
+    return ok;
+}
+
+bool TSCSIDevice::SetWriteParameters(bool testWrite, bool underrunProtection, int discType)
+{
+    return commands_.SetWriteParameters(testWrite, underrunProtection, discType);
+}
+
+bool TSCSIDevice::WaitReady(int totalMs, int stepMs)
+{
+    return commands_.WaitReady(totalMs, stepMs);
+}
+
+void TSCSIDevice::ExecSCSICommand(aspi::SRB_ExecSCSICmd& srb, int timeoutMs)
+{
+    transport_.ExecSCSICommand(srb, timeoutMs);
+}
+
+// ---------------------------------------------------------------------------------------
+// TMCDBurner
+
+TMCDBurner::TMCDBurner(TScsiTransport& transport) : TSCSIDevice(transport)
+{
+    image_.WritePostGap = true;
+    ClearFileSystem(65535, 8191);
+    SetCacheSize(4194304);
+    image_.JolietFileSystem = true;
+    finalizeTrack_ = true;
+    underrunProtection_ = true;
+    tables_.OnMessage = [this](int kind, const std::string& text) {
+        PostDebugMessage(text, static_cast<uint8_t>(kind));
+    };
+    tables_.OnAddFile = [this](TAddFileInfo& info) {
+        if (OnAddFile)
+            OnAddFile(*this, info);
+    };
+    image_.OnMessage = tables_.OnMessage;
+    if (transport_.Active())
+        transport_.EnumerateDevices();
+}
+
+TMCDBurner::~TMCDBurner()
+{
+    WaitForWriteDone();
+    JoinWriter();
+}
+
+void TMCDBurner::SetWriteSpeed(uint16_t speed)
+{
+    commands_.ReadSpeed = readSpeed_;
+    commands_.WriteSpeed = speed;
+    commands_.SetCdSpeed();
+    writeSpeed_ = speed;
+}
+
+void TMCDBurner::SetCacheSize(int bytes)
+{
+    cacheSize_ = bytes < kMinimumCacheSize ? kMinimumCacheSize : bytes / 2048 * 2048;
+}
+
+uint8_t TMCDBurner::InsertFile(const std::string& destination, const std::string& source, bool keepSourcePath)
+{
+    return static_cast<uint8_t>(tables_.InsertFile(destination, source, keepSourcePath));
+}
+
+bool TMCDBurner::PrepareImage(bool imageFileOnly)
+{
+    SetDoDebug(false);
+    commands_.FinalizeDisc = finalizeDisc_;
+    commands_.TestWrite = testWrite_;
+    commands_.UnderrunProtection = underrunProtection_;
+    if (imageFileOnly) {
+        image_.PrepareImage();
+    } else {
+        TDriveDiscReader disc(commands_);
+        image_.PrepareImage(&commands_, &disc);
+    }
+    SetDoDebug(true);
+    return true;
+}
+
+uint32_t TMCDBurner::FreeDiscBlocks()
+{
+    commands_.UnderrunProtection = underrunProtection_;
+    return commands_.FreeDiscBlocks();
+}
+
+void TMCDBurner::ClearFileSystem(int maxFiles, int maxDirectories)
+{
+    tables_.ClearFileSystem(maxFiles, maxDirectories);
+    image_.ClearHeaderStream();
+}
+
+TDEntry* TMCDBurner::InsertDirectory(TDEntry* parent, const std::string& name, const std::string& shortName,
+                                     const TIsoDate& date, int attributes)
+{
+    return tables_.InsertDirectory(parent, name, shortName, date, attributes);
+}
+
+TDEntry* TMCDBurner::ForceDirectories(const std::string& path)
+{
+    return tables_.ForceDirectories(path);
+}
+
+TDEntry* TMCDBurner::FindDirectory(const std::string& path)
+{
+    return tables_.FindDirectory(path);
+}
+
+bool TMCDBurner::ImportSession(int sessionNumber, TDEntry* target)
+{
+    TDriveDiscReader disc(commands_);
+    return tables_.ImportSession(disc, sessionNumber, target);
+}
+
+void TMCDBurner::JoinWriter()
+{
+    if (writer_.joinable())
+        writer_.join();
+}
+
+bool TMCDBurner::StartWrite()
+{
+    auto refuse = [this](const std::string& why) {
+        if (OnWriteDone)
+            OnWriteDone(*this, why);
+        return false;
+    };
+    bool expected = false;
+    if (!g_burnRunning.compare_exchange_strong(expected, true))
+        return refuse("A BURN IS ALREADY RUNNING");
+    JoinWriter();
+    // The header is used once: a second StartWrite needs a new PrepareImage.
+    std::vector<uint8_t> header = image_.TakeHeaderStream();
+    if (header.empty()) {
+        g_burnRunning = false;
+        return refuse("NO SESSION PREPARED");
+    }
+    TCacheThread::Params params;
+    params.cacheSize = cacheSize_;
+    params.writePostGap = image_.WritePostGap;
+    params.sessionBytes = (image_.ImageEnd() - int64_t(image_.SessionStart)) * 2048;
+    params.header = std::move(header);
+    for (const TFEntry& f : tables_.Files())
+        if (!f.directory && !f.imported && f.size > 0)
+            params.files.push_back({f.SourcePath(), f.size});
+    auto cache = std::make_unique<TCacheThread>(std::move(params));
+    progress_.bytesWritten = 0;
+    cache->Start();
+    if (!cache->WaitPrimed()) {
+        progress_.SetCurrentFile(cache->CurrentFile());
+        const std::string error = cache->ErrorText();
+        cache->Join();
+        g_burnRunning = false;
+        return refuse(error);
+    }
+
+    auto commands = std::make_unique<TDriveCommands>(commands_);
+    commands->ReadSpeed = readSpeed_;
+    commands->WriteSpeed = writeSpeed_;
+    TWriteJob job;
+    job.cache = cache.get();
+    job.progress = &progress_;
+    job.sessionStart = image_.SessionStart;
+    job.imageSectors = image_.ImageSectors();
+    job.testWrite = testWrite_;
+    job.finalizeDisc = finalizeDisc_;
+    job.finalizeTrack = finalizeTrack_;
+    job.underrunProtection = underrunProtection_;
+    job.performOpc = performOpc_;
+    job.timing = Timing;
+    job.post = [this](int kind, const std::string& text) { PostDebugMessage(text, static_cast<uint8_t>(kind)); };
+    job.onFinalizingTrack = [this] {
+        if (OnFinalizingTrack)
+            OnFinalizingTrack(*this);
+    };
+    {
+        std::lock_guard lock(burnMutex_);
+        cache_ = cache.get();
+        writing_ = true;
+    }
+    writer_ = std::thread(&TMCDBurner::WriteThread, this, std::move(cache), std::move(commands), std::move(job));
+    return true;
+}
+
+void TMCDBurner::WriteThread(std::unique_ptr<TCacheThread> cache, std::unique_ptr<TDriveCommands> commands,
+                             TWriteJob job)
+{
+    RaiseThreadPriority();
+    job.commands = commands.get();
+    const std::string result = RunWriteThread(job);
+    {
+        std::lock_guard lock(burnMutex_);
+        cache_ = nullptr;
+    }
+    cache.reset();
+    if (OnWriteDone)
+        OnWriteDone(*this, result);
+    progress_.SetCurrentFile(std::string());
+    EndBurn(result);
+}
+
+void TMCDBurner::EndBurn(const std::string&)
+{
+    std::lock_guard lock(burnMutex_);
+    writing_ = false;
+    g_burnRunning = false;
+    burnEnded_.notify_all();
+}
+
+void TMCDBurner::AbortWrite()
+{
+    std::lock_guard lock(burnMutex_);
+    if (cache_)
+        cache_->Abort("OPERATION ABORTED BY USER");
+}
+
+void TMCDBurner::WaitForWriteDone()
+{
+    std::unique_lock lock(burnMutex_);
+    burnEnded_.wait(lock, [this] { return !writing_; });
+}

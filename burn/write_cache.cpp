@@ -1,0 +1,242 @@
+#include "burn/write_cache.h"
+
+#include "core/posix_io.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::size_t kSector = 2048;
+
+std::size_t roundUpToSector(std::size_t n)
+{
+    return (n + kSector - 1) / kSector * kSector;
+}
+
+}  // namespace
+
+TCacheThread::TCacheThread(Params params)
+    : params_(std::move(params)), capacity_(std::max(2, params_.cacheSize / 65536))
+{
+    bytesLeft_ = params_.sessionBytes;
+}
+
+TCacheThread::~TCacheThread()
+{
+    if (thread_.joinable()) {
+        Abort();
+        thread_.join();
+    }
+}
+
+void TCacheThread::Start()
+{
+    thread_ = std::thread([this] { Run(); });
+}
+
+void TCacheThread::Join()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+bool TCacheThread::WaitPrimed()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return primed_ || !error_.empty(); });
+    return error_.empty();
+}
+
+std::string TCacheThread::ErrorText() const
+{
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+std::string TCacheThread::CurrentFile() const
+{
+    std::lock_guard lock(mutex_);
+    return currentFile_;
+}
+
+int64_t TCacheThread::BytesLeft() const
+{
+    std::lock_guard lock(mutex_);
+    return bytesLeft_;
+}
+
+int TCacheThread::GetBlock(uint8_t* buffer)
+{
+    std::lock_guard lock(mutex_);
+    if (queue_.empty())
+        return done_ ? 0 : -1;
+    const std::vector<uint8_t>& block = queue_.front();
+    const int n = static_cast<int>(block.size());
+    std::memcpy(buffer, block.data(), block.size());
+    queue_.pop_front();
+    bytesInCache_ -= n;
+    bytesLeft_ -= n;
+    changed_.notify_all();
+    return n;
+}
+
+int TCacheThread::WaitBlock(uint8_t* buffer)
+{
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !queue_.empty() || done_ || abort_; });
+    }
+    const int n = GetBlock(buffer);
+    return n < 0 ? 0 : n;
+}
+
+void TCacheThread::Abort(const std::string& text)
+{
+    std::lock_guard lock(mutex_);
+    abort_ = true;
+    if (error_.empty())
+        error_ = text.empty() ? "OPERATION ABORTED BY USER" : text;
+    queue_.clear();
+    bytesInCache_ = 0;
+    changed_.notify_all();
+}
+
+bool TCacheThread::WaitForAbort(int ms)
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return abort_; });
+}
+
+void TCacheThread::Fail(const std::string& text)
+{
+    std::lock_guard lock(mutex_);
+    if (error_.empty())
+        error_ = text;
+    done_ = true;
+    changed_.notify_all();
+}
+
+bool TCacheThread::Append(std::vector<uint8_t> block)
+{
+    std::unique_lock lock(mutex_);
+    // The queue holds at most capacity - 1 blocks; once it has been that full the writer
+    // may start (primed).
+    const std::size_t limit = static_cast<std::size_t>(capacity_ - 1);
+    if (queue_.size() >= limit) {
+        primed_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this, limit] { return queue_.size() < limit || abort_; });
+    }
+    if (abort_)
+        return false;
+    bytesInCache_ += static_cast<int64_t>(block.size());
+    queue_.push_back(std::move(block));
+    if (queue_.size() >= limit)
+        primed_ = true;
+    changed_.notify_all();
+    return true;
+}
+
+bool TCacheThread::ReadFile(const TCacheFile& file, std::vector<uint8_t>& staging, std::size_t& fill)
+{
+    {
+        std::lock_guard lock(mutex_);
+        currentFile_ = file.path;
+    }
+    const std::string cantOpen = "CAN'T OPEN FILE \"" + file.path + "\" OR FILE IS IN USES BY OTHER SOFTWARE";
+    const std::string changed = "FILE \"" + file.path + "\" HAS CHANGED SINCE IT WAS ADDED";
+    posix::UniqueFd fd(::open(file.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        Fail(cantOpen);
+        return false;
+    }
+    // A file that is not the size it was added with would put a cut or padded copy on
+    // the disc under the old size: the burn ends with an error naming it instead.
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != file.size) {
+        Fail(changed);
+        return false;
+    }
+    int64_t left = file.size;
+    while (left > 0) {
+        const std::size_t room = TCacheThread::kBlockBytes - fill;
+        const std::size_t want = static_cast<std::size_t>(std::min<int64_t>(left, static_cast<int64_t>(room)));
+        std::size_t got = 0;
+        while (got < want) {
+            const ssize_t n = posix::read(fd.get(), staging.data() + fill + got, want - got);
+            if (n < 0) {
+                Fail(cantOpen);
+                return false;
+            }
+            if (n == 0) {
+                Fail(changed);
+                return false;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        // The rest of the file's last sector is zero, never left-over bytes of another file.
+        const std::size_t rounded = roundUpToSector(want);
+        std::fill(staging.begin() + static_cast<std::ptrdiff_t>(fill + want),
+                  staging.begin() + static_cast<std::ptrdiff_t>(fill + rounded), 0);
+        fill += rounded;
+        left -= static_cast<int64_t>(want);
+        if (fill == TCacheThread::kBlockBytes) {
+            if (!Append(std::vector<uint8_t>(staging.begin(), staging.begin() + static_cast<std::ptrdiff_t>(fill))))
+                return false;
+            fill = 0;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (abort_)
+                return false;
+        }
+    }
+    return true;
+}
+
+void TCacheThread::Run()
+{
+    // The header first, in blocks of at most 31 sectors.
+    const std::vector<uint8_t>& header = params_.header;
+    for (std::size_t at = 0; at < header.size(); at += kBlockBytes) {
+        const std::size_t n = std::min<std::size_t>(kBlockBytes, header.size() - at);
+        if (!Append(std::vector<uint8_t>(header.begin() + static_cast<std::ptrdiff_t>(at),
+                                         header.begin() + static_cast<std::ptrdiff_t>(at + n))))
+            return Fail("OPERATION ABORTED BY USER");
+    }
+    params_.header = std::vector<uint8_t>();
+
+    std::vector<uint8_t> staging(kBlockBytes, 0);
+    std::size_t fill = 0;
+    for (const TCacheFile& file : params_.files) {
+        if (!ReadFile(file, staging, fill)) {
+            // Fail() has set the text of a read error; an abort keeps the writer's text.
+            Fail("OPERATION ABORTED BY USER");
+            return;
+        }
+    }
+    if (fill > 0 && !Append(std::vector<uint8_t>(staging.begin(), staging.begin() + static_cast<std::ptrdiff_t>(fill))))
+        return Fail("OPERATION ABORTED BY USER");
+
+    // Post-gap: a session shorter than 300 sectors is padded with zero sectors.
+    if (params_.writePostGap && params_.sessionBytes < kPostGapBytes) {
+        int64_t pad = kPostGapBytes - params_.sessionBytes;
+        {
+            std::lock_guard lock(mutex_);
+            bytesLeft_ += pad;
+        }
+        while (pad > 0) {
+            const int64_t n = std::min<int64_t>(pad, kBlockBytes);
+            if (!Append(std::vector<uint8_t>(static_cast<std::size_t>(n), 0)))
+                return Fail("OPERATION ABORTED BY USER");
+            pad -= n;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    primed_ = true;
+    done_ = true;
+    changed_.notify_all();
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The read-ahead cache of a burn (TCacheThread): a thread that reads the session's header
+// and then every new file from the local disk into a bounded queue of blocks of up to 31
+// sectors, which the write thread takes one by one. The queue is the only thing the two
+// threads share; both sides wait on condition variables, and either side can end the
+// burn with an error text (the reader when a file cannot be read, the writer when the
+// drive fails or the user aborts).
+//
+// The cache knows nothing of drives: the write thread (write_pipeline.h) does the writing.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// One file whose data goes into the session, in table order.
+struct TCacheFile {
+    std::string path;
+    int64_t size = 0;
+};
+
+class TCacheThread {
+public:
+    static constexpr int kBlockBytes = 63488;  // 31 sectors: one WRITE (10)
+    static constexpr int64_t kPostGapBytes = 614400;  // 300 sectors: the shortest session
+
+    struct Params {
+        int cacheSize = 4194304;     // bytes of read-ahead; capacity = cacheSize div 65536 blocks
+        bool writePostGap = true;    // pad a session shorter than 300 sectors
+        int64_t sessionBytes = 0;    // header plus file data, whole sectors
+        std::vector<uint8_t> header; // the header stream (whole sectors)
+        std::vector<TCacheFile> files;
+    };
+
+    explicit TCacheThread(Params params);
+    // Stops the thread (as an abort) when it still runs.
+    ~TCacheThread();
+    TCacheThread(const TCacheThread&) = delete;
+    TCacheThread& operator=(const TCacheThread&) = delete;
+
+    void Start();
+    // Blocks until the queue has been filled once (or everything is queued): true; or
+    // until the cache failed first: false, with ErrorText set.
+    bool WaitPrimed();
+    // Takes the oldest block without waiting: its byte count; 0 no more data; -1 nothing
+    // queued yet.
+    int GetBlock(uint8_t* buffer);
+    // Takes the oldest block, waiting for one: its byte count, or 0 when no more data will
+    // come (everything delivered, or the cache failed or was aborted).
+    int WaitBlock(uint8_t* buffer);
+    // Ends the burn: the reader stops and drops its blocks. The text becomes the error
+    // text unless one is already set ("OPERATION ABORTED BY USER" when empty).
+    void Abort(const std::string& text = std::string());
+    // Waits up to ms, returning early (true) when the burn was aborted meanwhile.
+    bool WaitForAbort(int ms);
+    // Waits for the thread to end.
+    void Join();
+
+    std::string ErrorText() const;
+    std::string CurrentFile() const;
+    int Capacity() const { return capacity_; }
+    int64_t BytesLeft() const;
+
+private:
+    void Run();
+    void Fail(const std::string& text);
+    // Appends a block, waiting while the queue is full; false when aborted.
+    bool Append(std::vector<uint8_t> block);
+    bool ReadFile(const TCacheFile& file, std::vector<uint8_t>& staging, std::size_t& fill);
+
+    Params params_;
+    const int capacity_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;  // any change of the queue or the flags
+    std::deque<std::vector<uint8_t>> queue_;
+    int64_t bytesLeft_ = 0;
+    int64_t bytesInCache_ = 0;
+    bool primed_ = false;
+    bool done_ = false;
+    bool abort_ = false;
+    std::string error_;
+    std::string currentFile_;
+    std::thread thread_;
+};
