@@ -2,25 +2,46 @@
 
 #include "burn/iso_image.h"
 #include "burn/iso_tables.h"
+#include "core/atomic_stream_file.h"
+#include "core/posix_io.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <vector>
 
+namespace {
+
+// Opens a source file for reading; only a regular file (a device or a FIFO would block or
+// never end). Invalid with a message when it cannot be read.
+posix::UniqueFd openSource(const std::string& source, std::string* error)
+{
+    posix::UniqueFd fd(posix::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+        *error = "cannot read " + source + ": " + posix::errnoMessage(errno);
+        return fd;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        *error = "cannot read " + source + ": not a regular file";
+        fd.reset();
+    }
+    return fd;
+}
+
+}  // namespace
+
 bool WriteImageFile(TIsoImage& image, TIsoTables& tables, const std::string& path, std::string* error)
 {
-    const std::string tmp = path + ".part";
-    std::FILE* out = std::fopen(tmp.c_str(), "wb");
-    if (!out) {
-        *error = "cannot create " + path + ": " + std::strerror(errno);
+    TAtomicStreamFile out;
+    if (!out.Open(path, error))
         return false;
-    }
     const std::vector<uint8_t>& header = image.HeaderStream();
-    bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
+    bool ok = out.Write(header.data(), header.size());
     int64_t written = static_cast<int64_t>(header.size());
     std::vector<uint8_t> buffer(1 << 20);
     for (const TFEntry& f : tables.Files()) {
@@ -29,50 +50,38 @@ bool WriteImageFile(TIsoImage& image, TIsoTables& tables, const std::string& pat
         if (f.directory || f.imported || f.size == 0)
             continue;
         const std::string source = f.SourcePath();
-        std::FILE* in = std::fopen(source.c_str(), "rb");
-        if (!in) {
-            *error = "cannot read " + source + ": " + std::strerror(errno);
-            ok = false;
-            break;
-        }
+        const posix::UniqueFd in = openSource(source, error);
+        if (!in)
+            return false;
         int64_t left = f.size;
         while (left > 0 && ok) {
             const std::size_t want = static_cast<std::size_t>(std::min<int64_t>(left, int64_t(buffer.size())));
-            const std::size_t got = std::fread(buffer.data(), 1, want, in);
+            ssize_t got = posix::read(in.get(), buffer.data(), want);
+            if (got < 0) {
+                *error = "cannot read " + source + ": " + posix::errnoMessage(errno);
+                return false;
+            }
             if (got == 0) {
                 // The file shrank since it was inserted: its recorded size is kept, padded with zeros.
                 std::fill(buffer.begin(), buffer.begin() + want, 0);
+                got = static_cast<ssize_t>(want);
             }
-            const std::size_t n = got ? got : want;
-            ok = std::fwrite(buffer.data(), 1, n, out) == n;
-            left -= static_cast<int64_t>(n);
+            ok = out.Write(buffer.data(), static_cast<std::size_t>(got));
+            left -= got;
         }
-        std::fclose(in);
         const int64_t pad = (2048 - f.size % 2048) % 2048;
         std::fill(buffer.begin(), buffer.begin() + pad, 0);
-        ok = ok && std::fwrite(buffer.data(), 1, static_cast<std::size_t>(pad), out) == static_cast<std::size_t>(pad);
+        ok = ok && out.Write(buffer.data(), static_cast<std::size_t>(pad));
         written += f.size + pad;
     }
     const int64_t total = image.ImageSectors() * 2048;
     std::fill(buffer.begin(), buffer.end(), 0);
     while (ok && written < total) {
         const std::size_t n = static_cast<std::size_t>(std::min<int64_t>(total - written, int64_t(buffer.size())));
-        ok = std::fwrite(buffer.data(), 1, n, out) == n;
+        ok = out.Write(buffer.data(), n);
         written += static_cast<int64_t>(n);
     }
-    if (std::fclose(out) != 0)
-        ok = false;
-    if (!ok) {
-        if (error->empty())
-            *error = "cannot write " + path + ": " + std::strerror(errno);
-        std::remove(tmp.c_str());
-        return false;
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return out.Commit(error);
 }
 
 bool InsertTree(TIsoTables& tables, const std::string& source, const std::string& destination,

@@ -160,11 +160,11 @@ bool TIsoTables::IsoNameUsed(const TDEntry& dir, const std::string& name)
     return false;
 }
 
-TFEntry* TIsoTables::FindByLongName(const TDEntry& dir, const std::string& upperLongName)
+TFEntry* TIsoTables::FindByLongName(const TDEntry& dir, const std::string& longName)
 {
-    auto range = dir.byLongName.equal_range(nameHash(upperLongName));
+    auto range = dir.byLongName.equal_range(nameHash(longName));
     for (auto it = range.first; it != range.second; ++it)
-        if (Upper(it->second->longName) == upperLongName)
+        if (it->second->longName == longName)
             return it->second;
     return nullptr;
 }
@@ -237,7 +237,7 @@ TDEntry* TIsoTables::FindDirectory(const std::string& path)
     std::string p = path;
     if (p.size() > 1 && p.back() == '\\')
         p.pop_back();
-    const auto it = byPath_.find(Upper(p));
+    const auto it = byPath_.find(p);
     return it == byPath_.end() ? nullptr : it->second;
 }
 
@@ -253,7 +253,7 @@ void TIsoTables::Link(TDEntry* dir, TFEntry* entry)
 
 void TIsoTables::Index(TDEntry* dir, TFEntry* entry)
 {
-    dir->byLongName.emplace(nameHash(Upper(entry->longName)), entry);
+    dir->byLongName.emplace(nameHash(entry->longName), entry);
     dir->byIsoName.emplace(nameHash(entry->isoName), entry);
 }
 
@@ -279,7 +279,7 @@ TDEntry* TIsoTables::InsertDirectory(TDEntry* parent, const std::string& name, c
     dir->isoName = UniqueIsoName(*parent, shortName.empty() ? Upper(name) : shortName, false);
     dir->longName = name;
     dir->parent = parent;
-    dir->path = Upper(path);
+    dir->path = path;
     byPath_.emplace(dir->path, dir);
     files_.emplace_back();
     TFEntry* entry = &files_.back();
@@ -345,6 +345,11 @@ int TIsoTables::InsertFile(const std::string& destination, const std::string& so
         Post(4, "INVALID SOURCE PATH (A DIRECTORY): " + source);
         return 0;
     }
+    if (!S_ISREG(st.st_mode)) {
+        // A device or a FIFO has no size to record and may never end: it is not stored.
+        Post(4, "INVALID SOURCE PATH (NOT A REGULAR FILE): " + source);
+        return 0;
+    }
     const std::size_t slash = source.rfind('/');
     const std::string name = slash == std::string::npos ? source : source.substr(slash + 1);
     AddFileEntry(dir, name, 0, static_cast<int64_t>(st.st_size), IsoDateFromTime(st.st_mtime), -1, source);
@@ -368,22 +373,31 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
     const bool needsAlias = info.shortName.empty();
     if (needsAlias)
         info.shortName = Upper(info.longName);
-    // The duplicate check compares the stored form of the long name.
-    TFEntry* existing = FindByLongName(*dir, Upper(info.longName));
+    // The duplicate check compares the stored form of the long name, case included:
+    // names that differ only by case are different files here.
+    TFEntry* existing = FindByLongName(*dir, info.longName);
     info.date = date;
     info.attributes = attributes;
     info.size = size;
-    info.skip = static_cast<int>(info.longName.size()) >= kLongNameLimit;
+    const bool tooLong = static_cast<int>(info.longName.size()) >= kLongNameLimit;
+    info.skip = tooLong;
     if (OnAddFile)
         OnAddFile(info);
-    if (info.skip)
+    if (info.skip) {
+        if (tooLong && static_cast<int>(info.longName.size()) >= kLongNameLimit)
+            Post(4, "FILE NAME TOO LONG (" + std::to_string(kLongNameLimit) + " CHARACTERS OR MORE), NOT ADDED: " +
+                        (sourcePath.empty() ? info.longName : sourcePath));
         return;
+    }
     TFEntry* entry;
     if (existing && ReplaceFile) {
         entry = existing;
         eraseIndexed(dir->byIsoName, nameHash(entry->isoName), entry);
-        eraseIndexed(dir->byLongName, nameHash(Upper(entry->longName)), entry);
+        eraseIndexed(dir->byLongName, nameHash(entry->longName), entry);
     } else if (existing) {
+        // An imported entry gives way silently; a new file that cannot be added is reported.
+        if (importedSector < 0)
+            Post(4, "FILE EXISTS, NOT ADDED: " + sourcePath);
         return;
     } else {
         if (static_cast<int>(files_.size()) >= maxFiles_) {

@@ -24,7 +24,7 @@ struct TDEntry {
     std::string longName;
     int64_t isoSize = 0;
     int64_t jolietSize = 0;
-    std::string path;  // upper case, "\" for the root, otherwise "\A\B"
+    std::string path;  // the long names, case kept: "\" for the root, otherwise "\A\B"
     int32_t isoExtent = 0;
     int32_t jolietExtent = 0;
     int isoNumber = 0;
@@ -32,7 +32,7 @@ struct TDEntry {
     TDEntry* parent = nullptr;
     TFEntry* firstChild = nullptr;
     TFEntry* lastChild = nullptr;
-    // Indexes of the entries by the hash of the upper-case long name and of the ISO name
+    // Indexes of the entries by the hash of the long name and of the ISO name
     // (colliding hashes are told apart by comparing the names themselves).
     std::unordered_multimap<uint64_t, TFEntry*> byLongName;
     std::unordered_multimap<uint64_t, TFEntry*> byIsoName;
@@ -125,7 +125,8 @@ public:
     std::string UniqueIsoName(TDEntry& dir, const std::string& wanted, bool alias) const;
     static std::string Upper(const std::string& s);
     static bool IsoNameUsed(const TDEntry& dir, const std::string& name);
-    static TFEntry* FindByLongName(const TDEntry& dir, const std::string& upperLongName);
+    // Names that differ only by case are different names (as on the local file system).
+    static TFEntry* FindByLongName(const TDEntry& dir, const std::string& longName);
 
 private:
     void Post(int kind, const std::string& text);

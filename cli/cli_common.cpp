@@ -70,7 +70,10 @@ int baudIndexOf(const QString& text)
 // The port and speed of a command: the settings, overridden by --port and --baud.
 bool resolveLink(const Options& options, QString* port, int* baudIndex)
 {
-    ReadSystemConfig();
+    QStringList warnings;
+    ReadSystemConfig(&warnings);
+    for (const QString& warning : warnings)
+        printError(QStringLiteral("warning: ") + warning);
     *baudIndex = Settings().CommBaudRate;
     if (!options.baud.isEmpty()) {
         *baudIndex = baudIndexOf(options.baud);

@@ -85,6 +85,11 @@ int runDownload(const QStringList& args, bool summary)
     (zRange ? range.ZCountTo : range.DateTo) = RangeValue(to);
     (zRange ? range.ZCountEnd : range.DateEnd) = options.toEnd;
     range.ReportFileName = BuildReportFileName(name, from, to);
+    const QString tooLong = ReportFileNameProblem(Settings().ReportDir, range.ReportFileName);
+    if (!tooLong.isEmpty()) {
+        printError(tooLong);
+        return kExitUsage;
+    }
 
     QString port;
     int baudIndex = 0;

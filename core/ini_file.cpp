@@ -56,7 +56,9 @@ Profile Profile::parse(const QByteArray& content)
 
         Line line;
         line.raw = raw;
-        const QByteArray text = trimBlanks(raw);
+        // A byte-order mark (editors that save UTF-8 add one) is no part of the first line.
+        const bool bom = profile.lines_.isEmpty() && raw.startsWith("\xEF\xBB\xBF");
+        const QByteArray text = trimBlanks(bom ? raw.mid(3) : raw);
         if (text.startsWith('[')) {
             const qsizetype close = text.indexOf(']');
             line.isSection = true;

@@ -22,23 +22,33 @@ QString DebugLogPath()
     return Settings().ProgramDir + QStringLiteral("./DEBUG.LOG");
 }
 
-void ReadCommSettings()
+void ReadCommSettings(QStringList* warnings)
 {
     ProgramSettings& s = Settings();
     const ini::Profile profile = ini::Profile::load(s.SettingsFile);
-    auto readInt = [&profile](const char* section, const char* key, int fallback) {
+    auto readInt = [&profile, warnings](const char* section, const char* key, int fallback) {
         long long value = 0;
-        if (!profile.hasValue(section, key) || !ini::parseInteger(profile.value(section, key), &value))
+        if (!profile.hasValue(section, key))
             return fallback;
+        const QByteArray text = profile.value(section, key);
+        if (!ini::parseInteger(text, &value)) {
+            // Read as the default, as the profile rules say; but say so, naming the value.
+            if (warnings)
+                *warnings << QStringLiteral("SYSTEM.CFG: [%1] %2=%3 is not a number; the default %4 is used")
+                                 .arg(QLatin1String(section), QLatin1String(key),
+                                      QString::fromLocal8Bit(text.left(80)))
+                                 .arg(fallback);
+            return fallback;
+        }
         return static_cast<int>(value);
     };
     s.CommPort = readInt(cfg::kCommSection, cfg::kPortKey, cfg::kDefaultCommPort);
     s.CommBaudRate = readInt(cfg::kCommSection, cfg::kBaudRateKey, cfg::kDefaultCommBaudRate);
 }
 
-void ReadSystemConfig()
+void ReadSystemConfig(QStringList* warnings)
 {
-    ReadCommSettings();
+    ReadCommSettings(warnings);
     ProgramSettings& s = Settings();
     s.PrintPages = ini::readInteger(s.SettingsFile, cfg::kPrintSection, cfg::kPagesKey,
                                     cfg::kDefaultPrintPages);

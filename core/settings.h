@@ -51,10 +51,11 @@ void InitProgramPaths(const QString& programDir);
 // Path of the serial trace file.
 QString DebugLogPath();
 
-// Reads [Comm] Port, [Comm] BaudRate, [Print] Pages and [Print] Fontsize.
-void ReadSystemConfig();
+// Reads [Comm] Port, [Comm] BaudRate, [Print] Pages and [Print] Fontsize. A [Comm] value
+// that is no number reads as its default; `warnings`, when given, gets a line naming it.
+void ReadSystemConfig(QStringList* warnings = nullptr);
 // Reads [Comm] Port and [Comm] BaudRate only.
-void ReadCommSettings();
+void ReadCommSettings(QStringList* warnings = nullptr);
 // Writes CommPort and CommBaudRate to [Comm]; throws FileError when the file cannot be written.
 void WriteCommSettings();
 

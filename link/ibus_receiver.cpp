@@ -9,8 +9,11 @@ void TIBusReceiver::Reset()
 
 bool TIBusReceiver::Feed(const uint8_t* bytes, std::size_t count)
 {
-    if (state_ == 1)
+    if (state_ == 1) {
+        consumed_ = 0;
         return true;
+    }
+    consumed_ = count;
     if (state_ == -1)
         state_ = 0;
     return frameMode ? FeedFrame(bytes, count) : FeedSingle(bytes, count);
@@ -23,6 +26,7 @@ bool TIBusReceiver::FeedFrame(const uint8_t* bytes, std::size_t count)
         if (b == ibus::kReplyNegative) {
             replyByte_ = b;
             state_ = 1;
+            consumed_ = i + 1;
             return true;
         }
         bool accepted;
@@ -47,6 +51,7 @@ bool TIBusReceiver::FeedFrame(const uint8_t* bytes, std::size_t count)
         if (pos_ == ibus::kFrameSize - 1) {
             state_ = 1;
             pos_ = 0;
+            consumed_ = i + 1;
             return true;
         }
         ++pos_;
@@ -61,6 +66,7 @@ bool TIBusReceiver::FeedSingle(const uint8_t* bytes, std::size_t count)
         if (b == ibus::kReplyPositive || b == ibus::kReplyNegative || b == ibus::kReply55) {
             replyByte_ = b;
             state_ = 1;
+            consumed_ = i + 1;
             return true;
         }
     }

@@ -15,6 +15,8 @@ public:
     void Reset();
     // Takes a chunk; returns true when the reply is complete (the rest of the chunk is ignored).
     bool Feed(const uint8_t* bytes, std::size_t count);
+    // How many bytes of the last chunk the reply took, up to and including its last byte.
+    std::size_t Consumed() const { return consumed_; }
 
     bool frameMode = false;
     std::array<uint8_t, 3> expectedHeader{};
@@ -30,6 +32,7 @@ private:
 
     ibus::Frame frame_{};
     std::size_t pos_ = 0;
+    std::size_t consumed_ = 0;
     int state_ = -1;
     uint8_t replyByte_ = 0;
 };

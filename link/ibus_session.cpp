@@ -9,7 +9,10 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <algorithm>
+
+Q_LOGGING_CATEGORY(lcLink, "vobrelfm.link")
 
 namespace {
 constexpr int kHandshakeAttempts = 10;
@@ -39,6 +42,7 @@ TVeskIBusComm::TVeskIBusComm(std::unique_ptr<ISerialPort> port, QObject* parent)
     port_->setReadIntervalTimeout(1);
     port_->OnReceiveData = [this](const uint8_t* b, uint16_t n) { ReceiveData(b, n); };
     port_->OnSendDataEmpty = [this] { sent_ = true; };
+    port_->OnRequestHangup = [this] { PortHungUp(); };
 
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
@@ -49,6 +53,7 @@ TVeskIBusComm::~TVeskIBusComm()
 {
     port_->OnReceiveData = nullptr;
     port_->OnSendDataEmpty = nullptr;
+    port_->OnRequestHangup = nullptr;
     port_->Close();
 }
 
@@ -94,6 +99,8 @@ void TVeskIBusComm::OpenPort()
         throw;
     }
     active_ = true;
+    portLost_ = false;
+    lateReplies_.Clear();
     DebugLog.clear();
     // The port reports its empty send queue once right after opening; take that report
     // here so that the first wait's time-out starts only when its own frame has left.
@@ -103,7 +110,7 @@ void TVeskIBusComm::OpenPort()
     bool expired = false;
     connect(&guard, &QTimer::timeout, this, [&expired] { expired = true; });
     guard.start(kOpenReportTimeoutMs);
-    while (!sent_ && !expired)
+    while (!sent_ && !expired && !portLost_)
         ProcessEventsUntilMore();
     sent_ = true;
 }
@@ -129,16 +136,27 @@ void TVeskIBusComm::SendFrame(std::size_t length)
         ibus::TraceBlock(DebugLog, ibus::kTraceSend, frameBuf_.data(), length);
 }
 
+void TVeskIBusComm::PortHungUp()
+{
+    // The device went away (adapter unplugged, the other side of a pty closed) or failed:
+    // no reply and no sent report will come, so the waits must not go on for ever.
+    qCWarning(lcLink, "the port %s hung up or failed; the exchange ends", CommName.c_str());
+    portLost_ = true;
+}
+
 WaitResult TVeskIBusComm::WaitReply(int timeoutMs)
 {
     aborted_ = false;
     receiver_.Reset();
-    while (!sent_ && !aborted_)
+    while (!sent_ && !aborted_ && !portLost_)
         ProcessEventsUntilMore();
     timedOut_ = false;
+    waitStarted_ = TLateReplies::Clock::now();
     timer_.start(std::max(timeoutMs, 0));
-    while (!timedOut_ && !aborted_ && receiver_.State() != 1)
+    while (!timedOut_ && !aborted_ && !portLost_ && receiver_.State() != 1)
         ProcessEventsUntilMore();
+    if (portLost_ && receiver_.State() != 1)
+        aborted_ = true;
 
     WaitResult result;
     if (aborted_)
@@ -159,15 +177,32 @@ WaitResult TVeskIBusComm::WaitReply(int timeoutMs)
 
 void TVeskIBusComm::ReceiveData(const uint8_t* buffer, uint16_t length)
 {
-    if (receiver_.State() == 1)
-        return;
-    if (receiver_.Feed(buffer, length) && LogEnabled) {
-        const uint8_t reply = receiver_.ReplyByte();
-        if (reply != 0)
-            ibus::TraceBlock(DebugLog, ibus::kTraceReceive, &reply, 1);
-        else
-            ibus::TraceBlock(DebugLog, ibus::kTraceReceive, receiver_.FrameBytes().data(), ibus::kFrameSize);
+    std::size_t left = length;
+    while (left > 0 && receiver_.State() != 1) {
+        if (!receiver_.Feed(buffer, left))
+            return;
+        TraceReply();
+        if (!receiver_.frameMode)
+            return;
+        // A late reply to an earlier request is dropped and the rest of the chunk read on.
+        const bool negative = receiver_.ReplyByte() == ibus::kReplyNegative;
+        if (!lateReplies_.TakeLate(negative ? nullptr : &receiver_.expectedHeader, TLateReplies::Clock::now()))
+            return;
+        buffer += receiver_.Consumed();
+        left -= receiver_.Consumed();
+        receiver_.Reset();
     }
+}
+
+void TVeskIBusComm::TraceReply()
+{
+    if (!LogEnabled)
+        return;
+    const uint8_t reply = receiver_.ReplyByte();
+    if (reply != 0)
+        ibus::TraceBlock(DebugLog, ibus::kTraceReceive, &reply, 1);
+    else
+        ibus::TraceBlock(DebugLog, ibus::kTraceReceive, receiver_.FrameBytes().data(), ibus::kFrameSize);
 }
 
 void TVeskIBusComm::PutAddress(ibus::Payload& payload, std::size_t at, int32_t address)
@@ -264,6 +299,7 @@ bool TVeskIBusComm::ExchangeCommand(uint8_t command, uint16_t param)
     ibus::StoreChecksum(request_);
 
     bool ok = false;
+    int unanswered = 0;  // attempts whose reply has not come
     for (int n = 0;; ++n) {
         checksumError_ = false;
         if (n > 0 && LogEnabled)
@@ -275,7 +311,10 @@ bool TVeskIBusComm::ExchangeCommand(uint8_t command, uint16_t param)
         frameBuf_[ibus::kFrameSize] = ibus::kFrameTrailer;
         SendFrame(ibus::kFrameSize + 1);
         receiver_.frameMode = true;
+        ++unanswered;
         const WaitResult r = WaitReply(RetryInterval);
+        if (r == wrFrame || r == wrNegative)
+            --unanswered;
         if (r == wrFrame) {
             const ibus::Unpacked unpacked = ibus::UnpackFrame(receiver_.FrameBytes());
             payload_ = unpacked.payload;
@@ -295,6 +334,11 @@ bool TVeskIBusComm::ExchangeCommand(uint8_t command, uint16_t param)
             break;
         }
     }
+    // Replies to the attempts left unanswered may still come, at the latest about one
+    // time-out after the wait that missed them.
+    const auto until = waitStarted_ + 2 * std::chrono::milliseconds(std::max(RetryInterval, 0));
+    for (int i = 0; i < unanswered; ++i)
+        lateReplies_.Expect(receiver_.expectedHeader, until);
     std::copy(payload_.begin() + 3, payload_.begin() + 3 + ibus::kDataBlockSize, DataBlock.begin());
     return ok;
 }

@@ -3,9 +3,12 @@
 // sends frames, waits for the register's answer while the event loop keeps running,
 // and offers connect (handshake with speed search, information query), command
 // exchange with retries and disconnect. Keeps a trace that is written to DEBUG.LOG
-// at every closing of the port.
+// at every closing of the port. A reply that comes after its wait has ended is never
+// taken for the answer to a later request, and a port that hangs up ends the exchange
+// under way at once.
 
 #include "link/ibus_frame.h"
+#include "link/ibus_late_replies.h"
 #include "link/ibus_receiver.h"
 #include "link/serial_port_interface.h"
 
@@ -65,6 +68,8 @@ public:
 
     bool Aborted() const { return aborted_; }
     bool ChecksumError() const { return checksumError_; }
+    // True once the open port has hung up or failed; every wait then ends at once.
+    bool PortLost() const { return portLost_; }
 
     // Opens the port; on failure shows the open-failure message and rethrows ECommsError.
     void OpenPort();
@@ -86,6 +91,8 @@ private:
     bool QueryEcrInfo();
     void SendFrame(std::size_t length);
     void ReceiveData(const uint8_t* buffer, uint16_t length);
+    void TraceReply();
+    void PortHungUp();
     void ProcessEventsUntilMore();
     static void PutAddress(ibus::Payload& payload, std::size_t at, int32_t address);
 
@@ -99,8 +106,11 @@ private:
     ibus::Payload payload_{};
     ibus::Payload request_{};
     TIBusReceiver receiver_;
+    TLateReplies lateReplies_;
+    TLateReplies::Clock::time_point waitStarted_{};  // when the last wait's time-out started
     bool checksumError_ = false;
     bool timedOut_ = false;
     bool sent_ = true;
     bool aborted_ = false;
+    bool portLost_ = false;
 };

@@ -16,7 +16,6 @@ class TComm : public ISerialPort {
 public:
     using ReceiveErrorHandler = std::function<void(uint32_t eventMask)>;
     using ModemStateChangeHandler = std::function<void(uint32_t modemEvent)>;
-    using NotifyHandler = std::function<void()>;
 
     // Line error bits passed to OnReceiveError.
     static constexpr uint32_t kErrRxOver = 0x01, kErrOverrun = 0x02, kErrRxParity = 0x04,
@@ -99,7 +98,6 @@ public:
 
     ReceiveErrorHandler OnReceiveError;
     ModemStateChangeHandler OnModemStateChange;
-    NotifyHandler OnRequestHangup;
 
 private:
     friend struct TCommPrivate;

@@ -1,6 +1,6 @@
 #pragma once
 // The serial port operations that the protocol component relies on, and nothing more:
-// the line settings it changes, Open, Close, WriteData and the two events. The real
+// the line settings it changes, Open, Close, WriteData and three events. The real
 // port (TComm) and in-memory fakes implement it.
 
 #include "link/serial_types.h"
@@ -13,6 +13,7 @@ class ISerialPort {
 public:
     using ReceiveDataHandler = std::function<void(const uint8_t* buffer, uint16_t length)>;
     using SendDataEmptyHandler = std::function<void()>;
+    using NotifyHandler = std::function<void()>;
 
     virtual ~ISerialPort() = default;
 
@@ -39,4 +40,7 @@ public:
     ReceiveDataHandler OnReceiveData;
     // Raised on the UI thread once after Open and each time the send queue empties.
     SendDataEmptyHandler OnSendDataEmpty;
+    // Raised on the UI thread when a worker thread met an error it cannot recover from
+    // (the device hung up or failed); nothing is read or written until the next Open.
+    NotifyHandler OnRequestHangup;
 };

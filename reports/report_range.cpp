@@ -2,7 +2,9 @@
 
 #include "link/ibus_frame.h"
 
+#include <QFile>
 #include <climits>
+#include <unistd.h>
 
 QString TrimReportName(const QString& name)
 {
@@ -26,6 +28,28 @@ QString ReportNameProblem(const QString& name)
             return QStringLiteral("The name must not contain control characters.");
     }
     return {};
+}
+
+QString ReportFileNameProblem(const QString& reportDir, const QString& fileName)
+{
+    // The folder may not exist yet: then the limit of its nearest existing parent holds.
+    QString dir = reportDir;
+    long limit = -1;
+    while (limit <= 0 && !dir.isEmpty()) {
+        limit = ::pathconf(QFile::encodeName(dir).constData(), _PC_NAME_MAX);
+        const qsizetype slash = dir.lastIndexOf(QLatin1Char('/'), dir.endsWith('/') ? -2 : -1);
+        dir = slash > 0 ? dir.left(slash) : QString();
+    }
+    if (limit <= 0)
+        limit = NAME_MAX;
+    const qsizetype bytes = QFile::encodeName(fileName).size();
+    if (bytes <= limit)
+        return {};
+    return QStringLiteral("The report name is too long: the file name %1... takes %2 bytes with its "
+                          "range and \".txt\", and file names here hold at most %3.")
+        .arg(fileName.left(40))
+        .arg(bytes)
+        .arg(limit);
 }
 
 QString BuildReportFileName(const QString& name, const QString& first, const QString& last)

@@ -21,6 +21,9 @@ struct TReportRange {
 QString TrimReportName(const QString& name);
 // Why a (trimmed, non-empty) name cannot make a report file, or an empty string.
 QString ReportNameProblem(const QString& name);
+// Why a report file name (name, range and ".txt") does not fit the file names of the
+// report directory's file system, or an empty string. Checked before the download.
+QString ReportFileNameProblem(const QString& reportDir, const QString& fileName);
 // Name + "_" + first value + "_" + last value + ".txt", the values trimmed as typed.
 QString BuildReportFileName(const QString& name, const QString& first, const QString& last);
 // A range edit's text as an integer: 0 unless it is a valid decimal integer as it stands.

@@ -52,6 +52,16 @@ void FakeRegisterPort::Deliver(std::vector<uint8_t> bytes, int delayMs, std::siz
     }
 }
 
+void FakeRegisterPort::HangUp(int delayMs)
+{
+    QTimer::singleShot(delayMs, &context_, [this] {
+        reportSent = false;
+        silent = true;
+        if (OnRequestHangup)
+            OnRequestHangup();
+    });
+}
+
 std::vector<uint8_t> FakeRegisterPort::FrameBytes(ibus::Payload payload, bool corrupt)
 {
     ibus::StoreChecksum(payload);

@@ -41,6 +41,9 @@ public:
 
     // Delivers bytes to the receiver after delayMs, in chunks of at most chunkSize.
     void Deliver(std::vector<uint8_t> bytes, int delayMs = 1, std::size_t chunkSize = 0);
+    // The device goes away after delayMs: the hang-up is reported, nothing more is sent
+    // or answered.
+    void HangUp(int delayMs);
     // A whole reply frame for a payload (checksum stored unless corrupt is set).
     static std::vector<uint8_t> FrameBytes(ibus::Payload payload, bool corrupt = false);
 

@@ -183,6 +183,12 @@ void TUploadReportDlg::BitBtn1Click()
     Result.ReportFileName = RangeTypeIndex() == 1
                                 ? BuildReportFileName(name, DateFromEdit->text(), DateToEdit->text())
                                 : BuildReportFileName(name, ZCountFromEdit->text(), ZCountToEdit->text());
+    const QString tooLong = ReportFileNameProblem(Settings().ReportDir, Result.ReportFileName);
+    if (!tooLong.isEmpty()) {
+        QMessageBox::warning(this, texts::BurnFrm(8), tooLong, QMessageBox::Ok);
+        edt1->setFocus();
+        return;
+    }
     const QString fullPath = Settings().ReportDir + Result.ReportFileName;
     if (QFile::exists(fullPath) &&
         QMessageBox::information(this, texts::BurnFrm(8), texts::BurnFrm(9),

@@ -95,7 +95,8 @@ TEST(IsoTables, KeepSourcePathMakesTheDirectories)
     EXPECT_EQ(dir->longName, "b");
     EXPECT_EQ(dir->isoName, "B");
     EXPECT_EQ(dir->firstChild->longName, "file.txt");
-    EXPECT_EQ(s.t.FindDirectory(TIsoTables::Upper(tree) + "\\"), dir);
+    EXPECT_EQ(s.t.FindDirectory(tree + "\\"), dir);
+    EXPECT_EQ(s.t.FindDirectory(TIsoTables::Upper(tree)), nullptr);  // names differ by case
     EXPECT_EQ(dir->parent->longName, "a");
     EXPECT_EQ(s.t.ForceDirectories(tree), dir);
 }
@@ -106,7 +107,7 @@ TEST(IsoTables, DirectoryNamesAndLimits)
     TDEntry* d = s.t.InsertDirectoryByName(s.t.Root(), "\\Very long folder name here\\", kAttrDirectory);
     ASSERT_TRUE(d);
     EXPECT_EQ(d->isoName, "VERY_LONG_FOL");
-    EXPECT_EQ(d->path, "\\VERY LONG FOLDER NAME HERE");
+    EXPECT_EQ(d->path, "\\Very long folder name here");
     EXPECT_EQ(TIsoTables::ShortNameOf13("a{b|c}~d"), "A_B_C__D");  // only "!" to "z" stay
     s.t.ClearFileSystem(100, 2);
     ASSERT_TRUE(s.t.InsertDirectoryByName(s.t.Root(), "one", kAttrDirectory));
@@ -135,4 +136,29 @@ TEST(IsoTables, IsoNamesStayUniqueInADirectory)
     EXPECT_FALSE(TIsoTables::IsValid83("a.b.c"));
     EXPECT_FALSE(TIsoTables::IsValid83("toolongname.txt"));
     EXPECT_FALSE(TIsoTables::IsValid83("a b.txt"));
+}
+
+TEST(IsoTables, NamesThatDifferOnlyByCaseAreDifferentEntries)
+{
+    Tables s;
+    EXPECT_EQ(s.t.InsertFile("\\", s.file("a/Report.txt"), false), 1);
+    EXPECT_EQ(s.t.InsertFile("\\", s.file("b/REPORT.TXT"), false), 1);
+    EXPECT_EQ(s.t.InsertFile("\\", s.file("c/report.txt"), false), 1);
+    EXPECT_EQ(s.rootNames(), (std::vector<std::string>{"Report.txt", "REPORT.TXT", "report.txt"}));
+    EXPECT_EQ(s.rootNames(true), (std::vector<std::string>{"REPORT.TXT", "REPORT~1.TXT", "REPORT~2.TXT"}));
+    TDEntry* mixed = s.t.InsertDirectoryByName(s.t.Root(), "Dir", kAttrDirectory);
+    TDEntry* upper = s.t.InsertDirectoryByName(s.t.Root(), "DIR", kAttrDirectory);
+    ASSERT_TRUE(mixed && upper);
+    EXPECT_NE(mixed, upper);
+    EXPECT_EQ(mixed->isoName, "DIR");
+    EXPECT_EQ(upper->isoName, "DIR~1");
+    EXPECT_EQ(s.t.FindDirectory("\\Dir"), mixed);
+    EXPECT_EQ(s.t.FindDirectory("\\DIR"), upper);
+    EXPECT_TRUE(s.messages.empty());
+    // The very same name is still one entry: the second is refused and named.
+    EXPECT_EQ(s.t.InsertFile("\\", s.file("d/report.txt"), false), 1);
+    EXPECT_EQ(s.t.FileCount(), 5);
+    ASSERT_FALSE(s.messages.empty());
+    EXPECT_EQ(s.messages.back().first, 4);
+    EXPECT_NE(s.messages.back().second.find("FILE EXISTS, NOT ADDED"), std::string::npos);
 }

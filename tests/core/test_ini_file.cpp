@@ -34,6 +34,18 @@ TEST(IniProfile, ValuesAreCutAndBytesKept)
     EXPECT_EQ(p.value("S", "B"), QByteArray("\xE9\xB9\x00z", 4));
 }
 
+TEST(IniProfile, ByteOrderMarkBeforeTheFirstSection)
+{
+    Profile p = Profile::parse("\xEF\xBB\xBF[Comm]\r\nPort=3\r\n");
+    EXPECT_TRUE(p.hasSection("Comm"));
+    EXPECT_EQ(p.value("Comm", "Port"), "3");
+    // Written back as it was read, the mark included.
+    p.setValue("Comm", "BaudRate", "1");
+    EXPECT_EQ(p.serialize(), "\xEF\xBB\xBF[Comm]\r\nPort=3\r\nBaudRate=1\r\n");
+    // Only the very start of the file carries one.
+    EXPECT_FALSE(Profile::parse("[A]\n\xEF\xBB\xBF[B]\nK=1\n").hasSection("B"));
+}
+
 TEST(IniProfile, IntegersDecimalAndHex)
 {
     long long v = 0;

@@ -57,6 +57,26 @@ TEST(SystemConfig, ValuesHexAndGarbage)
     EXPECT_EQ(Settings().PrintFontSize, 12);
 }
 
+TEST(SystemConfig, CommentAfterAValueIsNamedAndABomHidesNoSection)
+{
+    TestHome home;
+    // As an editor that saves UTF-8 writes it: a byte-order mark, then the first section.
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile,
+                              "\xEF\xBB\xBF[Comm]\r\nPort=1 ; COM1\r\nBaudRate=3\r\n"));
+    QStringList warnings;
+    ReadSystemConfig(&warnings);
+    EXPECT_EQ(Settings().CommBaudRate, 3);
+    EXPECT_EQ(Settings().CommPort, 2);  // no number: the default, as the profile rules read it
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_EQ(warnings[0], "SYSTEM.CFG: [Comm] Port=1 ; COM1 is not a number; the default 2 is used");
+    // Valid values, and keys that are missing, give no warning.
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Comm]\r\nPort=0x1\r\n"));
+    warnings.clear();
+    ReadSystemConfig(&warnings);
+    EXPECT_TRUE(warnings.isEmpty());
+    EXPECT_EQ(Settings().CommPort, 1);
+}
+
 TEST(SystemConfig, BinaryAndHugeLinesReadAsDefaults)
 {
     TestHome home;

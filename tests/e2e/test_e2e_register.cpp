@@ -102,6 +102,12 @@ TEST(EndToEndTest, CommandLineUsageErrors)
     r = runProgram({"--home", dir, "test", "--port", "COM0"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("Error openingCOM0!"));
+    // A comment after a value: the value reads as its default, and the command line says so.
+    ASSERT_TRUE(writeSystemConfig("[Comm]\r\nPort=0 ; none\r\n"));
+    r = runProgram({"--home", dir, "test", "--port", "COM0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("warning: SYSTEM.CFG: [Comm] Port=0 ; none is not a number; the default 2 is used"))
+        << r.err.toStdString();
 }
 
 TEST(EndToEndTest, WindowTestWithAnsweringRegister)
@@ -193,4 +199,50 @@ TEST(EndToEndTest, CommandLineReportsAnUnwritableTrace)
     const ProgramRun r = runProgram({"--home", dir, "test", "--port", reg.pty()});
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(r.err.contains("Unable to write to")) << r.err.toStdString();
+}
+
+TEST(EndToEndTest, PortVanishingDuringTestEndsItAsAFailure)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    const QString dir = Settings().ProgramDir;
+    {
+        // The adapter is pulled while the first handshake frame waits for its answer.
+        SimulatedRegister reg({"--vanish-at", "connect"});
+        ASSERT_FALSE(reg.pty().isEmpty());
+        const ProgramRun r = runProgram({"--home", dir, "test", "--port", reg.pty()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains("Connect...Error")) << r.err.toStdString();
+        const QStringList log = logLines(dir);
+        EXPECT_EQ(log.count("Retry:1"), 0);  // no further attempts on a port that is gone
+        EXPECT_EQ(log.count(ibus::kTraceReceive), 0);
+        EXPECT_GE(log.count(ibus::kTraceSend), 1);
+    }
+    // Through the window: the handshake succeeds, the port goes during the information query.
+    SimulatedRegister reg({"--vanish-at", "info"});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
+    Shell shell;
+    shell.main.show();
+    QTimer ok;
+    QObject::connect(&ok, &QTimer::timeout, [&] {
+        if (shell.progress.ProgressState() == kProgressErrorShown)
+            shell.progress.OKBtn->click();
+    });
+    ok.start(50);
+    bool stuck = false;
+    QTimer guard;  // ends a wait that would otherwise never end, so the test can fail
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        stuck = true;
+        shell.main.Bus().AbortExchange();
+    });
+    guard.start(60000);
+    shell.main.TestItemClick();
+    EXPECT_FALSE(stuck);
+    EXPECT_EQ(shell.seen.last(), "Connect...Error");
+    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(shell.main.Bus().isActive());
+    const QStringList log = logLines(dir);
+    EXPECT_EQ(log.count(ibus::kTraceReceive), 1);  // the handshake's 02
+    EXPECT_EQ(log.count("Retry:1"), 0);
 }

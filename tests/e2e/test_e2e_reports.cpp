@@ -7,6 +7,7 @@
 #include "core/settings.h"
 #include "core/texts.h"
 #include "link/ibus_session.h"
+#include "link/ibus_trace.h"
 #include "reports/catalogue.h"
 #include "ui/report_form.h"
 #include "reports/report_grid_model.h"
@@ -126,6 +127,10 @@ TEST(EndToEndReports, CommandLineReadOnlyRefusalAndFailures)
     }
     ProgramRun r = runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "../out"});
     EXPECT_EQ(r.status, 2);
+    // A name that makes too long a file name is refused before anything is downloaded.
+    r = runProgram({"--home", dir, "detail", "--z", "1-2", "--name", QString(250, 'n'), "--port", "/nonexistent/tty"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains("too long")) << r.err.toStdString();
     r = runProgram({"--home", dir, "detail", "--z", "12345-2", "--name", "n"});
     EXPECT_EQ(r.status, 2);
     r = runProgram({"--home", dir, "detail", "--name", "n"});
@@ -257,6 +262,9 @@ TEST(EndToEndReports, WindowRefusesBadNamesAndCancelDuringPaging)
     shell.form->btn1->click();
     ASSERT_FALSE(shell.boxes.isEmpty());
     EXPECT_TRUE(shell.boxes.last().contains("\"/\""));
+    shell.answerDialog(QString(250, 'n'), false, "1", "5", true);
+    shell.form->btn1->click();
+    EXPECT_TRUE(shell.boxes.last().contains("too long")) << shell.boxes.last().toStdString();
 
     shell.answerDialog("big", false, "1", "5");
     QTimer cancel;
@@ -292,4 +300,60 @@ TEST(EndToEndReports, CatalogueDatesFollowTheRegionalFormatsAndReadBack)
         EXPECT_EQ(readTestFile(dir + "data/fmList.txt"), list) << locale;
         EXPECT_FALSE(QFile::exists(dir + "data/fmList.txt.bak")) << locale;
     }
+}
+
+TEST(EndToEndReports, PagesAnsweredAfterTheWaitStillGiveTheRegistersReport)
+{
+    // Every page reply lands 100 ms after the 2.5 s wait: each one must be taken for its
+    // own page, never a late one for the next.
+    TestHome home;
+    SimulatedRegister reg({"--lines", writeLines(home, 14), "--late", "2600"});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    const QString dir = Settings().ProgramDir;
+    const ProgramRun r = runProgram({"--home", dir, "detail", "--z", "1-5", "--name", "late", "--port", reg.pty()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(readTestFile(dir + "Report/late_1_5.txt"), detailFile(14));
+    EXPECT_GT(readTestFile(dir + "DEBUG.LOG").count("Retry:1"), 0);
+}
+
+TEST(EndToEndReports, PortVanishingDuringADownloadEndsItAsAFailure)
+{
+    TestHome home;
+    const QString dir = Settings().ProgramDir;
+    {
+        SimulatedRegister reg({"--generate", "40", "--vanish-at", "page2"});
+        const ProgramRun r = runProgram({"--home", dir, "detail", "--z", "1-5", "--name", "gone", "--port", reg.pty()});
+        EXPECT_EQ(r.status, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("FM Report...Error")) << r.err.toStdString();
+        const QByteArray log = readTestFile(dir + "DEBUG.LOG");
+        EXPECT_EQ(log.count("Retry:"), 0);  // no retries on a port that is gone
+        EXPECT_EQ(log.count(ibus::kTraceReceive), 5);  // connect, info, status, request, page 1
+        EXPECT_FALSE(QFile::exists(dir + "Report/gone_1_5.txt"));
+    }
+    // The same through the report window: the error is shown, the port closed, nothing stored.
+    texts::ResetToDefaults();
+    SimulatedRegister reg({"--generate", "40", "--vanish-at", "page1"});
+    ReportShell shell(reg.pty());
+    QTimer ok;
+    QObject::connect(&ok, &QTimer::timeout, [&] {
+        if (shell.progress.ProgressState() == kProgressErrorShown)
+            shell.progress.OKBtn->click();
+    });
+    ok.start(50);
+    bool stuck = false;
+    QTimer guard;  // ends a wait that would otherwise never end, so the test can fail
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        stuck = true;
+        shell.main.Bus().AbortExchange();
+    });
+    guard.start(60000);
+    shell.answerDialog("gone", false, "1", "5");
+    shell.form->btn1->click();
+    EXPECT_FALSE(stuck);
+    EXPECT_EQ(shell.seen.filter("...Error").size(), 1);
+    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(shell.main.Bus().isActive());
+    EXPECT_FALSE(QFile::exists(Settings().ReportDir + "gone_1_5.txt"));
+    EXPECT_TRUE(shell.dm.fmRpt.IsEmpty());
+    EXPECT_EQ(readTestFile(dir + "DEBUG.LOG").count(ibus::kTraceReceive), 4);
 }

@@ -1,6 +1,7 @@
 #include "reports/report_range.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 std::vector<int> bytes(const DataBlockBytes& b, std::size_t from, std::size_t to)
@@ -75,4 +76,22 @@ TEST(ReportName, NamesThatWouldLeaveTheReportDirectory)
     EXPECT_FALSE(ReportNameProblem(".").isEmpty());
     EXPECT_FALSE(ReportNameProblem("..").isEmpty());
     EXPECT_FALSE(ReportNameProblem(QStringLiteral("a\nb")).isEmpty());
+}
+
+TEST(ReportName, FileNameTooLongForTheFolderIsFoundBeforeTheDownload)
+{
+    const QString dir = QStringLiteral("/tmp/");
+    const long limit = ::pathconf("/tmp", _PC_NAME_MAX);
+    ASSERT_GT(limit, 20);
+    // "_1_5.txt" is 8 bytes: the longest name that fits, and one byte more.
+    const QString fits = BuildReportFileName(QString(limit - 8, 'n'), "1", "5");
+    EXPECT_EQ(ReportFileNameProblem(dir, fits), "");
+    const QString over = BuildReportFileName(QString(limit - 7, 'n'), "1", "5");
+    EXPECT_TRUE(ReportFileNameProblem(dir, over).contains("too long")) << ReportFileNameProblem(dir, over).toStdString();
+    // Bytes count, not characters: two-byte letters fill a name twice as fast.
+    const QString wide = BuildReportFileName(QString(limit / 2, QChar(0x0142)), "1", "5");
+    EXPECT_FALSE(ReportFileNameProblem(dir, wide).isEmpty());
+    // A report folder not made yet is measured by the folder it will be made in.
+    EXPECT_FALSE(ReportFileNameProblem(dir + "not/made/yet/", over).isEmpty());
+    EXPECT_EQ(ReportFileNameProblem(dir + "not/made/yet/", fits), "");
 }

@@ -27,6 +27,7 @@ struct WireConfig {
     std::string tty;
     bool stopWithStdin = false;  // end when standard input closes (the starting program went away)
     int delayMs = 0;          // before each reply
+    int lateMs = 0;           // before each page reply, instead of delayMs
     std::size_t chunk = 0;    // split replies into chunks of this many bytes
     int chunkGapMs = 2;
     double garbleRate = 0.0;  // share of reply bytes replaced by random ones
@@ -49,6 +50,8 @@ const char kUsage[] =
     "  --garble RATE       share of reply bytes replaced by random bytes (0 to 1)\n"
     "  --chunk N           send replies in chunks of N bytes\n"
     "  --delay MS          wait before each reply\n"
+    "  --late MS           wait before each report page reply (answers after the wait has ended)\n"
+    "  --vanish-at STEP    close the pty when a request of STEP (or disconnect) arrives, and end\n"
     "  --seed N            seed of the fault generator\n"
     "  --transcript FILE   keep a trace of what was received and sent\n"
     "  --stop-with-stdin   end when standard input reaches its end\n";
@@ -113,6 +116,10 @@ bool parseArgs(int argc, char** argv, RegisterConfig& reg, WireConfig& wire)
                 reg.nakCount = std::atoi(v.c_str() + colon + 1);
         } else if (a == "--silent-at") {
             reg.silentStep = v;
+        } else if (a == "--vanish-at") {
+            reg.vanishStep = v;
+        } else if (a == "--late") {
+            wire.lateMs = std::atoi(v.c_str());
         } else if (a == "--corrupt") {
             reg.corruptRate = std::atof(v.c_str());
         } else if (a == "--garble") {
@@ -247,15 +254,18 @@ int main(int argc, char** argv)
         const ssize_t n = posix::read(fd, buffer, sizeof buffer);
         if (n <= 0)
             continue;
-        for (RegisterModel::Reply& reply : model.Feed(buffer, static_cast<std::size_t>(n),
-                                                      lineSpeed(termiosFd))) {
+        for (RegisterModel::Answered& answered : model.Feed(buffer, static_cast<std::size_t>(n),
+                                                            lineSpeed(termiosFd))) {
+            RegisterModel::Reply& reply = answered.bytes;
             if (wire.garbleRate > 0) {
                 std::uniform_real_distribution<double> chance(0, 1);
                 for (uint8_t& b : reply)
                     if (chance(rng) < wire.garbleRate)
                         b = static_cast<uint8_t>(rng());
             }
-            auto due = std::max(Clock::now() + std::chrono::milliseconds(wire.delayMs),
+            const bool page = answered.step.rfind("page", 0) == 0;
+            const int delayMs = page && wire.lateMs > 0 ? wire.lateMs : wire.delayMs;
+            auto due = std::max(Clock::now() + std::chrono::milliseconds(delayMs),
                                 pending.empty() ? Clock::now() : pending.back().due);
             const std::size_t chunk = wire.chunk ? wire.chunk : reply.size();
             for (std::size_t at = 0; at < reply.size(); at += chunk) {
@@ -264,6 +274,8 @@ int main(int argc, char** argv)
                 due += std::chrono::milliseconds(wire.chunk ? wire.chunkGapMs : 0);
             }
         }
+        if (model.vanished())
+            break;  // the adapter is pulled: both ends of the pty close below
     }
     if (transcript)
         std::fclose(transcript);

@@ -25,10 +25,10 @@ RegisterModel::RegisterModel(RegisterConfig config)
 {
 }
 
-std::vector<RegisterModel::Reply> RegisterModel::Feed(const uint8_t* bytes, std::size_t count,
-                                                      uint32_t lineSpeed)
+std::vector<RegisterModel::Answered> RegisterModel::Feed(const uint8_t* bytes, std::size_t count,
+                                                         uint32_t lineSpeed)
 {
-    std::vector<Reply> replies;
+    std::vector<Answered> replies;
     for (std::size_t i = 0; i < count; ++i) {
         const uint8_t b = bytes[i];
         if (b == ibus::kFrameStart) {
@@ -60,7 +60,7 @@ std::vector<RegisterModel::Reply> RegisterModel::Feed(const uint8_t* bytes, std:
         for (Reply& r : Answer(unpacked.payload, lineSpeed)) {
             if (OnTrace)
                 OnTrace(false, r);
-            replies.push_back(std::move(r));
+            replies.push_back({step_, std::move(r)});
         }
     }
     return replies;
@@ -85,13 +85,18 @@ bool RegisterModel::TakeFault(const std::string& step, const std::string& config
 std::vector<RegisterModel::Reply> RegisterModel::Answer(const ibus::Payload& request,
                                                         uint32_t lineSpeed)
 {
-    if (config_.silent)
+    if (config_.silent || vanished_)
         return {};
     const uint8_t command = request[0];
     const uint16_t param = static_cast<uint16_t>(request[1] | (request[2] << 8));
     const uint8_t* data = request.data() + 3;
 
     if (command == 14 && param == 1) {
+        step_ = "connect";
+        if (TakeFault(step_, config_.vanishStep, nullptr)) {
+            vanished_ = true;
+            return {};
+        }
         if (TakeFault("connect", config_.silentStep, nullptr))
             return {};
         if (TakeFault("connect", config_.nakStep, &nakLeft_))
@@ -105,6 +110,11 @@ std::vector<RegisterModel::Reply> RegisterModel::Answer(const ibus::Payload& req
     if (connectedSpeed_ < 0 || lineSpeed != kSpeeds[connectedSpeed_])
         return {};
     if (command == 14 && param == 2) {
+        step_ = "disconnect";
+        if (TakeFault(step_, config_.vanishStep, nullptr)) {
+            vanished_ = true;
+            return {};
+        }
         ++disconnects_;
         return {{ibus::kReplyPositive}};
     }
@@ -119,7 +129,12 @@ std::vector<RegisterModel::Reply> RegisterModel::Answer(const ibus::Payload& req
                                               : "page" + std::to_string(data[0] | (data[1] << 8));
     else
         return {{ibus::kReplyNegative}};
+    step_ = step;
 
+    if (TakeFault(step, config_.vanishStep, nullptr)) {
+        vanished_ = true;
+        return {};
+    }
     if (TakeFault(step, config_.silentStep, nullptr))
         return {};
     if (TakeFault(step, config_.nakStep, &nakLeft_))

@@ -23,6 +23,7 @@ struct RegisterConfig {
     std::string nakStep;              // connect, info, status, request, page or pageN
     int nakCount = -1;                // how many times (-1: every time)
     std::string silentStep;           // a step left unanswered (same names)
+    std::string vanishStep;           // at this step the register goes away (same names, or disconnect)
     double corruptRate = 0.0;         // share of reply frames with a wrong checksum
     unsigned seed = 1;
 };
@@ -30,15 +31,22 @@ struct RegisterConfig {
 class RegisterModel {
 public:
     using Reply = std::vector<uint8_t>;
+    // A reply and the step of the request it answers (connect, info, status, request, pageN, disconnect).
+    struct Answered {
+        std::string step;
+        Reply bytes;
+    };
     // Called for each received frame and each reply: (true = received, bytes).
     using TraceHook = std::function<void(bool received, const std::vector<uint8_t>& bytes)>;
 
     explicit RegisterModel(RegisterConfig config);
 
     // Takes received bytes at the current line speed; returns the replies to send.
-    std::vector<Reply> Feed(const uint8_t* bytes, std::size_t count, uint32_t lineSpeed);
+    std::vector<Answered> Feed(const uint8_t* bytes, std::size_t count, uint32_t lineSpeed);
 
     TraceHook OnTrace;
+    // True once a request of the vanish step has come: the register is gone.
+    bool vanished() const { return vanished_; }
     int connectedSpeedIndex() const { return connectedSpeed_; }
     int disconnects() const { return disconnects_; }
 
@@ -57,6 +65,8 @@ private:
     std::vector<uint8_t> frame_;
     int connectedSpeed_ = -1;  // speed index announced by the last handshake
     int disconnects_ = 0;
+    bool vanished_ = false;
+    std::string step_;  // the step of the request being answered
     int nakLeft_;
     bool summary_ = false;
     std::vector<std::string> report_;
