@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <sys/stat.h>
 
 namespace {
@@ -219,6 +220,7 @@ void TIsoTables::ClearFileSystem(int maxFiles, int maxDirectories)
     files_.clear();
     dirs_.clear();
     byPath_.clear();
+    byUpperPath_.clear();
     sourceDirectories_.clear();
     maxFiles_ = maxFiles;
     maxDirectories_ = maxDirectories;
@@ -230,7 +232,7 @@ void TIsoTables::ClearFileSystem(int maxFiles, int maxDirectories)
     dirs_.front().parent = &dirs_.front();
 }
 
-TDEntry* TIsoTables::FindDirectory(const std::string& path)
+TDEntry* TIsoTables::FindExactDirectory(const std::string& path)
 {
     if (path.empty() || path == "\\")
         return Root();
@@ -239,6 +241,21 @@ TDEntry* TIsoTables::FindDirectory(const std::string& path)
         p.pop_back();
     const auto it = byPath_.find(p);
     return it == byPath_.end() ? nullptr : it->second;
+}
+
+TDEntry* TIsoTables::FindDirectory(const std::string& path)
+{
+    if (TDEntry* exact = FindExactDirectory(path))
+        return exact;
+    // A destination typed in another case still names its directory, as long as only
+    // one directory has that name in any case.
+    std::string p = Upper(path);
+    if (p.size() > 1 && p.back() == '\\')
+        p.pop_back();
+    const auto range = byUpperPath_.equal_range(p);
+    if (range.first == range.second || std::next(range.first) != range.second)
+        return nullptr;
+    return range.first->second;
 }
 
 void TIsoTables::Link(TDEntry* dir, TFEntry* entry)
@@ -263,7 +280,7 @@ TDEntry* TIsoTables::InsertDirectory(TDEntry* parent, const std::string& name, c
     std::string path = parent->path + "\\" + name;
     if (path.rfind("\\\\", 0) == 0)
         path.erase(0, 1);
-    if (TDEntry* found = FindDirectory(path))
+    if (TDEntry* found = FindExactDirectory(path))
         return found;
     if (static_cast<int>(dirs_.size()) >= maxDirectories_) {
         Post(3, ">>> MAXIMUM DIRECTORIES CAN BE " + std::to_string(maxDirectories_));
@@ -281,6 +298,7 @@ TDEntry* TIsoTables::InsertDirectory(TDEntry* parent, const std::string& name, c
     dir->parent = parent;
     dir->path = path;
     byPath_.emplace(dir->path, dir);
+    byUpperPath_.emplace(Upper(dir->path), dir);
     files_.emplace_back();
     TFEntry* entry = &files_.back();
     entry->isoName = dir->isoName;
@@ -304,7 +322,7 @@ TDEntry* TIsoTables::InsertDirectoryByName(TDEntry* parent, std::string name, in
 
 TDEntry* TIsoTables::ForceDirectories(const std::string& path)
 {
-    if (TDEntry* found = FindDirectory(path))
+    if (TDEntry* found = FindExactDirectory(path))
         return found;
     std::string p = path;
     if (p.size() > 1 && p.back() == '\\')
@@ -312,7 +330,7 @@ TDEntry* TIsoTables::ForceDirectories(const std::string& path)
     const std::size_t slash = p.rfind('\\');
     const std::string parentPath = slash == std::string::npos ? std::string() : p.substr(0, slash);
     const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
-    TDEntry* parent = FindDirectory(parentPath);
+    TDEntry* parent = FindExactDirectory(parentPath);
     if (!parent)
         parent = ForceDirectories(parentPath);
     if (!parent || name.empty())
@@ -329,7 +347,7 @@ int TIsoTables::InsertFile(const std::string& destination, const std::string& so
         std::replace(tree.begin(), tree.end(), '/', '\\');
         dir = tree.empty() ? Root() : ForceDirectories(tree);
         if (dir)
-            dir = FindDirectory(dir->path);
+            dir = FindExactDirectory(dir->path);
     } else {
         dir = FindDirectory(destination);
     }

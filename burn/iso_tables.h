@@ -96,6 +96,8 @@ public:
 
     void ClearFileSystem(int maxFiles, int maxDirectories);
     TDEntry* Root() { return &dirs_.front(); }
+    // The directory of exactly this path, else the one directory whose path matches in
+    // another case (none when two differ only by case).
     TDEntry* FindDirectory(const std::string& path);
     TDEntry* InsertDirectory(TDEntry* parent, const std::string& name, const std::string& shortName,
                              const TIsoDate& date, int attributes);
@@ -137,7 +139,10 @@ private:
 
     std::deque<TDEntry> dirs_;
     std::deque<TFEntry> files_;
+    TDEntry* FindExactDirectory(const std::string& path);
+
     std::unordered_map<std::string, TDEntry*> byPath_;
+    std::unordered_multimap<std::string, TDEntry*> byUpperPath_;
     std::unordered_set<std::string> sourceDirectories_;
     int maxFiles_ = 65535;
     int maxDirectories_ = 8191;

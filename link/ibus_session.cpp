@@ -9,10 +9,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
-#include <QLoggingCategory>
 #include <algorithm>
-
-Q_LOGGING_CATEGORY(lcLink, "vobrelfm.link")
 
 namespace {
 constexpr int kHandshakeAttempts = 10;
@@ -140,7 +137,6 @@ void TVeskIBusComm::PortHungUp()
 {
     // The device went away (adapter unplugged, the other side of a pty closed) or failed:
     // no reply and no sent report will come, so the waits must not go on for ever.
-    qCWarning(lcLink, "the port %s hung up or failed; the exchange ends", CommName.c_str());
     portLost_ = true;
 }
 

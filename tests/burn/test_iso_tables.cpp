@@ -95,8 +95,7 @@ TEST(IsoTables, KeepSourcePathMakesTheDirectories)
     EXPECT_EQ(dir->longName, "b");
     EXPECT_EQ(dir->isoName, "B");
     EXPECT_EQ(dir->firstChild->longName, "file.txt");
-    EXPECT_EQ(s.t.FindDirectory(tree + "\\"), dir);
-    EXPECT_EQ(s.t.FindDirectory(TIsoTables::Upper(tree)), nullptr);  // names differ by case
+    EXPECT_EQ(s.t.FindDirectory(TIsoTables::Upper(tree) + "\\"), dir);
     EXPECT_EQ(dir->parent->longName, "a");
     EXPECT_EQ(s.t.ForceDirectories(tree), dir);
 }
@@ -154,10 +153,14 @@ TEST(IsoTables, NamesThatDifferOnlyByCaseAreDifferentEntries)
     EXPECT_EQ(upper->isoName, "DIR~1");
     EXPECT_EQ(s.t.FindDirectory("\\Dir"), mixed);
     EXPECT_EQ(s.t.FindDirectory("\\DIR"), upper);
+    EXPECT_EQ(s.t.FindDirectory("\\dir"), nullptr);  // two candidates: neither is meant
+    EXPECT_EQ(s.t.ForceDirectories("\\Dir\\sub")->parent, mixed);
+    EXPECT_EQ(s.t.ForceDirectories("\\DIR\\sub")->parent, upper);
+    EXPECT_EQ(s.t.FindDirectory("\\dir\\SUB"), nullptr);
     EXPECT_TRUE(s.messages.empty());
     // The very same name is still one entry: the second is refused and named.
     EXPECT_EQ(s.t.InsertFile("\\", s.file("d/report.txt"), false), 1);
-    EXPECT_EQ(s.t.FileCount(), 5);
+    EXPECT_EQ(s.t.FileCount(), 7);
     ASSERT_FALSE(s.messages.empty());
     EXPECT_EQ(s.messages.back().first, 4);
     EXPECT_NE(s.messages.back().second.find("FILE EXISTS, NOT ADDED"), std::string::npos);
