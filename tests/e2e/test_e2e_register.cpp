@@ -8,6 +8,7 @@
 #include "core/texts.h"
 #include "link/ibus_session.h"
 #include "link/ibus_trace.h"
+#include "tests/e2e/progress_answers.h"
 #include "tests/program_run.h"
 #include "tests/simulated_register.h"
 #include "tests/test_home.h"
@@ -138,12 +139,7 @@ TEST(EndToEndTest, WindowTestWithSilentRegisterWaitsForOk)
     ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
     Shell shell;
     shell.main.show();
-    QTimer ok;
-    QObject::connect(&ok, &QTimer::timeout, [&] {
-        if (shell.progress.ProgressState() == kProgressErrorShown)
-            shell.progress.OKBtn->click();
-    });
-    ok.start(50);
+    ProgressAnswers answers(shell.progress, shell.main.Bus());
     shell.main.TestItemClick();
     EXPECT_EQ(shell.seen.last(), "Connect...Error");
     EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
@@ -224,21 +220,9 @@ TEST(EndToEndTest, PortVanishingDuringTestEndsItAsAFailure)
     ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
     Shell shell;
     shell.main.show();
-    QTimer ok;
-    QObject::connect(&ok, &QTimer::timeout, [&] {
-        if (shell.progress.ProgressState() == kProgressErrorShown)
-            shell.progress.OKBtn->click();
-    });
-    ok.start(50);
-    bool stuck = false;
-    QTimer guard;  // ends a wait that would otherwise never end, so the test can fail
-    QObject::connect(&guard, &QTimer::timeout, [&] {
-        stuck = true;
-        shell.main.Bus().AbortExchange();
-    });
-    guard.start(60000);
+    ProgressAnswers answers(shell.progress, shell.main.Bus());
     shell.main.TestItemClick();
-    EXPECT_FALSE(stuck);
+    EXPECT_FALSE(answers.stuck);
     EXPECT_EQ(shell.seen.last(), "Connect...Error");
     EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
     EXPECT_FALSE(shell.main.Bus().isActive());

@@ -13,6 +13,7 @@
 #include "reports/report_grid_model.h"
 #include "ui/upload_report_dialog.h"
 #include "tests/program_run.h"
+#include "tests/e2e/progress_answers.h"
 #include "tests/simulated_register.h"
 #include "tests/test_home.h"
 #include "tests/wait_util.h"
@@ -334,22 +335,10 @@ TEST(EndToEndReports, PortVanishingDuringADownloadEndsItAsAFailure)
     texts::ResetToDefaults();
     SimulatedRegister reg({"--generate", "40", "--vanish-at", "page1"});
     ReportShell shell(reg.pty());
-    QTimer ok;
-    QObject::connect(&ok, &QTimer::timeout, [&] {
-        if (shell.progress.ProgressState() == kProgressErrorShown)
-            shell.progress.OKBtn->click();
-    });
-    ok.start(50);
-    bool stuck = false;
-    QTimer guard;  // ends a wait that would otherwise never end, so the test can fail
-    QObject::connect(&guard, &QTimer::timeout, [&] {
-        stuck = true;
-        shell.main.Bus().AbortExchange();
-    });
-    guard.start(60000);
+    ProgressAnswers answers(shell.progress, shell.main.Bus());
     shell.answerDialog("gone", false, "1", "5");
     shell.form->btn1->click();
-    EXPECT_FALSE(stuck);
+    EXPECT_FALSE(answers.stuck);
     EXPECT_EQ(shell.seen.filter("...Error").size(), 1);
     EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
     EXPECT_FALSE(shell.main.Bus().isActive());
