@@ -3,57 +3,30 @@
 // same run; prints time, peak memory and PDF size of each, and the ratios of ours against
 // theirs.
 
-#include <chrono>
+#include "bench/bench_options.h"
+#include "bench/bench_process.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
-struct Measure {
-    double seconds = -1;
-    double peakMiB = 0;
-    int status = -1;
+// A run and the size of the PDF it wrote (0 when it wrote none).
+struct PdfRun : Measure {
     std::uintmax_t bytes = 0;
 };
 
-// Runs a program with its output thrown away; the peak memory is the largest of the
-// program and the children it waited for (the pipeline's stages under sh).
-Measure run(const std::vector<std::string>& args, const std::string& output)
+PdfRun run(const std::vector<std::string>& args, const std::string& output)
 {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    Measure m;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return m;
-    int status = 0;
-    rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakMiB = usage.ru_maxrss / 1024.0;
-    m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    PdfRun m;
+    static_cast<Measure&>(m) = runMeasured(args);
     std::error_code error;
     m.bytes = std::filesystem::file_size(output, error);
-    if (error)
-        m.status = m.status == 0 ? -1 : m.status;
+    if (error && m.status == 0)
+        m.status = -1;
     return m;
 }
 
@@ -74,7 +47,7 @@ void writeReport(const std::string& path, int lines)
     }
 }
 
-void report(const char* who, const Measure& m, const Measure& ours)
+void report(const char* who, const PdfRun& m, const PdfRun& ours)
 {
     if (m.status != 0) {
         std::printf("  %-44s not run (exit %d; is it installed?)\n", who, m.status);
@@ -89,23 +62,29 @@ void report(const char* who, const Measure& m, const Measure& ours)
 
 int main(int argc, char** argv)
 {
-    const std::string program = argc > 1 ? argv[1] : "./build/vobrelfm";
+    BenchOptions options("Prints a report into a PDF with two columns a page (`vobrelfm print`); the\n"
+                         "baseline is enscript -2 -B -f Courier9 piped into ps2pdf, on the same file in\n"
+                         "the same run.");
+    options.value("--program", "PATH", VOBRELFM_PATH, "the vobrelfm program to measure")
+        .value("--lines", "N", "100000", "report lines");
+    if (const int status = options.parse(argc, argv); status >= 0)
+        return status;
+    const std::string program = options.text("--program");
+    const int lines = static_cast<int>(options.number("--lines"));
     const std::string work = (std::filesystem::temp_directory_path() / "vobrelfm-bench-print").string();
     std::filesystem::remove_all(work);
     std::filesystem::create_directories(work);
     const std::string reportFile = work + "/report.txt";
-    const int lines = 100000;
     writeReport(reportFile, lines);
     std::printf("%d report lines, two columns a page, Courier 9 points:\n", lines);
-    const Measure ours = run({program, "--home", work, "print", reportFile, "--pdf", work + "/ours.pdf",
-                              "--pages", "2", "--font-size", "9"},
-                             work + "/ours.pdf");
+    const PdfRun ours = run({program, "--home", work, "print", reportFile, "--pdf", work + "/ours.pdf",
+                             "--pages", "2", "--font-size", "9"},
+                            work + "/ours.pdf");
     std::printf("  %-44s %7.2f s %7.1f MiB %8.0f KiB%s\n", "vobrelfm print", ours.seconds, ours.peakMiB,
                 ours.bytes / 1024.0, ours.status == 0 ? "" : "  (failed)");
     const std::string theirs = work + "/enscript.pdf";
-    report("enscript -2 -B -f Courier9 | ps2pdf",
-           run({"sh", "-c", "enscript -2 -B -f Courier9 -o - \"$0\" | ps2pdf - \"$1\"", reportFile, theirs}, theirs),
-           ours);
+    const char* pipeline = "enscript -2 -B -f Courier9 -o - \"$0\" | ps2pdf - \"$1\"";
+    report("enscript -2 -B -f Courier9 | ps2pdf", run({"sh", "-c", pipeline, reportFile, theirs}, theirs), ours);
     std::filesystem::remove_all(work);
     return ours.status == 0 ? 0 : 1;
 }

@@ -3,11 +3,13 @@
 // word with its box in points, page by page; pdffonts lists the fonts a PDF carries.
 
 #include "tests/iso_oracle.h"
+#include "tests/test_home.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <vector>
 
 struct PdfWord {
@@ -73,3 +75,15 @@ inline PdfPlace findPdfWord(const std::vector<PdfPage>& pages, const QString& te
                 return {static_cast<int>(p), w};
     return {};
 }
+
+// Tests that read their PDFs back: skipped where pdftotext is missing; each has its own
+// program directory.
+class PdfTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!havePdfOracle())
+            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    TestHome home;
+};

@@ -99,15 +99,8 @@ std::vector<PrintedColumn> expectColumnLayout(const QString& pdf, int rows)
     return columns;
 }
 
-class PrintCommand : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!havePdfOracle())
-            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-    }
-    TestHome home;
-};
+using PrintCommand = PdfTest;
+using PrintButton = PdfTest;
 
 }  // namespace
 
@@ -244,7 +237,7 @@ struct PrintWindow {
 
 }  // namespace
 
-TEST_F(PrintCommand, WindowPrintButtonGivesTheSamePdfAsTheCommandLine)
+TEST_F(PrintButton, GivesTheSamePdfAsTheCommandLine)
 {
     const QString report = writeReport(home, "r150.txt", 150);
     ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Print]\r\nPages=2\r\nFontsize=12\r\n"));
@@ -278,7 +271,7 @@ TEST_F(PrintCommand, WindowPrintButtonGivesTheSamePdfAsTheCommandLine)
     expectColumnLayout(home.path("window.pdf"), 150);
 }
 
-TEST_F(PrintCommand, WindowPrintsNothingWhenCancelledAndRaisesAFailedWrite)
+TEST_F(PrintButton, PrintsNothingWhenCancelledAndRaisesAFailedWrite)
 {
     PrintWindow w;
     w.form.Grid().SetAllRows({rowText(0), rowText(1)});

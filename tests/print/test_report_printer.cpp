@@ -136,15 +136,7 @@ void expectColumns(const Printout& p, const FontMeasure& m, const std::vector<Co
     EXPECT_EQ(words, static_cast<std::size_t>(rows));
 }
 
-class ReportPrinting : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!havePdfOracle())
-            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-    }
-    TestHome home;
-};
+using ReportPrinting = PdfTest;
 
 }  // namespace
 
