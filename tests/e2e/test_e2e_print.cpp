@@ -10,6 +10,7 @@
 #include "ui/report_form.h"
 #include "ui/upload_report_dialog.h"
 #include "tests/pdf_oracle.h"
+#include "tests/program_run.h"
 #include "tests/recording_progress.h"
 #include "tests/test_home.h"
 
@@ -42,12 +43,12 @@ QString writeReport(const TestHome& home, const QString& name, int rows)
     return path;
 }
 
-OracleRun runPrint(const TestHome& home, QStringList args)
+ProgramRun runPrint(const TestHome& home, QStringList args)
 {
     args.prepend(QStringLiteral("print"));
     args.prepend(home.path(""));
     args.prepend(QStringLiteral("--home"));
-    return runOracle(QStringLiteral(VOBRELFM_PATH), args);
+    return runProgram(args);
 }
 
 // The rows of a print-out by column: page, left edge (points) and the row numbers in
@@ -107,8 +108,8 @@ using PrintButton = PdfTest;
 TEST_F(PrintCommand, PrintsTheReportInColumnsIntoAPdf)
 {
     const QString report = writeReport(home, "r150.txt", 150);
-    const OracleRun run = runPrint(home, {report, "--pdf", home.path("r150.pdf"), "--pages", "2", "--font-size", "12"});
-    ASSERT_EQ(run.status, 0) << run.out.toStdString();
+    const ProgramRun run = runPrint(home, {report, "--pdf", home.path("r150.pdf"), "--pages", "2", "--font-size", "12"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(home.path("r150.pdf") + ": 2 pages")) << run.out.toStdString();
     const std::vector<PrintedColumn> columns = expectColumnLayout(home.path("r150.pdf"), 150);
     // Page 1 holds two columns, the second one line longer than the first; page 2 the rest.
@@ -125,9 +126,9 @@ TEST_F(PrintCommand, PrintsTheReportInColumnsIntoAPdf)
 TEST_F(PrintCommand, PrintSettingsAreTheDefaults)
 {
     const QString report = writeReport(home, "r150.txt", 150);
-    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Print]\r\nPages=1\r\nFontsize=12\r\n"));
-    const OracleRun one = runPrint(home, {report, "--pdf", home.path("one.pdf")});
-    ASSERT_EQ(one.status, 0) << one.out.toStdString();
+    ASSERT_TRUE(writeSystemConfig("[Print]\r\nPages=1\r\nFontsize=12\r\n"));
+    const ProgramRun one = runPrint(home, {report, "--pdf", home.path("one.pdf")});
+    ASSERT_EQ(one.status, 0) << one.err.toStdString();
     const std::vector<PrintedColumn> single = expectColumnLayout(home.path("one.pdf"), 150);
     ASSERT_EQ(single.size(), 3u);
     for (const PrintedColumn& c : single)
@@ -135,9 +136,9 @@ TEST_F(PrintCommand, PrintSettingsAreTheDefaults)
     EXPECT_EQ(single[2].page, 2);
 
     // --pages overrides the setting; 0 columns a page print as one, and the command says so.
-    const OracleRun zero = runPrint(home, {report, "--pdf", home.path("zero.pdf"), "--pages", "0"});
-    ASSERT_EQ(zero.status, 0) << zero.out.toStdString();
-    EXPECT_TRUE(zero.out.contains("printing one column a page")) << zero.out.toStdString();
+    const ProgramRun zero = runPrint(home, {report, "--pdf", home.path("zero.pdf"), "--pages", "0"});
+    ASSERT_EQ(zero.status, 0) << zero.err.toStdString();
+    EXPECT_TRUE(zero.err.contains("printing one column a page")) << zero.err.toStdString();
     EXPECT_EQ(readPdfWords(home.path("zero.pdf")).size(), 3u);
     const std::vector<PrintedColumn> same = expectColumnLayout(home.path("zero.pdf"), 150);
     ASSERT_EQ(same.size(), single.size());
@@ -158,11 +159,11 @@ TEST_F(PrintCommand, RunsWithoutADisplay)
     qunsetenv("DISPLAY");
     qunsetenv("WAYLAND_DISPLAY");
     qputenv("QT_QPA_PLATFORM", "xcb");  // a platform that needs a display is not used
-    const OracleRun run = runPrint(home, {report, "--pdf", home.path("r.pdf")});
+    const ProgramRun run = runPrint(home, {report, "--pdf", home.path("r.pdf")});
     qputenv("QT_QPA_PLATFORM", platform);
     if (!display.isEmpty())
         qputenv("DISPLAY", display);
-    ASSERT_EQ(run.status, 0) << run.out.toStdString();
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(findPdfWord(readPdfWords(home.path("r.pdf")), QString::fromLatin1(rowText(4))).page, 0);
 }
 
@@ -190,9 +191,10 @@ TEST_F(PrintCommand, FailuresEndWithTheirStatusAndMessage)
     // No print server: no printer, no default one.
     qputenv("CUPS_SERVER", QFile::encodeName(home.path("no-cups-socket")));
     for (const Case& c : cases) {
-        const OracleRun run = runPrint(home, c.args);
-        EXPECT_EQ(run.status, c.status) << c.args.join(' ').toStdString() << "\n" << run.out.toStdString();
-        EXPECT_TRUE(run.out.contains(QLatin1String(c.message))) << run.out.toStdString();
+        const ProgramRun run = runPrint(home, c.args);
+        EXPECT_EQ(run.status, c.status) << c.args.join(' ').toStdString() << "\n" << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String(c.message))) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
     }
     qunsetenv("CUPS_SERVER");
     EXPECT_FALSE(QFileInfo::exists(home.path("none.pdf")));
@@ -240,7 +242,7 @@ struct PrintWindow {
 TEST_F(PrintButton, GivesTheSamePdfAsTheCommandLine)
 {
     const QString report = writeReport(home, "r150.txt", 150);
-    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Print]\r\nPages=2\r\nFontsize=12\r\n"));
+    ASSERT_TRUE(writeSystemConfig("[Print]\r\nPages=2\r\nFontsize=12\r\n"));
     ReadSystemConfig();
     PrintWindow w;
     w.form.ChooseOpenFile = [&] { return report; };
