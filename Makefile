@@ -25,11 +25,14 @@ demo: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
-# Benchmarks: ratios against baselines measured in the same run.
+# Benchmarks: ratios against baselines measured in the same run; the print baseline is
+# enscript with ghostscript's ps2pdf.
 bench: build
+	@./scripts/install-deps.sh enscript ghostscript
 	./$(BUILD_DIR)/bench_report_grid
 	./$(BUILD_DIR)/bench_download
 	./$(BUILD_DIR)/bench_iso --program ./$(BUILD_DIR)/vobrelfm
+	./$(BUILD_DIR)/bench_print --program ./$(BUILD_DIR)/vobrelfm
 
 # The suite under AddressSanitizer and UndefinedBehaviorSanitizer (benchmarks not built).
 asan: deps

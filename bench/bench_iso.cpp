@@ -4,57 +4,19 @@
 // of each, and the ratios of ours against theirs.
 
 #include "bench/bench_options.h"
+#include "bench/bench_process.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-struct Measure {
-    double seconds = -1;
-    double peakMiB = 0;
-    int status = -1;
-};
-
-Measure run(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid;
-    Measure m;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return m;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakMiB = usage.ru_maxrss / 1024.0;
-    m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return m;
-}
 
 void makeTree(const std::string& root, int files, int dirs)
 {
@@ -106,12 +68,13 @@ int main(int argc, char** argv)
         const std::string tree = work + "/tree";
         makeTree(tree, s.files, s.dirs);
         std::printf("%d files in %d directories:\n", s.files, s.dirs);
-        const Measure ours = run({program, "mkiso", "--output", work + "/ours.iso", tree});
+        const Measure ours = runMeasured({program, "mkiso", "--output", work + "/ours.iso", tree});
         std::printf("  %-28s %8.2f s %9.1f MiB%s\n", "vobrelfm mkiso", ours.seconds, ours.peakMiB,
                     ours.status == 0 ? "" : "  (failed)");
-        report("genisoimage -J", run({"genisoimage", "-quiet", "-J", "-o", work + "/gen.iso", tree}), ours);
+        report("genisoimage -J",
+               runMeasured({"genisoimage", "-quiet", "-J", "-o", work + "/gen.iso", tree}), ours);
         report("xorriso -as mkisofs -J",
-               run({"xorriso", "-as", "mkisofs", "-quiet", "-J", "-o", work + "/xor.iso", tree}), ours);
+               runMeasured({"xorriso", "-as", "mkisofs", "-quiet", "-J", "-o", work + "/xor.iso", tree}), ours);
         std::fflush(stdout);
     }
     std::filesystem::remove_all(work);

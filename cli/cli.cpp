@@ -29,16 +29,25 @@ QString UsageText()
         "                  write the files (a directory: its whole tree) as a first session image\n"
         "  discinfo [--drive N|LINE]\n"
         "                  disc type, free blocks, next writable address, last session, speeds\n"
+        "  print REPORT [--pdf OUT.pdf | --printer NAME] [--pages N] [--font-size PT]\n"
+        "                  print a report file as the report window does, into a PDF file or on a\n"
+        "                  printer (default: the system's default printer); --pages and --font-size\n"
+        "                  default to SYSTEM.CFG [Print] Pages and Fontsize\n"
         "\n"
         "NAME is COM0 to COM4 (resolved through SYSTEM.CFG [Ports]) or a device path;\n"
         "RATE is 9600, 19200, 38400, 57600 or 115200.\n"
         "Exit status: 0 success, 1 the register or the link failed or refused, 2 usage error,\n"
-        "3 file error.\n");
+        "3 file or printer error.\n");
 }
 
 bool IsCommand(const QStringList& arguments)
 {
     return !arguments.isEmpty();
+}
+
+bool CommandPaints(const QStringList& arguments)
+{
+    return arguments.value(0) == QLatin1String("print");
 }
 
 int RunCommand(const QStringList& arguments)
@@ -63,6 +72,8 @@ int RunCommand(const QStringList& arguments)
         return cli::runDiscInfo(arguments);
     if (command == QLatin1String("mkiso"))
         return cli::runMkIso(arguments);
+    if (command == QLatin1String("print"))
+        return cli::runPrint(arguments);
     cli::printError(QStringLiteral("unknown command: %1 (see vobrelfm --help)").arg(command));
     return kExitUsage;
 }

@@ -16,3 +16,6 @@ QString UsageText();
 int RunCommand(const QStringList& arguments);
 // True when the arguments name a command rather than the window.
 bool IsCommand(const QStringList& arguments);
+// True when the command lays out text with fonts and needs a graphical application object
+// (on the offscreen platform: it still runs without a display).
+bool CommandPaints(const QStringList& arguments);

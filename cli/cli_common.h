@@ -37,5 +37,6 @@ int runCatalogue(const QStringList& args);
 int runDevices(const QStringList& args);
 int runDiscInfo(const QStringList& args);
 int runMkIso(const QStringList& args);
+int runPrint(const QStringList& args);
 
 }  // namespace cli

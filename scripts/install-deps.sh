@@ -4,7 +4,7 @@
 set -eu
 
 PACKAGES="cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-socat procps libsgutils2-dev xorriso genisoimage $*"
+socat procps libsgutils2-dev xorriso genisoimage fonts-liberation poppler-utils $*"
 
 missing=""
 for pkg in $PACKAGES; do

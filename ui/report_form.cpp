@@ -8,6 +8,7 @@
 #include "reports/report_download.h"
 #include "reports/report_file.h"
 #include "reports/report_grid_model.h"
+#include "print/report_printer.h"
 #include "ui/upload_report_dialog.h"
 
 #include <QFile>
@@ -17,6 +18,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
@@ -113,6 +116,7 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     connect(Button1, &QPushButton::clicked, this, &Tfmfrm::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &Tfmfrm::Button2Click);
     connect(DeleteBtn, &QPushButton::clicked, this, &Tfmfrm::DeleteBtnClick);
+    connect(PrintBtn, &QPushButton::clicked, this, &Tfmfrm::PrintBtnClick);
 
     dlgSave1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
     dlgSave1->setObjectName(QStringLiteral("dlgSave1"));
@@ -161,6 +165,17 @@ void Tfmfrm::Button2Click()
     const QString path = ChooseSaveFile ? ChooseSaveFile() : QString();
     if (!path.isEmpty())
         SaveReportGrid(*grid_, path);
+}
+
+void Tfmfrm::PrintBtnClick()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dlgPnt1(&printer, this);
+    dlgPnt1.setOption(QAbstractPrintDialog::PrintPageRange, false);  // every page is printed
+    if (dlgPnt1.exec() != QDialog::Accepted)
+        return;
+    // A failure leaves this handler for the standard error box.
+    PrintReport(printer, grid_->Rows(), {Settings().PrintPages, Settings().PrintFontSize});
 }
 
 void Tfmfrm::DeleteBtnClick()

@@ -32,6 +32,8 @@ public:
     void Button2Click();
     void DeleteBtnClick();
     void dbgrd1DblClick();
+    // The print dialog, then the report grid printed on the chosen printer or PDF file.
+    void PrintBtnClick();
     // The report files of the selected catalogue rows that exist, in catalogue order.
     QStringList SelectedReportFiles() const;
 

@@ -16,6 +16,7 @@
 #include <QFrame>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -96,7 +97,15 @@ int RunProgram(int argc, char** argv)
     ReadDisplayCodePage();
 
     if (IsCommand(arguments)) {
-        QCoreApplication app(argc, argv);
+        // Printing measures text with fonts: a graphical application object, on the
+        // offscreen platform so that the command needs no display.
+        std::unique_ptr<QCoreApplication> app;
+        if (CommandPaints(arguments)) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            app = std::make_unique<QGuiApplication>(argc, argv);
+        } else {
+            app = std::make_unique<QCoreApplication>(argc, argv);
+        }
         QCoreApplication::setApplicationName(QString::fromLatin1(kFixedTitle));
         // A file error that no command handles (DEBUG.LOG or a catalogue that cannot be
         // written) ends the command with its message instead of aborting the program.
