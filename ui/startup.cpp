@@ -12,6 +12,8 @@
 #include "reports/catalogue.h"
 #include "ui/report_form.h"
 #include "ui/upload_report_dialog.h"
+#include "ui/language_files.h"
+#include "core/language_texts.h"
 
 #include <QFrame>
 
@@ -80,6 +82,10 @@ void createWindows(Windows& w)
     w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
     w.fmfrm = new Tfmfrm(*bus, *w.progressForm, w.dm->fmRpt, *w.uploadReportDlg, w.mainForm->pnl1);
     w.mainForm->setReportWindow(w.fmfrm);
+    // The language files reach every window created here, at the main window's first show.
+    const QList<QWidget*> windows{w.mainForm.get(), w.commDlg.get(), w.progressForm.get(), w.fmfrm,
+                                  w.uploadReportDlg.get()};
+    w.mainForm->OnLocalise = [windows] { lang::ApplyLanguageFiles(windows); };
 }
 
 }  // namespace
@@ -101,6 +107,7 @@ int RunProgram(int argc, char** argv)
         // A file error that no command handles (DEBUG.LOG or a catalogue that cannot be
         // written) ends the command with its message instead of aborting the program.
         try {
+            lang::ApplyLanguageTextTables();  // progress lines and errors in the files' language
             return RunCommand(arguments);
         } catch (const std::exception& error) {
             std::fprintf(stderr, "%s\n", error.what());
