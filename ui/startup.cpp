@@ -50,45 +50,38 @@ QString startDemoRegister(QProcess& simulator)
     return QString::fromLocal8Bit(simulator.readLine()).trimmed();
 }
 
-// The windows of the program, created in this order and destroyed in the reverse one.
-struct Windows {
-    std::unique_ptr<Tdm> dm;
-    std::unique_ptr<TMainForm> mainForm;
-    std::unique_ptr<TCommDlg> commDlg;
-    std::unique_ptr<TProgressForm> progressForm;
-    std::unique_ptr<TUploadReportDlg> uploadReportDlg;
-    Tfmfrm* fmfrm = nullptr;  // owned by the main window once docked
+}  // namespace
 
-    ~Windows()
-    {
-        uploadReportDlg.reset();
-        progressForm.reset();
-        commDlg.reset();
-        mainForm.reset();
-        dm.reset();  // the data module goes last and writes the catalogue
-    }
-};
-
-void createWindows(Windows& w)
+ProgramWindows::ProgramWindows()
 {
-    w.dm = std::make_unique<Tdm>([](const QString& message) { TApplication::ShowErrorBox(message); });
-    w.mainForm = std::make_unique<TMainForm>();
-    w.commDlg = std::make_unique<TCommDlg>(w.mainForm.get());
-    TVeskIBusComm* bus = &w.mainForm->Bus();
-    w.progressForm = std::make_unique<TProgressForm>(w.mainForm.get(), [bus] { bus->AbortExchange(); });
-    w.mainForm->setProgressForm(w.progressForm.get());
-    TCommDlg* dialog = w.commDlg.get();
-    w.mainForm->OnEditCommSettings = [dialog] { EditCommSettings(*dialog); };
-    w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
-    w.fmfrm = new Tfmfrm(*bus, *w.progressForm, w.dm->fmRpt, *w.uploadReportDlg, w.mainForm->pnl1);
-    w.mainForm->setReportWindow(w.fmfrm);
+    dm = std::make_unique<Tdm>([](const QString& message) { TApplication::ShowErrorBox(message); });
+    mainForm = std::make_unique<TMainForm>();
+    commDlg = std::make_unique<TCommDlg>(mainForm.get());
+    TVeskIBusComm* bus = &mainForm->Bus();
+    progressForm = std::make_unique<TProgressForm>(mainForm.get(), [bus] { bus->AbortExchange(); });
+    mainForm->setProgressForm(progressForm.get());
+    TCommDlg* dialog = commDlg.get();
+    mainForm->OnEditCommSettings = [dialog] { EditCommSettings(*dialog); };
+    uploadReportDlg = std::make_unique<TUploadReportDlg>(mainForm.get());
+    fmfrm = new Tfmfrm(*bus, *progressForm, dm->fmRpt, *uploadReportDlg, mainForm->pnl1);
+    mainForm->setReportWindow(fmfrm);
     // The language files reach every window created here, at the main window's first show.
-    const QList<QWidget*> windows{w.mainForm.get(), w.commDlg.get(), w.progressForm.get(), w.fmfrm,
-                                  w.uploadReportDlg.get()};
-    w.mainForm->OnLocalise = [windows] { lang::ApplyLanguageFiles(windows); };
+    mainForm->OnLocalise = [windows = Localised()] { lang::ApplyLanguageFiles(windows); };
 }
 
-}  // namespace
+ProgramWindows::~ProgramWindows()
+{
+    uploadReportDlg.reset();
+    progressForm.reset();
+    commDlg.reset();
+    mainForm.reset();
+    dm.reset();  // the data module goes last and writes the catalogue
+}
+
+QList<QWidget*> ProgramWindows::Localised() const
+{
+    return {mainForm.get(), commDlg.get(), progressForm.get(), fmfrm, uploadReportDlg.get()};
+}
 
 int RunProgram(int argc, char** argv)
 {
@@ -127,8 +120,7 @@ int RunProgram(int argc, char** argv)
         SetPortOverride(pty);
         std::fprintf(stderr, "demo register on %s\n", pty.toLocal8Bit().constData());
     }
-    Windows windows;
-    createWindows(windows);
+    ProgramWindows windows;
     windows.mainForm->show();
     const int status = app.exec();
     if (simulator.state() != QProcess::NotRunning) {

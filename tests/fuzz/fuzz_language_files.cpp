@@ -6,12 +6,15 @@
 #include "tests/ui/language_rig.h"
 #include "ui/language_files.h"
 
+#include "core/settings.h"
+
 #include <QApplication>
+#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 
 namespace {
-ProgramWindowsRig* rig = nullptr;
+ProgramWindows* rig = nullptr;
 }
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -21,7 +24,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     static char* qtArgv[] = {(*argv)[0], nullptr};
     (void)argc;
     new QApplication(qtArgc, qtArgv);
-    rig = new ProgramWindowsRig;
+    static QTemporaryDir home;  // the data module's folders and catalogue
+    InitProgramPaths(home.path());
+    rig = new ProgramWindows;
     return 0;
 }
 
@@ -34,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const ini::Profile exeFile = ini::Profile::parse(QByteArray(bytes, static_cast<qsizetype>(exeSize)));
     const ini::Profile langFile =
         ini::Profile::parse(QByteArray(bytes + exeSize, static_cast<qsizetype>(size - 2 - exeSize)));
-    lang::ApplyExeLanguageFile(rig->windows(), exeFile);
-    lang::ApplyLangFile(rig->windows(), langFile);
+    lang::ApplyExeLanguageFile(rig->Localised(), exeFile);
+    lang::ApplyLangFile(rig->Localised(), langFile);
     for (int i = 0; i < texts::kBurnFrmCount; ++i)
         if (texts::BurnFrm(i).isEmpty())
             __builtin_trap();

@@ -1,14 +1,13 @@
 #pragma once
-// The windows created at start-up, wired as the program wires them, for the language
-// file tests; and every text a person can see in them.
+// The windows created at start-up (the program's own ProgramWindows) for the language
+// file tests, and every text a person can see in them.
 
-#include "link/ibus_session.h"
 #include "reports/catalogue.h"
-#include "tests/fake_register_port.h"
 #include "ui/comm_dialog.h"
 #include "ui/main_window.h"
 #include "ui/progress_form.h"
 #include "ui/report_form.h"
+#include "ui/startup.h"
 #include "ui/upload_report_dialog.h"
 
 #include <QAbstractButton>
@@ -18,22 +17,6 @@
 #include <QMenu>
 #include <QSet>
 #include <map>
-
-struct ProgramWindowsRig {
-    TCatalogue catalogue;
-    TMainForm main{std::make_unique<FakeRegisterPort>()};
-    TCommDlg comm{&main};
-    TProgressForm progress{&main, [] {}};
-    TUploadReportDlg upload{&main};
-    Tfmfrm* fmfrm = new Tfmfrm(main.Bus(), progress, catalogue, upload, main.pnl1);
-
-    ~ProgramWindowsRig() { delete fmfrm; }
-    QList<QWidget*> windows() const
-    {
-        return {const_cast<TMainForm*>(&main), const_cast<TCommDlg*>(&comm),
-                const_cast<TProgressForm*>(&progress), fmfrm, const_cast<TUploadReportDlg*>(&upload)};
-    }
-};
 
 // The texts of one window and its controls (captions, item texts, menu texts, hints),
 // each under a name that says where it is; the other windows inside it are left out.

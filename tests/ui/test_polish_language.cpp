@@ -70,8 +70,8 @@ TEST(PolishLanguageFile, NoVisibleTextBecomesEmpty)
 {
     TestHome home;
     texts::ResetToDefaults();
-    ProgramWindowsRig rig;
-    const QList<QWidget*> windows = rig.windows();
+    ProgramWindows rig;
+    const QList<QWidget*> windows = rig.Localised();
     // Every window the files reach is in the rig, so a new window is checked too.
     for (const lang::LocalisedWindow& entry : lang::LocalisedWindows()) {
         bool found = false;
@@ -101,6 +101,6 @@ TEST(PolishLanguageFile, NoVisibleTextBecomesEmpty)
     EXPECT_TRUE(emptied.isEmpty()) << emptied.join("\n").toStdString();
     EXPECT_GE(changed, 50) << changed;  // about every text the file names
     EXPECT_EQ(rig.fmfrm->btn1->text(), QString::fromUtf8("Raport szczegółowy"));
-    EXPECT_EQ(rig.comm.windowTitle(), QString::fromUtf8("Ustawienia komunikacji"));
+    EXPECT_EQ(rig.commDlg->windowTitle(), QString::fromUtf8("Ustawienia komunikacji"));
     texts::ResetToDefaults();
 }
