@@ -1,14 +1,11 @@
 #include "core/language_texts.h"
 
 #include "core/code_page.h"
-#include "core/posix_io.h"
+#include "core/safe_file.h"
 #include "core/settings.h"
 #include "core/texts.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace lang {
 namespace {
@@ -47,39 +44,6 @@ QByteArray trimmed(const QByteArray& value)
     return value.mid(begin, end - begin);
 }
 
-// Reads a whole regular file without blocking on FIFOs or devices; false when it is none,
-// is larger than kMaxFileSize, or a read fails.
-bool readRegularFile(const QString& path, QByteArray* content)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileSize;
-    QByteArray data;
-    if (ok) {
-        // One byte past the limit tells a file that grew since fstat from one that did not.
-        data.resize(kMaxFileSize + 1);
-        qsizetype size = 0;
-        while (size < data.size()) {
-            const ssize_t n = posix::read(fd, data.data() + size, static_cast<std::size_t>(data.size() - size));
-            if (n < 0) {
-                ok = false;
-                break;
-            }
-            if (n == 0)
-                break;
-            size += n;
-        }
-        ok = ok && size <= kMaxFileSize;
-        data.truncate(size);
-    }
-    posix::close(fd);
-    if (ok)
-        *content = std::move(data);
-    return ok;
-}
-
 }  // namespace
 
 QString ExeLanguageFilePath(const QString& executablePath)
@@ -103,7 +67,7 @@ QString LangFilePath()
 bool LoadLanguageFile(const QString& path, ini::Profile* out)
 {
     QByteArray content;
-    const bool ok = !path.isEmpty() && readRegularFile(path, &content);
+    const bool ok = !path.isEmpty() && readRegularFile(path, kMaxFileSize, &content);
     *out = ini::Profile::parse(ok ? content : QByteArray());
     return ok;
 }

@@ -2,26 +2,13 @@
 // directory and the .LNG file beside the executable.
 
 #include "core/settings.h"
+#include "tests/program_run.h"
 #include "tests/simulated_register.h"
 #include "tests/test_home.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-
-int runProgram(const QString& program, const QStringList& args, QString* err)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(60000);
-    *err = QString::fromUtf8(p.readAllStandardError());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
-
-}  // namespace
 
 TEST(EndToEndLanguage, SilentRegisterErrorInPolish)
 {
@@ -29,8 +16,9 @@ TEST(EndToEndLanguage, SilentRegisterErrorInPolish)
     ASSERT_TRUE(QFile::copy(QStringLiteral(VOBRELFM_SOURCE_DIR "/lang/pl/lang.lng"), home.path("lang.lng")));
     SimulatedRegister reg({"--silent"});
     ASSERT_FALSE(reg.pty().isEmpty());
-    QString err;
-    EXPECT_EQ(runProgram(VOBRELFM_PATH, {"--home", Settings().ProgramDir, "test", "--port", reg.pty()}, &err), 1);
+    const ProgramRun run = runProgram({"--home", Settings().ProgramDir, "test", "--port", reg.pty()});
+    const QString& err = run.err;
+    EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(err.contains(QString::fromUtf8("Połączenie...Błąd"))) << err.toStdString();
     EXPECT_FALSE(err.contains("Connect...")) << err.toStdString();
 }
@@ -45,8 +33,9 @@ TEST(EndToEndLanguage, ExeFileBesideTheProgramThenLangLng)
     ASSERT_TRUE(writeTestFile(programDir.path() + "/fmtool.LNG",
                               "[String]\r\nSErrorOpen=\"Port nicht offen: \"\r\nSmessage=anderer Port.\r\n"));
     ASSERT_TRUE(writeTestFile(home.path("lang.lng"), "[String]\r\nSmessage=inny port.\r\n"));
-    QString err;
-    EXPECT_EQ(runProgram(program, {"--home", Settings().ProgramDir, "test", "--port", "COM0"}, &err), 1);
+    const ProgramRun run = runProgramAt(program, {"--home", Settings().ProgramDir, "test", "--port", "COM0"});
+    const QString& err = run.err;
+    EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(err.contains("Port nicht offen: COM0!")) << err.toStdString();
     EXPECT_TRUE(err.contains("inny port.")) << err.toStdString();
     EXPECT_FALSE(err.contains("anderer Port.")) << err.toStdString();
