@@ -64,6 +64,7 @@ fuzz:
 	cmake --build build-fuzz -j$(JOBS) --target $(FUZZ_TARGETS)
 	for f in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$f; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/fuzz/lsan.supp \
 	  ./build-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$f tests/fuzz/corpus/$$f || exit 1; \
 	done
 

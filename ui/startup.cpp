@@ -52,35 +52,37 @@ QString startDemoRegister(QProcess& simulator)
 
 }  // namespace
 
-ProgramWindows::ProgramWindows()
-{
-    dm = std::make_unique<Tdm>([](const QString& message) { TApplication::ShowErrorBox(message); });
-    mainForm = std::make_unique<TMainForm>();
-    commDlg = std::make_unique<TCommDlg>(mainForm.get());
-    TVeskIBusComm* bus = &mainForm->Bus();
-    progressForm = std::make_unique<TProgressForm>(mainForm.get(), [bus] { bus->AbortExchange(); });
-    mainForm->setProgressForm(progressForm.get());
-    TCommDlg* dialog = commDlg.get();
-    mainForm->OnEditCommSettings = [dialog] { EditCommSettings(*dialog); };
-    uploadReportDlg = std::make_unique<TUploadReportDlg>(mainForm.get());
-    fmfrm = new Tfmfrm(*bus, *progressForm, dm->fmRpt, *uploadReportDlg, mainForm->pnl1);
-    mainForm->setReportWindow(fmfrm);
-    // The language files reach every window created here, at the main window's first show.
-    mainForm->OnLocalise = [windows = Localised()] { lang::ApplyLanguageFiles(windows); };
-}
+ProgramWindows::ProgramWindows() = default;
 
 ProgramWindows::~ProgramWindows()
 {
     uploadReportDlg.reset();
     progressForm.reset();
     commDlg.reset();
-    mainForm.reset();
-    dm.reset();  // the data module goes last and writes the catalogue
+    mainForm.reset();  // deletes the docked report window with it
+    dm.reset();
 }
 
 QList<QWidget*> ProgramWindows::Localised() const
 {
     return {mainForm.get(), commDlg.get(), progressForm.get(), fmfrm, uploadReportDlg.get()};
+}
+
+void CreateProgramWindows(ProgramWindows& w)
+{
+    w.dm = std::make_unique<Tdm>([](const QString& message) { TApplication::ShowErrorBox(message); });
+    w.mainForm = std::make_unique<TMainForm>();
+    w.commDlg = std::make_unique<TCommDlg>(w.mainForm.get());
+    TVeskIBusComm* bus = &w.mainForm->Bus();
+    w.progressForm = std::make_unique<TProgressForm>(w.mainForm.get(), [bus] { bus->AbortExchange(); });
+    w.mainForm->setProgressForm(w.progressForm.get());
+    TCommDlg* dialog = w.commDlg.get();
+    w.mainForm->OnEditCommSettings = [dialog] { EditCommSettings(*dialog); };
+    w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
+    w.fmfrm = new Tfmfrm(*bus, *w.progressForm, w.dm->fmRpt, *w.uploadReportDlg, w.mainForm->pnl1);
+    w.mainForm->setReportWindow(w.fmfrm);
+    // The language files reach every window created here, at the main window's first show.
+    w.mainForm->OnLocalise = [windows = w.Localised()] { lang::ApplyLanguageFiles(windows); };
 }
 
 int RunProgram(int argc, char** argv)
@@ -121,6 +123,7 @@ int RunProgram(int argc, char** argv)
         std::fprintf(stderr, "demo register on %s\n", pty.toLocal8Bit().constData());
     }
     ProgramWindows windows;
+    CreateProgramWindows(windows);
     windows.mainForm->show();
     const int status = app.exec();
     if (simulator.state() != QProcess::NotRunning) {

@@ -10,12 +10,13 @@ class Tdm;
 class TMainForm;
 class TCommDlg;
 class TProgressForm;
-class TUploadReportDlg;
 class Tfmfrm;
+class TUploadReportDlg;
 
-// The windows of the program, created in the start-up order and wired together (the
-// language files at the main window's first show among them), destroyed in the reverse
-// order. The main window's serial port is the real one.
+int RunProgram(int argc, char** argv);
+
+// The program's windows, created in the start-up order and destroyed in the reverse one;
+// the data module goes last and writes the catalogue.
 struct ProgramWindows {
     ProgramWindows();
     ~ProgramWindows();
@@ -29,8 +30,10 @@ struct ProgramWindows {
     std::unique_ptr<TMainForm> mainForm;
     std::unique_ptr<TCommDlg> commDlg;
     std::unique_ptr<TProgressForm> progressForm;
-    std::unique_ptr<TUploadReportDlg> uploadReportDlg;
     Tfmfrm* fmfrm = nullptr;  // owned by the main window once docked
+    std::unique_ptr<TUploadReportDlg> uploadReportDlg;
 };
 
-int RunProgram(int argc, char** argv);
+// Creates the windows and wires them to each other, the language files at the main
+// window's first show among them.
+void CreateProgramWindows(ProgramWindows& w);

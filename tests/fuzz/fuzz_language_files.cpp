@@ -14,7 +14,7 @@
 #include <cstdint>
 
 namespace {
-ProgramWindows* rig = nullptr;
+StartedWindows* rig = nullptr;
 }
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     new QApplication(qtArgc, qtArgv);
     static QTemporaryDir home;  // the data module's folders and catalogue
     InitProgramPaths(home.path());
-    rig = new ProgramWindows;
+    rig = new StartedWindows;
     return 0;
 }
 
@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         ini::Profile::parse(QByteArray(bytes + exeSize, static_cast<qsizetype>(size - 2 - exeSize)));
     lang::ApplyExeLanguageFile(rig->Localised(), exeFile);
     lang::ApplyLangFile(rig->Localised(), langFile);
+    QCoreApplication::processEvents();  // the layouts and repaints the new texts asked for
     for (int i = 0; i < texts::kBurnFrmCount; ++i)
         if (texts::BurnFrm(i).isEmpty())
             __builtin_trap();

@@ -18,6 +18,11 @@
 #include <QSet>
 #include <map>
 
+// The program's windows as start-up creates and wires them.
+struct StartedWindows : ProgramWindows {
+    StartedWindows() { CreateProgramWindows(*this); }
+};
+
 // The texts of one window and its controls (captions, item texts, menu texts, hints),
 // each under a name that says where it is; the other windows inside it are left out.
 inline std::map<QString, QString> visibleTexts(QWidget* window, const QList<QWidget*>& windows)

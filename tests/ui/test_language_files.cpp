@@ -32,7 +32,7 @@ protected:
     void SetUp() override { texts::ResetToDefaults(); }
     void TearDown() override { texts::ResetToDefaults(); }
     TestHome home;
-    ProgramWindows rig;
+    StartedWindows rig;
 };
 
 }  // namespace

@@ -70,7 +70,7 @@ TEST(PolishLanguageFile, NoVisibleTextBecomesEmpty)
 {
     TestHome home;
     texts::ResetToDefaults();
-    ProgramWindows rig;
+    StartedWindows rig;
     const QList<QWidget*> windows = rig.Localised();
     // Every window the files reach is in the rig, so a new window is checked too.
     for (const lang::LocalisedWindow& entry : lang::LocalisedWindows()) {
