@@ -97,7 +97,8 @@ bool inLayout(const QLayout* layout, const QWidget* w)
 
 // A replaced caption that no longer fits: the control widens to its size hint. A fixed
 // width is widened; a control in a layout gets the room from it; a control placed by
-// position is resized in place. Edit fields keep their width.
+// position grows to the right (a right-aligned label to the left). Edit fields keep
+// their width.
 void growToFit(QWidget* w)
 {
     if (qobject_cast<QLineEdit*>(w) || w->isWindow())
@@ -110,8 +111,13 @@ void growToFit(QWidget* w)
         w->setMaximumWidth(wanted);
     if (w->minimumWidth() > 0 && w->minimumWidth() < wanted)
         w->setMinimumWidth(wanted);
-    if (!w->parentWidget() || !inLayout(w->parentWidget()->layout(), w))
-        w->resize(std::max(w->width(), wanted), w->height());
+    if (w->parentWidget() && inLayout(w->parentWidget()->layout(), w))
+        return;
+    // Placed by position: a right-aligned label keeps its right edge beside its field.
+    const int added = std::max(0, wanted - w->width());
+    auto* label = qobject_cast<QLabel*>(w);
+    const int x = label && (label->alignment() & Qt::AlignRight) ? std::max(0, w->x() - added) : w->x();
+    w->setGeometry(x, w->y(), w->width() + added, w->height());
 }
 
 void writeText(QObject* c, const QString& text)

@@ -210,6 +210,16 @@ TEST_F(LanguageFiles, ReplacedCaptionGrowsItsControl)
     const int textWidth = rig.fmfrm->btn1->fontMetrics().horizontalAdvance(longText);
     EXPECT_GT(rig.fmfrm->btn1->width(), textWidth);
     EXPECT_GE(rig.uploadReportDlg->Label3->width(), rig.uploadReportDlg->Label3->fontMetrics().horizontalAdvance(QString(60, 'W')));
+    EXPECT_EQ(rig.uploadReportDlg->Label3->x(), 8);
+}
+
+TEST_F(LanguageFiles, RightAlignedLabelGrowsToTheLeft)
+{
+    QLabel* label = rig.uploadReportDlg->FileName;
+    const int right = label->geometry().right();
+    lang::ApplyLangFile(rig.Localised(), profile("[UploadReportDlg]\r\nFileName=Nazwa pliku\r\n"));
+    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(QStringLiteral("Nazwa pliku")));
+    EXPECT_EQ(label->geometry().right(), right);
 }
 
 TEST_F(LanguageFiles, MainWindowFirstShowAppliesTheFilesOnce)
