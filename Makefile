@@ -55,7 +55,7 @@ tsan: deps
 
 # Builds the fuzz targets with clang (address sanitizer on) and runs each for FUZZ_SECONDS.
 # Every tests/fuzz/fuzz_*.cpp must be listed here.
-FUZZ_TARGETS = fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import
+FUZZ_TARGETS = fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import fuzz_language_files
 FUZZ_SECONDS ?= 60
 fuzz:
 	@missing=$$(for f in tests/fuzz/fuzz_*.cpp; do t=$$(basename $$f .cpp); \
@@ -67,6 +67,7 @@ fuzz:
 	cmake --build build-fuzz -j$(JOBS) --target $(FUZZ_TARGETS)
 	for f in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$f; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/fuzz/lsan.supp \
 	  ./build-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$f tests/fuzz/corpus/$$f || exit 1; \
 	done
 

@@ -18,3 +18,7 @@ void writeFileAtomically(const QString& path, const QByteArray& content);
 
 // Reads a whole file; returns false when it cannot be opened or read.
 bool readWholeFile(const QString& path, QByteArray* content);
+
+// Reads a whole regular file of at most maxSize bytes without blocking: false for a FIFO,
+// a device or a directory (opening never waits for a writer), a larger file, or a failed read.
+bool readRegularFile(const QString& path, qint64 maxSize, QByteArray* content);

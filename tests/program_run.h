@@ -12,8 +12,9 @@ struct ProgramRun {
     QString out, err;
 };
 
-// locale, when given, sets LC_ALL and LANG of the child (regional formats).
-inline ProgramRun runProgram(const QStringList& args, const QString& locale = QString())
+// Runs `program` (a copy of the program elsewhere, for example); locale, when given, sets
+// LC_ALL and LANG of the child (regional formats).
+inline ProgramRun runProgramAt(const QString& program, const QStringList& args, const QString& locale = QString())
 {
     QProcess p;
     if (!locale.isEmpty()) {
@@ -22,7 +23,7 @@ inline ProgramRun runProgram(const QStringList& args, const QString& locale = QS
         env.insert("LANG", locale);
         p.setProcessEnvironment(env);
     }
-    p.start(QStringLiteral(VOBRELFM_PATH), args);
+    p.start(program, args);
     if (!p.waitForFinished(120000)) {
         p.kill();  // counts as a crash below
         p.waitForFinished();
@@ -32,4 +33,9 @@ inline ProgramRun runProgram(const QStringList& args, const QString& locale = QS
     r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
     return r;
+}
+
+inline ProgramRun runProgram(const QStringList& args, const QString& locale = QString())
+{
+    return runProgramAt(QStringLiteral(VOBRELFM_PATH), args, locale);
 }

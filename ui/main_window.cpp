@@ -27,6 +27,7 @@ TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
+    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
     FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     FileMenu->setObjectName(QStringLiteral("FileMenu"));
     ExitItem = FileMenu->addAction(QStringLiteral("E&xit"), this, &TMainForm::ExitItemClick);
@@ -41,6 +42,7 @@ TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
     ContentItem->setObjectName(QStringLiteral("ContentItem"));
     ContentItem->setVisible(false);
     HelpSeparator = HelpMenu->addSeparator();
+    HelpSeparator->setObjectName(QStringLiteral("N1"));
     HelpSeparator->setVisible(false);
     AboutItem = HelpMenu->addAction(QStringLiteral("&About..."), this, &TMainForm::AboutItemClick);
     AboutItem->setObjectName(QStringLiteral("AboutItem"));

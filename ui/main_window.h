@@ -30,8 +30,13 @@ public:
     // The progress window used by register commands; set at start-up.
     void setProgressForm(TProgressForm* form) { progressForm_ = form; }
     TProgressForm* progressForm() const { return progressForm_; }
-    // The window docked into pnl1 when the main window is first shown.
-    void setReportWindow(QWidget* window) { reportWindow_ = window; }
+    // The window docked into pnl1 when the main window is first shown; hidden until then,
+    // so that it is shown after the language files have been applied.
+    void setReportWindow(QWidget* window)
+    {
+        reportWindow_ = window;
+        window->hide();
+    }
     // Steps run when the window is first shown, before AppCaption is taken (localisation).
     std::function<void()> OnLocalise;
     // Opens the communication settings (set at start-up).

@@ -14,9 +14,10 @@
 #include <QScreen>
 
 namespace {
-QFrame* makeBevel(QWidget* parent, QFrame::Shadow shadow, const QRect& geometry)
+QFrame* makeBevel(QWidget* parent, const char* name, QFrame::Shadow shadow, const QRect& geometry)
 {
     auto* bevel = new QFrame(parent);
+    bevel->setObjectName(QString::fromLatin1(name));
     bevel->setFrameStyle(QFrame::Panel | shadow);
     bevel->setGeometry(geometry);
     return bevel;
@@ -46,10 +47,10 @@ TProgressForm::TProgressForm(QWidget* mainWindow, std::function<void()> abort)
     setModal(false);
     setFixedSize(353, 210);
 
-    Bevel1 = makeBevel(this, QFrame::Raised, QRect(5, 8, 344, 153));
-    Bevel2 = makeBevel(this, QFrame::Sunken, QRect(24, 24, 304, 25));
-    Bevel3 = makeBevel(this, QFrame::Sunken, QRect(24, 56, 304, 25));
-    Bevel4 = makeBevel(this, QFrame::Sunken, QRect(24, 88, 304, 25));
+    Bevel1 = makeBevel(this, "Bevel1", QFrame::Raised, QRect(5, 8, 344, 153));
+    Bevel2 = makeBevel(this, "Bevel2", QFrame::Sunken, QRect(24, 24, 304, 25));
+    Bevel3 = makeBevel(this, "Bevel3", QFrame::Sunken, QRect(24, 56, 304, 25));
+    Bevel4 = makeBevel(this, "Bevel4", QFrame::Sunken, QRect(24, 88, 304, 25));
 
     QFont captionFont(QStringLiteral("Times New Roman"));
     captionFont.setPixelSize(15);

@@ -12,6 +12,8 @@
 #include "reports/catalogue.h"
 #include "ui/report_form.h"
 #include "ui/upload_report_dialog.h"
+#include "ui/language_files.h"
+#include "core/language_texts.h"
 
 #include <QFrame>
 
@@ -49,26 +51,25 @@ QString startDemoRegister(QProcess& simulator)
     return QString::fromLocal8Bit(simulator.readLine()).trimmed();
 }
 
-// The windows of the program, created in this order and destroyed in the reverse one.
-struct Windows {
-    std::unique_ptr<Tdm> dm;
-    std::unique_ptr<TMainForm> mainForm;
-    std::unique_ptr<TCommDlg> commDlg;
-    std::unique_ptr<TProgressForm> progressForm;
-    std::unique_ptr<TUploadReportDlg> uploadReportDlg;
-    Tfmfrm* fmfrm = nullptr;  // owned by the main window once docked
+}  // namespace
 
-    ~Windows()
-    {
-        uploadReportDlg.reset();
-        progressForm.reset();
-        commDlg.reset();
-        mainForm.reset();
-        dm.reset();  // the data module goes last and writes the catalogue
-    }
-};
+ProgramWindows::ProgramWindows() = default;
 
-void createWindows(Windows& w)
+ProgramWindows::~ProgramWindows()
+{
+    uploadReportDlg.reset();
+    progressForm.reset();
+    commDlg.reset();
+    mainForm.reset();  // deletes the docked report window with it
+    dm.reset();
+}
+
+QList<QWidget*> ProgramWindows::Localised() const
+{
+    return {mainForm.get(), commDlg.get(), progressForm.get(), fmfrm, uploadReportDlg.get()};
+}
+
+void CreateProgramWindows(ProgramWindows& w)
 {
     w.dm = std::make_unique<Tdm>([](const QString& message) { TApplication::ShowErrorBox(message); });
     w.mainForm = std::make_unique<TMainForm>();
@@ -81,9 +82,9 @@ void createWindows(Windows& w)
     w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
     w.fmfrm = new Tfmfrm(*bus, *w.progressForm, w.dm->fmRpt, *w.uploadReportDlg, w.mainForm->pnl1);
     w.mainForm->setReportWindow(w.fmfrm);
+    // The language files reach every window created here, at the main window's first show.
+    w.mainForm->OnLocalise = [windows = w.Localised()] { lang::ApplyLanguageFiles(windows); };
 }
-
-}  // namespace
 
 int RunProgram(int argc, char** argv)
 {
@@ -110,6 +111,7 @@ int RunProgram(int argc, char** argv)
         // A file error that no command handles (DEBUG.LOG or a catalogue that cannot be
         // written) ends the command with its message instead of aborting the program.
         try {
+            lang::ApplyLanguageTextTables();  // progress lines and errors in the files' language
             return RunCommand(arguments);
         } catch (const std::exception& error) {
             std::fprintf(stderr, "%s\n", error.what());
@@ -129,8 +131,8 @@ int RunProgram(int argc, char** argv)
         SetPortOverride(pty);
         std::fprintf(stderr, "demo register on %s\n", pty.toLocal8Bit().constData());
     }
-    Windows windows;
-    createWindows(windows);
+    ProgramWindows windows;
+    CreateProgramWindows(windows);
     windows.mainForm->show();
     const int status = app.exec();
     if (simulator.state() != QProcess::NotRunning) {
