@@ -1,10 +1,12 @@
 #include "burn/emulated_drive.h"
 
+#include "burn/emulated_disc_state.h"
+#include "core/whole_file.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,10 +58,25 @@ std::unique_ptr<TEmulatedDrive> TEmulatedDrive::Open(const std::string& imagePat
     drive->writePage_[2] = 0x01;
     drive->writePage_[3] = 0x04;
     drive->writePage_[4] = 0x08;
-    if (!drive->LoadState() && existed && st.st_size >= TEmulatedDrive::kBlockSize) {
-        // A finished image made elsewhere: one closed session holding it, room for more.
-        drive->sessions_.push_back({0, static_cast<uint32_t>(st.st_size / kBlockSize)});
-        drive->SaveState();
+    std::string stateError;
+    if (!drive->LoadState(&stateError)) {
+        if (!stateError.empty()) {
+            if (error)
+                *error = stateError;
+            return nullptr;
+        }
+        if (existed && st.st_size >= TEmulatedDrive::kBlockSize) {
+            // A finished image made elsewhere: one closed session holding it, room for more.
+            if (st.st_size / kBlockSize > kMaxDiscBlocks) {
+                if (error)
+                    *error = "the disc image " + imagePath + " is larger than a CD";
+                return nullptr;
+            }
+            drive->sessions_.push_back({0, static_cast<uint32_t>(st.st_size / kBlockSize)});
+            drive->capacity_ = std::max(drive->capacity_, drive->sessions_.back().end);
+            if (!drive->SaveState(error))
+                return nullptr;
+        }
     }
     return drive;
 }
@@ -70,61 +87,45 @@ TEmulatedDrive::~TEmulatedDrive()
         ::close(fd_);
 }
 
-bool TEmulatedDrive::LoadState()
+bool TEmulatedDrive::LoadState(std::string* error)
 {
-    std::ifstream in(imagePath_ + ".state");
-    if (!in)
+    const std::string path = imagePath_ + ".state";
+    if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT)
         return false;
-    std::string key;
-    sessions_.clear();
-    while (in >> key) {
-        if (key == "medium") {
-            std::string m;
-            in >> m;
-            medium_ = m == "CD-RW" ? Medium::CDRW : Medium::CDR;
-        } else if (key == "capacity") {
-            in >> capacity_;
-        } else if (key == "finalized") {
-            in >> finalized_;
-        } else if (key == "session") {
-            Session s;
-            in >> s.start >> s.end;
-            sessions_.push_back(s);
-        } else {
-            std::string skip;
-            std::getline(in, skip);
-        }
+    std::string text, reason;
+    TEmulatedDiscState state;
+    if (!wholefile::Read(path, &text, &reason, 64 << 10) || !ParseEmulatedDiscState(text, &state, &reason)) {
+        *error = "the disc state " + path + " is refused: " + reason;
+        return false;
     }
+    medium_ = state.medium;
+    capacity_ = state.capacity;
+    finalized_ = state.finalized;
+    sessions_ = std::move(state.sessions);
     return true;
 }
 
-void TEmulatedDrive::SaveState() const
+bool TEmulatedDrive::SaveState(std::string* error) const
 {
     const std::string path = imagePath_ + ".state";
-    std::ostringstream out;
-    out << "medium " << (medium_ == Medium::CDRW ? "CD-RW" : "CD-R") << "\n";
-    out << "capacity " << capacity_ << "\n";
-    out << "finalized " << (finalized_ ? 1 : 0) << "\n";
-    for (const Session& s : sessions_)
-        out << "session " << s.start << " " << s.end << "\n";
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream f(tmp, std::ios::trunc);
-        f << out.str();
-    }
-    ::rename(tmp.c_str(), path.c_str());
+    std::string reason;
+    if (wholefile::Write(path, FormatEmulatedDiscState({medium_, capacity_, finalized_, sessions_}), &reason))
+        return true;
+    if (error)
+        *error = "cannot write " + path + ": " + reason;
+    return false;
 }
 
-void TEmulatedDrive::SetCapacity(uint32_t blocks)
+bool TEmulatedDrive::SetCapacity(uint32_t blocks)
 {
     capacity_ = blocks;
-    SaveState();
+    return SaveState();
 }
 
-void TEmulatedDrive::SetMedium(Medium m)
+bool TEmulatedDrive::SetMedium(Medium m)
 {
     medium_ = m;
-    SaveState();
+    return SaveState();
 }
 
 uint32_t TEmulatedDrive::NextWritableAddress() const
@@ -225,7 +226,7 @@ uint8_t TEmulatedDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* data
     case 0x55:
         return ModeSelect(data, length, sense);
     case 0x5B:
-        return CloseTrackSession(cdb);
+        return CloseTrackSession(cdb, sense);
     case 0x5C: {  // READ BUFFER CAPACITY
         std::vector<uint8_t> answer(12, 0);
         put16(&answer[0], 10);
@@ -292,7 +293,7 @@ uint8_t TEmulatedDrive::Write(const uint8_t* cdb, const uint8_t* data, uint32_t 
     return kGood;
 }
 
-uint8_t TEmulatedDrive::CloseTrackSession(const uint8_t* cdb)
+uint8_t TEmulatedDrive::CloseTrackSession(const uint8_t* cdb, uint8_t* sense)
 {
     const uint8_t function = cdb[2] & 0x07;
     if (function == 0x02 || function == 0x01) {
@@ -306,7 +307,8 @@ uint8_t TEmulatedDrive::CloseTrackSession(const uint8_t* cdb)
         } else if (function == 0x02 && (writePage_[3] & 0xC0) == 0 && !sessions_.empty()) {
             finalized_ = true;
         }
-        SaveState();
+        if (!SaveState())
+            return Fail(sense, kMediumError, 0x0C, 0x00);  // the disc state could not be kept
     }
     return kGood;
 }

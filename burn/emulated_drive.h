@@ -47,16 +47,18 @@ public:
     const std::vector<Session>& Sessions() const { return sessions_; }
     bool Finalized() const { return finalized_; }
     uint32_t Capacity() const { return capacity_; }
-    void SetCapacity(uint32_t blocks);
-    void SetMedium(Medium m);
+    // Change the disc and save its state; false when the state file could not be written.
+    bool SetCapacity(uint32_t blocks);
+    bool SetMedium(Medium m);
     uint32_t NextWritableAddress() const;
     uint32_t WriteSpeedKBs() const { return writeSpeed_; }
     uint32_t ReadSpeedKBs() const { return readSpeed_; }
 
 private:
     TEmulatedDrive() = default;
-    bool LoadState();
-    void SaveState() const;
+    // False without error when there is no state file; false with error when it is refused.
+    bool LoadState(std::string* error);
+    bool SaveState(std::string* error = nullptr) const;
     uint8_t Fail(uint8_t* sense, uint8_t key, uint8_t asc, uint8_t ascq);
     uint8_t ReadToc(const uint8_t* cdb, uint8_t* data, uint32_t length, uint8_t* sense);
     uint8_t DiscInformation(uint8_t* data, uint32_t length);
@@ -66,7 +68,7 @@ private:
     uint8_t ModeSelect(const uint8_t* data, uint32_t length, uint8_t* sense);
     uint8_t Write(const uint8_t* cdb, const uint8_t* data, uint32_t length, uint8_t* sense);
     uint8_t Read(const uint8_t* cdb, uint8_t* data, uint32_t length, uint8_t* sense);
-    uint8_t CloseTrackSession(const uint8_t* cdb);
+    uint8_t CloseTrackSession(const uint8_t* cdb, uint8_t* sense);
     uint32_t TrackStart() const { return NextWritableAddress(); }
 
     std::string imagePath_;

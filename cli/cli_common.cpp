@@ -91,6 +91,7 @@ void prepareBus(TVeskIBusComm& bus)
 {
     bus.LogEnabled = true;
     bus.OnShowError = printError;
+    bus.OnLogWriteError = [](const QString& text) { printError(QStringLiteral("warning: ") + text); };
 }
 
 }  // namespace cli

@@ -28,7 +28,7 @@ struct Options {
 bool parseOptions(const QStringList& args, int from, bool reportOptions, Options* out, QString* error);
 // The port and speed of a command: the settings, overridden by --port and --baud.
 bool resolveLink(const Options& options, QString* port, int* baudIndex);
-// The trace on and messages to stderr.
+// The trace on and messages to stderr; a DEBUG.LOG that cannot be written is a warning.
 void prepareBus(TVeskIBusComm& bus);
 
 int runTest(const QStringList& args);

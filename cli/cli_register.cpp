@@ -4,6 +4,8 @@
 #include "cli/cli_common.h"
 #include "cli/console_progress.h"
 #include "reports/register_test.h"
+#include "core/code_page.h"
+#include "core/safe_file.h"
 #include "core/settings.h"
 #include "link/ibus_session.h"
 #include "reports/catalogue.h"
@@ -127,10 +129,20 @@ int runDownload(const QStringList& args, bool summary)
     job.requestCode = options.readOnly ? (detail ? cfg::kDetailReadOnlyCode : cfg::kSummaryReadOnlyCode)
                                        : (detail ? cfg::kDetailRequestCode : cfg::kSummaryRequestCode);
     job.reportDir = Settings().ReportDir;
-    switch (RunReportDownload(job)) {
+    const TDownloadOutcome outcome = RunReportDownload(job);
+    // The exit status says what became of the report: stored and catalogued (0), or the
+    // report or its catalogue entry not written (3).
+    bool catalogued = true;
+    try {
+        dm.Close();
+    } catch (const FileError& e) {
+        printError(QString::fromStdString(e.what()));
+        catalogued = false;
+    }
+    switch (outcome) {
     case TDownloadOutcome::Stored:
         std::fprintf(stdout, "%s\n", QFile::encodeName(fullPath).constData());
-        return startFailed ? kExitFileError : kExitOk;
+        return startFailed || !catalogued ? kExitFileError : kExitOk;
     case TDownloadOutcome::FileFailed:
         return kExitFileError;
     default:
@@ -145,14 +157,17 @@ int runCatalogue(const QStringList& args)
         return kExitUsage;
     }
     int status = kExitOk;
+    // Listing only reads: no directory is made and fmList.txt is never written.
     Tdm dm([&status](const QString& message) {
         printError(message);
         status = kExitFileError;
-    });
+    }, TdmMode::ReadOnly);
+    const TCatalogueDateFormat dates;
     for (const TCatalogueEntry& e : dm.fmRpt.Entries()) {
-        const QString when = e.cDateTime.isValid() ? FormatCatalogueDateTime(e.cDateTime) : QString();
-        std::fprintf(stdout, "%s\t%s\t%s\t%s\n", e.sType.constData(), e.Caption.constData(),
-                     when.toLocal8Bit().constData(), e.FileName.constData());
+        const QString when = e.cDateTime.isValid() ? dates.Format(e.cDateTime) : QString();
+        std::fprintf(stdout, "%s\t%s\t%s\t%s\n", e.sType.constData(),
+                     DecodeText(e.Caption).toLocal8Bit().constData(), when.toLocal8Bit().constData(),
+                     e.FileName.constData());
     }
     return status;
 }

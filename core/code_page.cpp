@@ -3,6 +3,7 @@
 #include "core/ini_file.h"
 #include "core/settings.h"
 
+#include <cerrno>
 #include <iconv.h>
 #include <mutex>
 #include <vector>
@@ -11,10 +12,13 @@ namespace {
 
 constexpr char kDefaultCodePage[] = "WINDOWS-1250";
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
 struct Converter {
     QByteArray name = kDefaultCodePage;
-    iconv_t decode = reinterpret_cast<iconv_t>(-1);
-    iconv_t encode = reinterpret_cast<iconv_t>(-1);
+    iconv_t decode = kNoConverter;
+    iconv_t encode = kNoConverter;
+    iconv_t strictEncode = kNoConverter;  // fails on a character the code page lacks
 };
 
 Converter& converter()
@@ -32,19 +36,20 @@ std::mutex& converterLock()
 bool open(Converter& c, const QByteArray& name)
 {
     iconv_t d = iconv_open("UTF-8", name.constData());
-    if (d == reinterpret_cast<iconv_t>(-1))
-        return false;
     iconv_t e = iconv_open((name + "//TRANSLIT").constData(), "UTF-8");
-    if (e == reinterpret_cast<iconv_t>(-1)) {
-        iconv_close(d);
+    iconv_t s = iconv_open(name.constData(), "UTF-8");
+    if (d == kNoConverter || e == kNoConverter || s == kNoConverter) {
+        for (iconv_t cd : {d, e, s})
+            if (cd != kNoConverter)
+                iconv_close(cd);
         return false;
     }
-    if (c.decode != reinterpret_cast<iconv_t>(-1))
-        iconv_close(c.decode);
-    if (c.encode != reinterpret_cast<iconv_t>(-1))
-        iconv_close(c.encode);
+    for (iconv_t cd : {c.decode, c.encode, c.strictEncode})
+        if (cd != kNoConverter)
+            iconv_close(cd);
     c.decode = d;
     c.encode = e;
+    c.strictEncode = s;
     c.name = name;
     return true;
 }
@@ -74,7 +79,7 @@ QByteArray convert(iconv_t cd, const QByteArray& in)
 bool ensureOpen()
 {
     Converter& c = converter();
-    return c.decode != reinterpret_cast<iconv_t>(-1) || open(c, c.name);
+    return c.decode != kNoConverter || open(c, c.name);
 }
 
 }  // namespace
@@ -118,4 +123,91 @@ QByteArray EncodeText(const QString& text)
     if (!ensureOpen())
         return text.toLatin1();
     return convert(converter().encode, utf8);
+}
+
+QString UnrepresentableCharacter(const QString& text)
+{
+    std::lock_guard<std::mutex> lock(converterLock());
+    if (!ensureOpen())
+        return {};
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString one = text.mid(i, length);
+        const QByteArray utf8 = one.toUtf8();
+        char out[16];
+        char* src = const_cast<char*>(utf8.constData());
+        std::size_t srcLeft = static_cast<std::size_t>(utf8.size());
+        char* dst = out;
+        std::size_t dstLeft = sizeof out;
+        iconv_t cd = converter().strictEncode;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1))
+            return one;
+        i += length - 1;
+    }
+    return {};
+}
+
+QString CodePageProblem(const QString& text)
+{
+    const QString bad = UnrepresentableCharacter(text);
+    if (bad.isEmpty())
+        return {};
+    QByteArray name;
+    {
+        std::lock_guard<std::mutex> lock(converterLock());
+        name = converter().name;
+    }
+    return QStringLiteral("The name contains \"%1\" (U+%2), which the code page %3 cannot represent.")
+        .arg(bad)
+        .arg(bad.toUcs4().value(0), 4, 16, QLatin1Char('0'))
+        .arg(QString::fromLatin1(name));
+}
+
+QByteArray CutEncodedText(const QByteArray& bytes, int width)
+{
+    if (bytes.size() <= width)
+        return bytes;
+    QByteArray cut = bytes.left(width);
+    std::lock_guard<std::mutex> lock(converterLock());
+    if (!ensureOpen())
+        return cut;
+    // iconv says EINVAL for a character that is incomplete at the end of its input.
+    std::vector<char> out(static_cast<std::size_t>(width) * 4 + 4);
+    for (int dropped = 0; dropped < 8 && !cut.isEmpty(); ++dropped) {
+        iconv_t cd = converter().decode;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* src = cut.data();
+        std::size_t srcLeft = static_cast<std::size_t>(cut.size());
+        char* dst = out.data();
+        std::size_t dstLeft = out.size();
+        bool incomplete = false;
+        while (srcLeft > 0) {
+            if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1))
+                continue;
+            if (errno == EINVAL) {
+                incomplete = true;
+                break;
+            }
+            if (errno != EILSEQ)
+                break;
+            ++src;  // a byte that is no character at all: not this cut's concern
+            --srcLeft;
+        }
+        if (!incomplete)
+            break;
+        cut.chop(1);
+    }
+    return cut;
+}
+
+QByteArray CutLocalText(const QByteArray& bytes, int width)
+{
+    if (bytes.size() <= width)
+        return bytes;
+    // Back off over UTF-8 continuation bytes to the start of the character cut in half.
+    qsizetype end = width;
+    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80)
+        --end;
+    return bytes.left(end);
 }

@@ -1,50 +1,44 @@
 #include "core/safe_file.h"
 
-#include "core/posix_io.h"
+#include "core/whole_file.h"
 
 #include <QFile>
-#include <QSaveFile>
-#include <fcntl.h>
-#include <sys/stat.h>
+
+bool writeWholeFile(const QString& path, const QByteArray& content, QString* reason)
+{
+    std::string why;
+    if (wholefile::Write(QFile::encodeName(path).toStdString(),
+                         std::string_view(content.constData(), static_cast<std::size_t>(content.size())), &why))
+        return true;
+    if (reason)
+        *reason = QString::fromLocal8Bit(why.c_str());
+    return false;
+}
 
 void writeFileAtomically(const QString& path, const QByteArray& content)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() ||
-        !file.commit()) {
+    if (!writeWholeFile(path, content, nullptr))
         throw FileError(QStringLiteral("Unable to write to %1").arg(path));
-    }
 }
 
-bool readWholeFile(const QString& path, QByteArray* content)
+bool readWholeFile(const QString& path, QByteArray* content, QString* reason)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    std::string bytes, why;
+    if (!wholefile::Read(QFile::encodeName(path).toStdString(), &bytes, &why)) {
+        if (reason)
+            *reason = QString::fromLocal8Bit(why.c_str());
         return false;
-    *content = file.readAll();
-    return file.error() == QFileDevice::NoError;
+    }
+    *content = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return true;
 }
 
 bool readRegularFile(const QString& path, qint64 maxSize, QByteArray* content)
 {
-    const posix::UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat st {};
-    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxSize)
+    std::string bytes;
+    if (maxSize < 0 || !wholefile::Read(QFile::encodeName(path).toStdString(), &bytes, nullptr,
+                                        static_cast<std::size_t>(maxSize)))
         return false;
-    // One byte past the limit tells a file that grew since fstat from one that did not.
-    QByteArray data(maxSize + 1, Qt::Uninitialized);
-    qsizetype size = 0;
-    while (size < data.size()) {
-        const ssize_t n = posix::read(fd.get(), data.data() + size, static_cast<std::size_t>(data.size() - size));
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        size += n;
-    }
-    if (size > maxSize)
-        return false;
-    data.truncate(size);
-    *content = std::move(data);
+    *content = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return true;
 }

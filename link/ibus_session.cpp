@@ -117,7 +117,13 @@ void TVeskIBusComm::ClosePort()
     active_ = false;
     port_->Close();
     const QStringList& log = LogEnabled ? DebugLog : QStringList();
-    writeFileAtomically(DebugLogPath(), ibus::TraceFileContent(log));
+    try {
+        writeFileAtomically(DebugLogPath(), ibus::TraceFileContent(log));
+    } catch (const FileError& e) {
+        if (!OnLogWriteError)
+            throw;
+        OnLogWriteError(QString::fromStdString(e.what()));
+    }
 }
 
 void TVeskIBusComm::ProcessEventsUntilMore()

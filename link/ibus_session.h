@@ -65,6 +65,9 @@ public:
 
     // Shows a message to the operator (the open-failure box); set by the window or the CLI.
     std::function<void(const QString& text)> OnShowError;
+    // When set, a DEBUG.LOG that cannot be written is passed here instead of thrown (the
+    // command line: a warning, since the trace is no part of the user's data).
+    std::function<void(const QString& text)> OnLogWriteError;
 
     bool Aborted() const { return aborted_; }
     bool ChecksumError() const { return checksumError_; }
@@ -73,7 +76,8 @@ public:
 
     // Opens the port; on failure shows the open-failure message and rethrows ECommsError.
     void OpenPort();
-    // Closes the port and writes DEBUG.LOG; throws FileError when the log cannot be written.
+    // Closes the port and writes DEBUG.LOG; throws FileError when the log cannot be written
+    // (unless OnLogWriteError takes the error).
     void ClosePort();
     bool ConnectEcr(int32_t address, bool strict);
     bool ExchangeCommand(uint8_t command, uint16_t param);

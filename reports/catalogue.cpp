@@ -1,79 +1,40 @@
 #include "reports/catalogue.h"
 
 #include "core/code_page.h"
+#include "core/file_lock.h"
 #include "core/safe_file.h"
 #include "core/settings.h"
+#include "reports/catalogue_merge.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
 constexpr const char* kFieldNames[] = {"cDateTime", "Caption", "FileName", "sType"};
 constexpr char kCatalogueFileName[] = "fmList.txt";
+constexpr char kLockFileName[] = "fmList.lock";
 
-QByteArray cut(QByteArray text, int width)
+// A field text as an error message may show it: a long one is cut.
+QString shown(const QByteArray& text)
 {
-    if (text.size() > width)
-        text.truncate(width);
-    return text;
+    constexpr int kShown = 60;
+    const QString t = QString::fromLocal8Bit(CutLocalText(text, kShown));
+    return text.size() > kShown ? t + QStringLiteral("...") : t;
 }
 
-// The regional long time format without its time-zone name, which a Windows time
-// format never carries and which would not read back.
-QString longTimeFormat()
+// Creates one directory level; one that exists already (made by another instance a
+// moment ago) is no failure.
+bool makeDirectory(const QString& path)
 {
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
-}
-
-QString shortDateFormat()
-{
-    return QLocale::system().dateFormat(QLocale::ShortFormat);
-}
-
-// Two-digit years read as 1930 to 2029, as the regional settings of the platform do.
-QDate fixTwoDigitYear(QDate date, const QString& format)
-{
-    if (date.isValid() && format.contains(QLatin1String("yy")) && !format.contains(QLatin1String("yyyy")) &&
-        date.year() < 1930)
-        date = date.addYears(100);
-    return date;
+    const QByteArray native = QFile::encodeName(path);
+    return ::mkdir(native.constData(), 0777) == 0 || (errno == EEXIST && QFileInfo(path).isDir());
 }
 
 }  // namespace
-
-QString FormatCatalogueDateTime(const QDateTime& when)
-{
-    const QLocale locale = QLocale::system();
-    QString text = locale.toString(when.date(), shortDateFormat());
-    const QTime t = when.time();
-    if (t.hour() != 0 || t.minute() != 0 || t.second() != 0)
-        text += QLatin1Char(' ') + locale.toString(t, longTimeFormat());
-    return text;
-}
-
-bool ParseCatalogueDateTime(const QString& text, QDateTime* when)
-{
-    const QLocale locale = QLocale::system();
-    const QString dateFormat = shortDateFormat();
-    QDate date = fixTwoDigitYear(locale.toDate(text, dateFormat), dateFormat);
-    if (date.isValid()) {
-        *when = QDateTime(date, QTime(0, 0));
-        return true;
-    }
-    const QString full = dateFormat + QLatin1Char(' ') + longTimeFormat();
-    QDateTime dt = locale.toDateTime(text, full);
-    if (!dt.isValid())
-        return false;
-    dt.setDate(fixTwoDigitYear(dt.date(), dateFormat));
-    *when = dt;
-    return true;
-}
 
 TCatalogue::TCatalogue(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -83,11 +44,25 @@ void TCatalogue::SetCurrent(int i)
     emit currentChanged(current_);
 }
 
+void TCatalogue::CutFields(TCatalogueEntry& entry)
+{
+    entry.Caption = CutEncodedText(entry.Caption, kCaptionWidth);
+    entry.FileName = CutLocalText(entry.FileName, kFileNameWidth);
+    entry.sType = CutEncodedText(entry.sType, kTypeWidth);
+}
+
+void TCatalogue::SetEntries(std::vector<TCatalogueEntry> entries, int current)
+{
+    beginResetModel();
+    entries_ = std::move(entries);
+    current_ = entries_.empty() ? -1 : std::clamp(current, 0, Count() - 1);
+    endResetModel();
+    emit currentChanged(current_);
+}
+
 void TCatalogue::Append(TCatalogueEntry entry)
 {
-    entry.Caption = cut(entry.Caption, kCaptionWidth);
-    entry.FileName = cut(entry.FileName, kFileNameWidth);
-    entry.sType = cut(entry.sType, kTypeWidth);
+    CutFields(entry);
     beginInsertRows({}, Count(), Count());
     entries_.push_back(std::move(entry));
     endInsertRows();
@@ -127,10 +102,12 @@ void TCatalogue::Clear()
 
 void TCatalogue::AddReport(const QString& fullPath, const QByteArray& type, const QDateTime& when)
 {
-    const QByteArray name = QFile::encodeName(QFileInfo(fullPath).fileName());
-    if (Locate(name))
+    // The caption is text in the code page like the rest of fmList.txt; the path stays in
+    // the user's locale, the name the file has on disk.
+    const QByteArray caption = EncodeText(QFileInfo(fullPath).fileName());
+    if (Locate(caption))
         DeleteCurrent();
-    Append({when, name, QFile::encodeName(fullPath), type});
+    Append({when, caption, QFile::encodeName(fullPath), type});
 }
 
 void TCatalogue::LoadCatalogue(const QString& path)
@@ -143,67 +120,75 @@ void TCatalogue::LoadCatalogue(const QString& path)
 
 void TCatalogue::LoadCatalogueContent(const QByteArray& content, const QString& path)
 {
-    std::vector<QByteArray> lines;
+    std::vector<TCatalogueEntry> entries;
+    const QString error = ParseCatalogue(content, path, &entries);
+    if (entries.empty() && error.isEmpty() && content.isEmpty())
+        return;  // a file without lines changes nothing
+    SetEntries(std::move(entries));
+    if (!error.isEmpty())
+        throw FileError(error);
+}
+
+QString TCatalogue::ParseCatalogue(const QByteArray& content, const QString& path,
+                                   std::vector<TCatalogueEntry>* entries)
+{
+    entries->clear();
+    const TCatalogueDateFormat dates;
+    std::vector<int> columns;  // field index per header name, -1 when ignored
     qsizetype pos = 0;
-    while (pos < content.size()) {
+    for (int lineNumber = 1; pos < content.size(); ++lineNumber) {
         qsizetype end = pos;
         while (end < content.size() && content[end] != '\r' && content[end] != '\n')
             ++end;
-        lines.emplace_back(content.mid(pos, end - pos));
+        const QByteArrayView line(content.constData() + pos, end - pos);
         if (end + 1 < content.size() && content[end] == '\r' && content[end + 1] == '\n')
             ++end;
         pos = end + 1;
-    }
-    if (lines.empty())
-        return;
-    Clear();
-    std::vector<int> columns;  // field index per header name, -1 when ignored
-    for (const QByteArray& name : lines[0].split('\t')) {
-        int field = -1;
-        for (int f = 0; f < 4; ++f)
-            if (name.compare(kFieldNames[f], Qt::CaseInsensitive) == 0)
-                field = f;
-        columns.push_back(field);
-    }
-    for (std::size_t n = 1; n < lines.size(); ++n) {
-        const QList<QByteArray> texts = lines[n].split('\t');
-        if (static_cast<std::size_t>(texts.size()) > columns.size()) {
-            First();
-            throw FileError(QStringLiteral("Line %1 of \"%2\" has more fields than its header.")
-                                .arg(n + 1)
-                                .arg(path));
+        if (lineNumber == 1) {
+            for (const QByteArray& name : line.toByteArray().split('\t')) {
+                int field = -1;
+                for (int f = 0; f < 4; ++f)
+                    if (name.compare(kFieldNames[f], Qt::CaseInsensitive) == 0)
+                        field = f;
+                columns.push_back(field);
+            }
+            continue;
         }
         TCatalogueEntry entry;
-        for (qsizetype k = 0; k < texts.size(); ++k) {
-            const QByteArray& text = texts[k];
-            if (text.isEmpty() || columns[static_cast<std::size_t>(k)] < 0)
+        std::size_t k = 0;
+        for (qsizetype start = 0; start <= line.size(); ++k) {
+            qsizetype stop = line.indexOf('\t', start);
+            if (stop < 0)
+                stop = line.size();
+            if (k >= columns.size())
+                return QStringLiteral("Line %1 of \"%2\" has more fields than its header.").arg(lineNumber).arg(path);
+            const QByteArrayView text = line.sliced(start, stop - start);
+            start = stop + 1;
+            if (text.isEmpty() || columns[k] < 0)
                 continue;
-            switch (columns[static_cast<std::size_t>(k)]) {
+            switch (columns[k]) {
             case 0:
-                if (!ParseCatalogueDateTime(QString::fromLocal8Bit(text), &entry.cDateTime)) {
-                    First();
-                    throw FileError(QStringLiteral("'%1' is not a valid date and time")
-                                        .arg(QString::fromLocal8Bit(text)));
-                }
+                if (!dates.Parse(QString::fromLocal8Bit(text), &entry.cDateTime))
+                    return QStringLiteral("'%1' is not a valid date and time").arg(shown(text.toByteArray()));
                 break;
-            case 1: entry.Caption = text; break;
-            case 2: entry.FileName = text; break;
-            case 3: entry.sType = text; break;
+            case 1: entry.Caption = text.toByteArray(); break;
+            case 2: entry.FileName = text.toByteArray(); break;
+            case 3: entry.sType = text.toByteArray(); break;
             }
         }
-        Append(std::move(entry));
+        CutFields(entry);
+        entries->push_back(std::move(entry));
     }
-    First();
+    return {};
 }
 
 void TCatalogue::SaveCatalogue(const QString& path) const
 {
     QByteArray out = QByteArray(kFieldNames[0]) + '\t' + kFieldNames[1] + '\t' + kFieldNames[2] +
                      '\t' + kFieldNames[3] + "\r\n";
+    const TCatalogueDateFormat dates;
     for (const TCatalogueEntry& e : entries_) {
-        const QByteArray when = e.cDateTime.isValid()
-                                    ? FormatCatalogueDateTime(e.cDateTime).toLocal8Bit()
-                                    : QByteArray();
+        const QByteArray when = e.cDateTime.isValid() ? dates.Format(e.cDateTime).toLocal8Bit() : QByteArray();
         out += when + '\t' + e.Caption + '\t' + e.FileName + '\t' + e.sType + "\r\n";
     }
     writeFileAtomically(path, out);
@@ -226,7 +211,7 @@ QVariant TCatalogue::data(const QModelIndex& index, int role) const
     const TCatalogueEntry& e = Entry(index.row());
     switch (index.column()) {
     case 0: return DecodeText(e.sType);
-    case 1: return QFile::decodeName(e.Caption);
+    case 1: return DecodeText(e.Caption);
     case 2: return e.cDateTime.isValid() ? FormatCatalogueDateTime(e.cDateTime) : QString();
     }
     return {};
@@ -249,35 +234,35 @@ void TCatalogue::SetColumnTitles(const QString& type, const QString& name, const
     emit headerDataChanged(Qt::Horizontal, 0, 2);
 }
 
-Tdm::Tdm(std::function<void(const QString&)> onError) : onError_(std::move(onError))
+Tdm::Tdm(std::function<void(const QString&)> onError, TdmMode mode)
+    : onError_(std::move(onError)), readOnly_(mode == TdmMode::ReadOnly)
 {
     const ProgramSettings& s = Settings();
-    QDir dir;
-    if (!QFileInfo(s.DataDir).isDir() && !dir.mkdir(s.DataDir)) {
+    if (!readOnly_ && !makeDirectory(s.DataDir)) {
         onError_(QStringLiteral("Cannot create data directory."));
         return;
     }
-    if (!QFileInfo(s.ReportDir).isDir() && !dir.mkdir(s.ReportDir)) {
+    if (!readOnly_ && !makeDirectory(s.ReportDir)) {
         onError_(QStringLiteral("Cannot create Report directory."));
         return;
     }
-    if (QFile::exists(CatalogueFile())) {
+    if (QFileInfo::exists(CatalogueFile())) {
         try {
             fmRpt.LoadCatalogue(CatalogueFile());
         } catch (const FileError& e) {
-            loadFailed_ = true;
             onError_(QString::fromStdString(e.what()));
         }
     }
+    loaded_ = fmRpt.Entries();
     open_ = true;
 }
 
 Tdm::~Tdm()
 {
-    if (!open_)
+    if (!open_ || readOnly_)
         return;
     try {
-        Save();
+        Close();
     } catch (const FileError& e) {
         onError_(QString::fromStdString(e.what()));
     }
@@ -288,15 +273,33 @@ QString Tdm::CatalogueFile() const
     return Settings().DataDir + QLatin1String(kCatalogueFileName);
 }
 
+void Tdm::Close()
+{
+    if (!open_ || readOnly_)
+        return;
+    open_ = false;
+    Save();
+}
+
 void Tdm::Save()
 {
-    // A catalogue that did not load whole would lose its unread lines: keep the old file.
-    if (loadFailed_) {
-        const QString backup = CatalogueFile() + QStringLiteral(".bak");
-        QByteArray old;
-        if (readWholeFile(CatalogueFile(), &old))
-            writeFileAtomically(backup, old);
-        loadFailed_ = false;
+    if (readOnly_)
+        return;
+    // Another instance on this program folder may have written the catalogue since it was
+    // loaded here: under the lock, read it again, merge, write.
+    TFileLock lock(QFile::encodeName(Settings().DataDir + QLatin1String(kLockFileName)).toStdString());
+    if (!lock.Locked())
+        throw FileError(QStringLiteral("Unable to write to %1").arg(CatalogueFile()));
+    // A file that is gone or cannot be read tells nothing of other instances: nothing to
+    // merge (writing over a file that is no regular one is refused below).
+    std::vector<TCatalogueEntry> onDisk = loaded_;
+    QByteArray content;
+    if (readWholeFile(CatalogueFile(), &content) &&
+        !TCatalogue::ParseCatalogue(content, CatalogueFile(), &onDisk).isEmpty()) {
+        // Lines that do not load would be lost: keep the whole old file beside it.
+        writeFileAtomically(CatalogueFile() + QStringLiteral(".bak"), content);
     }
+    fmRpt.SetEntries(MergeCatalogues(loaded_, fmRpt.Entries(), onDisk), fmRpt.Current());
     fmRpt.SaveCatalogue(CatalogueFile());
+    loaded_ = fmRpt.Entries();
 }

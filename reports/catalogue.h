@@ -3,6 +3,8 @@
 // from and written to fmList.txt (TAB-separated, header line first), and Tdm, the data
 // module that holds it from start-up to exit.
 
+#include "reports/catalogue_dates.h"
+
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QDateTime>
@@ -36,6 +38,8 @@ public:
     void First() { SetCurrent(entries_.empty() ? -1 : 0); }
     // Appends (fields cut to their widths) and makes the new entry current.
     void Append(TCatalogueEntry entry);
+    // Replaces all entries (already cut) at once; the entry at `current` becomes current.
+    void SetEntries(std::vector<TCatalogueEntry> entries, int current = 0);
     // Makes the first entry whose Caption equals text (letter case ignored) current.
     bool Locate(const QByteArray& caption);
     // Deletes the current entry; the next (or, at the end, the previous) becomes current.
@@ -50,6 +54,13 @@ public:
     // The same on the file's content; source names the file in error messages.
     void LoadCatalogueContent(const QByteArray& content, const QString& source);
     void SaveCatalogue(const QString& path) const;
+    // Reads fmList.txt content into entries without touching a table; returns the error
+    // message of the line that does not convert (the entries before it are kept), or an
+    // empty string.
+    static QString ParseCatalogue(const QByteArray& content, const QString& source,
+                                  std::vector<TCatalogueEntry>* entries);
+    // Cuts the fields to their widths without splitting a character.
+    static void CutFields(TCatalogueEntry& entry);
 
     // Catalogue view: columns sType, Caption, cDateTime.
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -67,15 +78,18 @@ private:
     QString titles_[3] = {QStringLiteral("Type"), QStringLiteral("Name"), QStringLiteral("DateTime")};
 };
 
-// The date-time text of fmList.txt in the user's regional formats, and back.
-QString FormatCatalogueDateTime(const QDateTime& when);
-bool ParseCatalogueDateTime(const QString& text, QDateTime* when);
-
 // The data module: creates the data and report directories and loads the catalogue at
 // creation; writes it at destruction. Errors go to onError (the standard error box).
+// Several instances of the program may share the program folder: the catalogue is written
+// under a lock, merged with what the others wrote since it was loaded.
+enum class TdmMode {
+    Write,     // the program and the downloads
+    ReadOnly,  // the listing: creates no directory and never writes the catalogue
+};
+
 class Tdm {
 public:
-    explicit Tdm(std::function<void(const QString&)> onError);
+    explicit Tdm(std::function<void(const QString&)> onError, TdmMode mode = TdmMode::Write);
     ~Tdm();
     Tdm(const Tdm&) = delete;
     Tdm& operator=(const Tdm&) = delete;
@@ -83,11 +97,16 @@ public:
     TCatalogue fmRpt;
     bool IsOpen() const { return open_; }
     QString CatalogueFile() const;
-    // Writes the catalogue now (the destructor does it at exit).
+    // Writes the catalogue now, merged with what other instances wrote. Throws FileError
+    // ("Unable to write to <path>") when it cannot be written; the old file then stays.
     void Save();
+    // Saves and closes the table, so that the destructor writes nothing more (a command
+    // that must know whether its entry was written calls it).
+    void Close();
 
 private:
     std::function<void(const QString&)> onError_;
+    bool readOnly_ = false;
     bool open_ = false;
-    bool loadFailed_ = false;
+    std::vector<TCatalogueEntry> loaded_;  // the entries as loaded or last saved
 };

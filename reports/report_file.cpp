@@ -3,9 +3,6 @@
 #include "core/safe_file.h"
 #include "reports/report_grid_model.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 bool SaveReportGrid(const ReportGridModel& grid, QString path)
 {
     if (!path.contains('.'))
@@ -19,19 +16,19 @@ bool SaveReportGrid(const ReportGridModel& grid, QString path)
         content += line;
         content += "\r\n";
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
-        throw FileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    QString reason;
+    if (!writeWholeFile(path, content, &reason))
+        throw FileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
     return true;
 }
 
 bool LoadReportFile(ReportGridModel& grid, const QString& path)
 {
     grid.ClearReportGrid();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    const QByteArray content = file.readAll();
+    QByteArray content;
+    QString reason;
+    if (!readWholeFile(path, &content, &reason))
+        throw FileError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
     std::vector<QByteArray> rows;
     rows.reserve(static_cast<std::size_t>(content.count('\n')) + 1);
     qsizetype pos = 0;

@@ -1,5 +1,6 @@
 #include "reports/report_range.h"
 
+#include "core/code_page.h"
 #include "link/ibus_frame.h"
 
 #include <QFile>
@@ -27,7 +28,8 @@ QString ReportNameProblem(const QString& name)
         if (c.unicode() < 32 || c.unicode() == 127)
             return QStringLiteral("The name must not contain control characters.");
     }
-    return {};
+    // The name goes into the catalogue as code-page text.
+    return CodePageProblem(name);
 }
 
 QString ReportFileNameProblem(const QString& reportDir, const QString& fileName)

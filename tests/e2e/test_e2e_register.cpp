@@ -185,7 +185,9 @@ TEST(EndToEndTest, WindowPortThatDoesNotExist)
     EXPECT_FALSE(shell.progress.isVisible());
 }
 
-TEST(EndToEndTest, CommandLineReportsAnUnwritableTrace)
+// The trace is no part of the user's data: the register answered, so the command succeeds
+// and the unwritable trace is a warning.
+TEST(EndToEndTest, CommandLineWarnsOfAnUnwritableTrace)
 {
     TestHome home;
     SimulatedRegister reg({});
@@ -193,8 +195,8 @@ TEST(EndToEndTest, CommandLineReportsAnUnwritableTrace)
     const QString dir = Settings().ProgramDir;
     QDir().mkpath(dir + "DEBUG.LOG");  // a directory where the trace file should go
     const ProgramRun r = runProgram({"--home", dir, "test", "--port", reg.pty()});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(r.err.contains("Unable to write to")) << r.err.toStdString();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.contains("warning: Unable to write to")) << r.err.toStdString();
 }
 
 TEST(EndToEndTest, PortVanishingDuringTestEndsItAsAFailure)

@@ -1,0 +1,41 @@
+#pragma once
+// The date-time texts of fmList.txt in the user's regional formats (short date, long time
+// without its time-zone name), written and read back. The formats are looked up once per
+// object and compiled into fields, so that loading a large catalogue reads each date with
+// a few comparisons instead of a locale parse; a format with parts the fast reader does not
+// know falls back to the locale's own parser.
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <vector>
+
+class TCatalogueDateFormat {
+public:
+    TCatalogueDateFormat();
+
+    QString Format(const QDateTime& when) const;
+    // A date alone means midnight; false when the text is neither a date nor a date and time.
+    bool Parse(QStringView text, QDateTime* when) const;
+
+private:
+    struct Field {
+        enum Kind { Literal, Day, DayName, Month, MonthName, Year2, Year4, Hour12, Hour24,
+                    Minute, Second, Millisecond, AmPm } kind;
+        int minDigits = 0, maxDigits = 0;  // numbers
+        QString text;                       // literals
+        bool longName = false;              // MonthName, DayName
+    };
+    static bool Compile(const QString& format, std::vector<Field>* fields);
+    bool Match(const std::vector<Field>& fields, QStringView text, QDate* date, QTime* time) const;
+    bool SlowParse(QStringView text, QDateTime* when) const;
+
+    QLocale locale_;
+    QString dateFormat_, timeFormat_;
+    std::vector<Field> dateFields_, dateTimeFields_;
+    bool fast_ = false;
+};
+
+// One-off forms of the above (each call looks the formats up).
+QString FormatCatalogueDateTime(const QDateTime& when);
+bool ParseCatalogueDateTime(const QString& text, QDateTime* when);
