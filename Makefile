@@ -55,7 +55,7 @@ tsan: deps
 
 # Builds the fuzz targets with clang (address sanitizer on) and runs each for FUZZ_SECONDS.
 # Every tests/fuzz/fuzz_*.cpp must be listed here.
-FUZZ_TARGETS = fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import fuzz_language_files
+FUZZ_TARGETS = fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import fuzz_language_files fuzz_disc_state
 FUZZ_SECONDS ?= 60
 fuzz:
 	@missing=$$(for f in tests/fuzz/fuzz_*.cpp; do t=$$(basename $$f .cpp); \

@@ -57,8 +57,8 @@ int readName(QStringView text, qsizetype* pos, const QStringList& names)
 
 }  // namespace
 
-TCatalogueDateFormat::TCatalogueDateFormat()
-    : locale_(QLocale::system()),
+TCatalogueDateFormat::TCatalogueDateFormat(const QLocale& locale)
+    : locale_(locale),
       dateFormat_(locale_.dateFormat(QLocale::ShortFormat)),
       timeFormat_(longTimeFormat(locale_))
 {

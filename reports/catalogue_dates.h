@@ -12,7 +12,11 @@
 
 class TCatalogueDateFormat {
 public:
-    TCatalogueDateFormat();
+    // The user's regional formats, or those of another locale.
+    TCatalogueDateFormat() : TCatalogueDateFormat(QLocale::system()) {}
+    explicit TCatalogueDateFormat(const QLocale& locale);
+    // Whether the formats are read by the fast field reader (else by the locale's parser).
+    bool Fast() const { return fast_; }
 
     QString Format(const QDateTime& when) const;
     // A date alone means midnight; false when the text is neither a date nor a date and time.

@@ -1,6 +1,7 @@
 #pragma once
 // Runs the program's command line (VOBRELFM_PATH, defined by the test's CMake target) in a
-// child process and collects its exit status and what it printed.
+// child process and collects its exit status and what it printed. A run that outlives its
+// time limit is killed and reported as such.
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -9,12 +10,14 @@
 
 struct ProgramRun {
     int status = -1;  // the exit code; -1 when the program crashed or did not end
+    bool timedOut = false;
     QString out, err;
 };
 
 // Runs `program` (a copy of the program elsewhere, for example); locale, when given, sets
 // LC_ALL and LANG of the child (regional formats).
-inline ProgramRun runProgramAt(const QString& program, const QStringList& args, const QString& locale = QString())
+inline ProgramRun runProgramAt(const QString& program, const QStringList& args, const QString& locale = QString(),
+                               int timeoutMs = 120000)
 {
     QProcess p;
     if (!locale.isEmpty()) {
@@ -24,18 +27,19 @@ inline ProgramRun runProgramAt(const QString& program, const QStringList& args, 
         p.setProcessEnvironment(env);
     }
     p.start(program, args);
-    if (!p.waitForFinished(120000)) {
+    ProgramRun r;
+    if (!p.waitForFinished(timeoutMs)) {
+        r.timedOut = true;
         p.kill();  // counts as a crash below
         p.waitForFinished();
     }
-    ProgramRun r;
     r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
     return r;
 }
 
-inline ProgramRun runProgram(const QStringList& args, const QString& locale = QString())
+inline ProgramRun runProgram(const QStringList& args, const QString& locale = QString(), int timeoutMs = 120000)
 {
-    return runProgramAt(QStringLiteral(VOBRELFM_PATH), args, locale);
+    return runProgramAt(QStringLiteral(VOBRELFM_PATH), args, locale, timeoutMs);
 }
