@@ -31,6 +31,7 @@ bench: build
 	@./scripts/install-deps.sh enscript ghostscript
 	./$(BUILD_DIR)/bench_report_grid
 	./$(BUILD_DIR)/bench_download
+	./$(BUILD_DIR)/bench_catalogue
 	./$(BUILD_DIR)/bench_iso --program ./$(BUILD_DIR)/vobrelfm
 	./$(BUILD_DIR)/bench_print --program ./$(BUILD_DIR)/vobrelfm
 

@@ -60,8 +60,18 @@ int readName(QStringView text, qsizetype* pos, const QStringList& names)
 TCatalogueDateFormat::TCatalogueDateFormat(const QLocale& locale)
     : locale_(locale),
       dateFormat_(locale_.dateFormat(QLocale::ShortFormat)),
-      timeFormat_(longTimeFormat(locale_))
+      timeFormat_(longTimeFormat(locale_)),
+      zone_(QTimeZone::systemTimeZone()),
+      amText_(locale_.amText()),
+      pmText_(locale_.pmText())
 {
+    for (int form = 0; form < 2; ++form) {
+        const QLocale::FormatType type = form ? QLocale::LongFormat : QLocale::ShortFormat;
+        for (int k = 1; k <= 12; ++k)
+            monthNames_[form] << locale_.monthName(k, type);
+        for (int k = 1; k <= 7; ++k)
+            dayNames_[form] << locale_.dayName(k, type);
+    }
     fast_ = Compile(dateFormat_, &dateFields_) &&
             Compile(dateFormat_ + QLatin1Char(' ') + timeFormat_, &dateTimeFields_);
 }
@@ -129,6 +139,7 @@ bool TCatalogueDateFormat::Compile(const QString& format, std::vector<Field>* fi
         case 'a':
         case 'A':
             f.kind = Field::AmPm;
+            f.text = QString(c);  // upper or lower case when written
             // "AP" and "ap" are one field, as are "A" and "a".
             if (i + 1 < format.size() && format[i + 1].toLower() == QLatin1Char('p'))
                 run = 2;
@@ -172,26 +183,19 @@ bool TCatalogueDateFormat::Match(const std::vector<Field>& fields, QStringView t
                 return false;
             pos += f.text.size();
             break;
-        case Field::DayName: {
-            QStringList names;
-            for (int k = 1; k <= 7; ++k)
-                names << locale_.dayName(k, f.longName ? QLocale::LongFormat : QLocale::ShortFormat);
-            if (readName(text, &pos, names) < 0)
+        case Field::DayName:
+            if (readName(text, &pos, dayNames_[f.longName]) < 0)
                 return false;
             break;
-        }
         case Field::MonthName: {
-            QStringList names;
-            for (int k = 1; k <= 12; ++k)
-                names << locale_.monthName(k, f.longName ? QLocale::LongFormat : QLocale::ShortFormat);
-            const int found = readName(text, &pos, names);
+            const int found = readName(text, &pos, monthNames_[f.longName]);
             if (found < 0)
                 return false;
             mo = found + 1;
             break;
         }
         case Field::AmPm: {
-            const int found = readName(text, &pos, {locale_.amText(), locale_.pmText()});
+            const int found = readName(text, &pos, {amText_, pmText_});
             if (found < 0)
                 return false;
             pm = found;
@@ -228,6 +232,11 @@ bool TCatalogueDateFormat::Match(const std::vector<Field>& fields, QStringView t
     return date->isValid() && time->isValid();
 }
 
+QDateTime TCatalogueDateFormat::Make(QDate date, QTime time) const
+{
+    return zone_.isValid() ? QDateTime(date, time, zone_) : QDateTime(date, time);
+}
+
 bool TCatalogueDateFormat::SlowParse(QStringView text, QDateTime* when) const
 {
     const QString t = text.toString();
@@ -252,23 +261,62 @@ bool TCatalogueDateFormat::Parse(QStringView text, QDateTime* when) const
     QDate date;
     QTime time;
     if (fast_ && Match(dateFields_, text, &date, &time)) {
-        *when = QDateTime(date, QTime(0, 0));
+        *when = Make(date, QTime(0, 0));
         return true;
     }
     if (fast_ && Match(dateTimeFields_, text, &date, &time)) {
-        *when = QDateTime(date, time);
+        *when = Make(date, time);
         return true;
     }
     // What the fields do not read (lenient spacing, another century form) the locale may.
     return SlowParse(text, when);
 }
 
+void TCatalogueDateFormat::Write(const std::vector<Field>& fields, QDate date, QTime time, QString* out) const
+{
+    auto number = [out](int value, int digits) {
+        const QString text = QString::number(value);
+        for (qsizetype i = text.size(); i < digits; ++i)
+            out->append(QLatin1Char('0'));
+        out->append(text);
+    };
+    for (const Field& f : fields) {
+        switch (f.kind) {
+        case Field::Literal: out->append(f.text); break;
+        case Field::Day: number(date.day(), f.minDigits); break;
+        case Field::DayName: out->append(dayNames_[f.longName].value(date.dayOfWeek() - 1)); break;
+        case Field::Month: number(date.month(), f.minDigits); break;
+        case Field::MonthName: out->append(monthNames_[f.longName].value(date.month() - 1)); break;
+        case Field::Year2: number(date.year() % 100, 2); break;
+        case Field::Year4: number(date.year(), 4); break;
+        case Field::Hour12: number(time.hour() % 12 == 0 ? 12 : time.hour() % 12, f.minDigits); break;
+        case Field::Hour24: number(time.hour(), f.minDigits); break;
+        case Field::Minute: number(time.minute(), f.minDigits); break;
+        case Field::Second: number(time.second(), f.minDigits); break;
+        case Field::Millisecond: number(time.msec(), 3); break;
+        case Field::AmPm: {
+            const QString& text = time.hour() < 12 ? amText_ : pmText_;
+            out->append(f.text == QLatin1String("a") ? text.toLower() : text.toUpper());
+            break;
+        }
+        }
+    }
+}
+
 QString TCatalogueDateFormat::Format(const QDateTime& when) const
 {
-    QString text = locale_.toString(when.date(), dateFormat_);
+    const QDate date = when.date();
     const QTime t = when.time();
-    if (t.hour() != 0 || t.minute() != 0 || t.second() != 0)
-        text += QLatin1Char(' ') + locale_.toString(t, timeFormat_);
+    const bool withTime = t.hour() != 0 || t.minute() != 0 || t.second() != 0;
+    if (!fast_ || date.year() < 1000 || date.year() > 9999) {
+        QString text = locale_.toString(date, dateFormat_);
+        if (withTime)
+            text += QLatin1Char(' ') + locale_.toString(t, timeFormat_);
+        return text;
+    }
+    QString text;
+    text.reserve(32);
+    Write(withTime ? dateTimeFields_ : dateFields_, date, t, &text);
     return text;
 }
 

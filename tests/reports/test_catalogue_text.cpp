@@ -93,3 +93,28 @@ TEST(CatalogueDates, RegionalFormatsAreReadByTheFastReader)
     for (const char* bad : {"31.02.24", "14.03.24 25:00:00", "", "14.03.24 10:00", "14.03.24x"})
         EXPECT_FALSE(german.Parse(QString::fromLatin1(bad), &when)) << bad;
 }
+
+TEST(CatalogueDates, WrittenAsTheLocaleWritesThemAndReadBack)
+{
+    const QDateTime moments[] = {
+        QDateTime(QDate(2024, 3, 14), QTime(9, 5, 7)),   QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59)),
+        QDateTime(QDate(2029, 1, 1), QTime(0, 0, 0)),    QDateTime(QDate(1999, 7, 4), QTime(12, 0, 1)),
+        QDateTime(QDate(2001, 10, 9), QTime(0, 30, 0)),
+    };
+    for (const char* name : {"en_US", "en_GB", "de_DE", "pl_PL", "fr_FR", "ja_JP", "C", "cs_CZ", "hu_HU"}) {
+        const QLocale locale {QString::fromLatin1(name)};
+        const TCatalogueDateFormat format(locale);
+        QString time = locale.timeFormat(QLocale::LongFormat).remove(QLatin1Char('t')).trimmed();
+        for (const QDateTime& when : moments) {
+            SCOPED_TRACE(std::string(name) + " " + when.toString(Qt::ISODate).toStdString());
+            QString expected = locale.toString(when.date(), locale.dateFormat(QLocale::ShortFormat));
+            if (when.time() != QTime(0, 0))
+                expected += ' ' + locale.toString(when.time(), time);
+            const QString written = format.Format(when);
+            EXPECT_EQ(written, expected);
+            QDateTime back;
+            ASSERT_TRUE(format.Parse(written, &back));
+            EXPECT_EQ(back, when);
+        }
+    }
+}
