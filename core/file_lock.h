@@ -4,6 +4,8 @@
 // flock: the system drops the lock when the holder ends, however it ends, so a killed
 // instance never leaves the folder locked. The lock file itself stays, empty.
 
+#include "core/posix_io.h"
+
 #include <string>
 
 class TFileLock {
@@ -14,11 +16,11 @@ public:
     TFileLock(const TFileLock&) = delete;
     TFileLock& operator=(const TFileLock&) = delete;
 
-    bool Locked() const { return fd_ >= 0; }
+    bool Locked() const { return fd_.valid(); }
     // Why the lock could not be taken (empty when it is held).
     const std::string& Reason() const { return reason_; }
 
 private:
-    int fd_ = -1;
+    posix::UniqueFd fd_;
     std::string reason_;
 };

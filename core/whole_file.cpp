@@ -1,5 +1,7 @@
 #include "core/whole_file.h"
 
+#include "core/posix_io.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -7,7 +9,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace wholefile {
@@ -21,11 +22,6 @@ int systemRename(const char* from, const char* to) { return ::rename(from, to); 
 constexpr Steps kSystemSteps {systemWrite, systemFsync, systemClose, systemRename};
 std::atomic<const Steps*> currentSteps {&kSystemSteps};
 std::atomic<unsigned> tmpCounter {0};
-
-std::string errorText(int error)
-{
-    return std::error_code(error, std::generic_category()).message();
-}
 
 std::string directoryOf(const std::string& path)
 {
@@ -49,14 +45,12 @@ std::string temporaryName(const std::string& target)
 // cannot sync a directory say EINVAL; that is no failure of the write.
 int syncDirectory(const std::string& dir)
 {
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    const posix::UniqueFd fd(posix::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
         return errno;
-    int error = 0;
-    if (CurrentSteps().fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        error = errno;
-    ::close(fd);
-    return error;
+    if (CurrentSteps().fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+        return errno;
+    return 0;
 }
 
 }  // namespace
@@ -82,7 +76,7 @@ Writer::~Writer()
 
 bool Writer::Fail(int error)
 {
-    return Fail(errorText(error));
+    return Fail(posix::errnoMessage(error));
 }
 
 bool Writer::Fail(const std::string& reason)
@@ -119,7 +113,7 @@ bool Writer::Open()
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         tmpPath_ = temporaryName(path_);
-        fd = ::open(tmpPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        fd = posix::open(tmpPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0 && errno != EEXIST) {
             const int error = errno;
             tmpPath_.clear();
@@ -139,12 +133,10 @@ bool Writer::Open()
 bool Writer::Append(const void* data, std::size_t size)
 {
     if (fd_ < 0)
-        return Fail(reason_.empty() ? errorText(EBADF) : reason_);
+        return Fail(reason_.empty() ? posix::errnoMessage(EBADF) : reason_);
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = CurrentSteps().write(fd_, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = posix::retryEintr([&] { return CurrentSteps().write(fd_, p, size); });
         if (n < 0)
             return Fail(errno);
         if (n == 0)
@@ -158,7 +150,7 @@ bool Writer::Append(const void* data, std::size_t size)
 bool Writer::Commit()
 {
     if (fd_ < 0)
-        return Fail(reason_.empty() ? errorText(EBADF) : reason_);
+        return Fail(reason_.empty() ? posix::errnoMessage(EBADF) : reason_);
     const Steps& steps = CurrentSteps();
     if (steps.fsync(fd_) != 0)
         return Fail(errno);
@@ -197,18 +189,14 @@ bool Read(const std::string& path, std::string* content, std::string* reason, st
     // again on the descriptor, which is the file that is read.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        return fail(errorText(errno));
+        return fail(posix::errnoMessage(errno));
     if (!S_ISREG(st.st_mode))
         return fail("not a regular file");
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(errorText(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer {fd};
-    if (::fstat(fd, &st) != 0)
-        return fail(errorText(errno));
+    const posix::UniqueFd fd(posix::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd)
+        return fail(posix::errnoMessage(errno));
+    if (::fstat(fd.get(), &st) != 0)
+        return fail(posix::errnoMessage(errno));
     if (!S_ISREG(st.st_mode))
         return fail("not a regular file");
     if (static_cast<unsigned long long>(st.st_size) > limit)
@@ -222,11 +210,9 @@ bool Read(const std::string& path, std::string* content, std::string* reason, st
                 return fail(tooLarge);
             out.resize(std::min(out.size() * 2 + 4096, limit + 1));
         }
-        const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = posix::read(fd.get(), out.data() + used, out.size() - used);
         if (n < 0)
-            return fail(errorText(errno));
+            return fail(posix::errnoMessage(errno));
         if (n == 0)
             break;
         used += static_cast<std::size_t>(n);
