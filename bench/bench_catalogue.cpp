@@ -1,8 +1,9 @@
 // Loads and saves a catalogue of 200,000 entries (fmList.txt with dates in the user's
 // regional formats) and compares the times with reading the same file line by line into
 // memory, in the same run.
-//   bench_catalogue [--entries N]
 
+#include "bench/bench_options.h"
+#include "bench/line_read_baseline.h"
 #include "reports/catalogue.h"
 
 #include <QCoreApplication>
@@ -10,21 +11,17 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    int entries = 200000;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--entries") == 0 && i + 1 < argc) {
-            entries = std::atoi(argv[++i]);
-        } else {
-            std::printf("usage: bench_catalogue [--entries N]   (default 200000)\n");
-            return std::strcmp(argv[i], "--help") == 0 ? 0 : 2;
-        }
-    }
+    BenchOptions options("Loads and saves a catalogue (fmList.txt) with dates in the user's regional\n"
+                         "formats; the baseline is reading the same file line by line.");
+    options.value("--entries", "N", "200000", "entries in the catalogue");
+    if (const int status = options.parse(argc, argv); status >= 0)
+        return status;
+    const int entries = static_cast<int>(options.number("--entries"));
     QTemporaryDir dir;
     const QString path = dir.path() + "/fmList.txt";
     {
@@ -41,23 +38,12 @@ int main(int argc, char** argv)
             return 1;
     }
 
-    QElapsedTimer t;
-    // Baseline: the file read line by line into a list in memory.
-    t.start();
     std::vector<QByteArray> baseline;
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        while (!f.atEnd()) {
-            QByteArray line = f.readLine();
-            line.chop(2);
-            baseline.push_back(std::move(line));
-        }
-    }
-    const double baseMs = t.nsecsElapsed() / 1e6;
+    const double baseMs = readLinesBaselineMs(path, &baseline);
+    QElapsedTimer t;
 
     TCatalogue catalogue;
-    t.restart();
+    t.start();
     catalogue.LoadCatalogue(path);
     const double loadMs = t.nsecsElapsed() / 1e6;
 

@@ -2,6 +2,7 @@
 // the time with reading the same file line by line into memory, in the same run.
 
 #include "bench/bench_options.h"
+#include "bench/line_read_baseline.h"
 #include "reports/report_file.h"
 #include "reports/report_grid_model.h"
 
@@ -41,20 +42,9 @@ int main(int argc, char** argv)
         f.write(chunk);
     }
 
-    QElapsedTimer t;
-    // Baseline: the file read line by line into a list in memory.
-    t.start();
     std::vector<QByteArray> baseline;
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        while (!f.atEnd()) {
-            QByteArray line = f.readLine();
-            line.chop(2);
-            baseline.push_back(std::move(line));
-        }
-    }
-    const double baseMs = t.nsecsElapsed() / 1e6;
+    const double baseMs = readLinesBaselineMs(path, &baseline);
+    QElapsedTimer t;
 
     ReportGridModel grid;
     QTableView view;
@@ -65,7 +55,7 @@ int main(int argc, char** argv)
     view.show();
     QCoreApplication::processEvents();
 
-    t.restart();
+    t.start();
     LoadReportFile(grid, path);
     QCoreApplication::processEvents();
     const double openMs = t.nsecsElapsed() / 1e6;

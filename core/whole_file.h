@@ -63,7 +63,8 @@ struct Steps {
 // The steps in use: the real system calls unless a ScopedSteps replaced them.
 const Steps& CurrentSteps();
 
-// Replaces the steps for its lifetime (tests only; not meant for concurrent writers).
+// Replaces the steps for its lifetime (tests only; not meant for concurrent writers). It keeps
+// a pointer: `steps` must outlive it.
 class ScopedSteps {
 public:
     explicit ScopedSteps(const Steps& steps);

@@ -2,8 +2,8 @@
 // refused, and a state that cannot be saved fails the command that changed the disc.
 
 #include "burn/emulated_drive.h"
-#include "core/whole_file.h"
 #include "tests/test_home.h"
+#include "tests/write_faults.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -14,12 +14,6 @@ std::unique_ptr<TEmulatedDrive> openWithState(const TestHome& home, const QByteA
 {
     EXPECT_TRUE(writeTestFile(home.path("disc.img.state"), state));
     return TEmulatedDrive::Open(home.path("disc.img").toStdString(), error);
-}
-
-int failingRename(const char*, const char*)
-{
-    errno = EIO;
-    return -1;
 }
 
 }  // namespace
@@ -75,9 +69,7 @@ TEST(EmulatedDiscState, AStateThatCannotBeSavedFailsTheCommand)
     uint8_t sense[32] = {};
     ASSERT_EQ(drive->Execute(write, 10, data.data(), 2048, sense), 0);
 
-    wholefile::Steps steps = wholefile::CurrentSteps();
-    steps.rename = failingRename;
-    wholefile::ScopedSteps faults(steps);
+    const FailingRenames faults(EIO);
     uint8_t close[10] = {0x5B, 0, 2, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(drive->Execute(close, 10, nullptr, 0, sense), 2);
     EXPECT_EQ(sense[2] & 0x0F, 3);  // medium error

@@ -40,6 +40,15 @@ void expectWholeCatalogue(const QString& path, int extra)
     EXPECT_EQ(c.Entry(0).Caption, "base_0.txt");
 }
 
+// A program folder whose catalogue holds the base entries.
+QString homeWithBaseCatalogue()
+{
+    const QString home = Settings().ProgramDir;
+    EXPECT_TRUE(QDir().mkpath(home + "data"));
+    EXPECT_TRUE(writeTestFile(home + "data/fmList.txt", baseCatalogue()));
+    return home;
+}
+
 // Runs the program and kills it after `delayMs` unless it ended; true when it was killed.
 bool runAndKill(const QString& program, const QStringList& args, int delayMs)
 {
@@ -59,9 +68,7 @@ bool runAndKill(const QString& program, const QStringList& args, int delayMs)
 TEST(KillNine, DownloadsKilledAtRandomMomentsLeaveWholeFiles)
 {
     TestHome test;
-    const QString home = Settings().ProgramDir;
-    ASSERT_TRUE(QDir().mkpath(home + "data"));
-    ASSERT_TRUE(writeTestFile(home + "data/fmList.txt", baseCatalogue()));
+    const QString home = homeWithBaseCatalogue();
     std::mt19937 random(12345);
 
     // One run to its end gives the report's bytes and the length of a run.
@@ -101,9 +108,7 @@ TEST(KillNine, DownloadsKilledAtRandomMomentsLeaveWholeFiles)
 TEST(KillNine, CatalogueSavesKilledAtRandomMomentsLeaveAWholeCatalogue)
 {
     TestHome test;
-    const QString home = Settings().ProgramDir;
-    ASSERT_TRUE(QDir().mkpath(home + "data"));
-    ASSERT_TRUE(writeTestFile(home + "data/fmList.txt", baseCatalogue()));
+    const QString home = homeWithBaseCatalogue();
     std::mt19937 random(54321);
     int killed = 0, runs = 0;
     for (int i = 0; killed < 50 && i < 150; ++i, ++runs) {

@@ -3,10 +3,10 @@
 
 #include "core/safe_file.h"
 #include "core/settings.h"
-#include "core/whole_file.h"
 #include "reports/catalogue.h"
 #include "reports/catalogue_merge.h"
 #include "tests/test_home.h"
+#include "tests/write_faults.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -107,14 +107,6 @@ TEST(DataModule, ListingReadsWithoutCreatingOrWritingAnything)
     EXPECT_TRUE(errors.isEmpty());
 }
 
-namespace {
-int failingRename(const char*, const char*)
-{
-    errno = ENOSPC;
-    return -1;
-}
-}  // namespace
-
 TEST(DataModule, CatalogueThatCannotBeWrittenIsReportedAndTheOldOneStays)
 {
     TestHome home;
@@ -128,9 +120,7 @@ TEST(DataModule, CatalogueThatCannotBeWrittenIsReportedAndTheOldOneStays)
     {
         Tdm dm([&errors](const QString& e) { errors << e; });
         dm.fmRpt.AddReport(Settings().ReportDir + "b_1_2.txt", "Detail", kT0);
-        wholefile::Steps steps = wholefile::CurrentSteps();
-        steps.rename = failingRename;
-        wholefile::ScopedSteps faults(steps);
+        const FailingRenames faults(ENOSPC);
         try {
             dm.Close();
             ADD_FAILURE() << "a catalogue that was not written was reported as written";
