@@ -184,6 +184,11 @@ QString TCatalogue::ParseCatalogue(const QByteArray& content, const QString& pat
 
 void TCatalogue::SaveCatalogue(const QString& path) const
 {
+    writeFileAtomically(path, CatalogueContent());
+}
+
+QByteArray TCatalogue::CatalogueContent() const
+{
     QByteArray out = QByteArray(kFieldNames[0]) + '\t' + kFieldNames[1] + '\t' + kFieldNames[2] +
                      '\t' + kFieldNames[3] + "\r\n";
     const TCatalogueDateFormat dates;
@@ -191,7 +196,7 @@ void TCatalogue::SaveCatalogue(const QString& path) const
         const QByteArray when = e.cDateTime.isValid() ? dates.Format(e.cDateTime).toLocal8Bit() : QByteArray();
         out += when + '\t' + e.Caption + '\t' + e.FileName + '\t' + e.sType + "\r\n";
     }
-    writeFileAtomically(path, out);
+    return out;
 }
 
 int TCatalogue::rowCount(const QModelIndex& parent) const

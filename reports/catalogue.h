@@ -54,6 +54,8 @@ public:
     // The same on the file's content; source names the file in error messages.
     void LoadCatalogueContent(const QByteArray& content, const QString& source);
     void SaveCatalogue(const QString& path) const;
+    // The text SaveCatalogue writes.
+    QByteArray CatalogueContent() const;
     // Reads fmList.txt content into entries without touching a table; returns the error
     // message of the line that does not convert (the entries before it are kept), or an
     // empty string.
