@@ -177,7 +177,8 @@ struct ReportShell {
         writeSystemConfigForDevice(pty, 1);
         ReadSystemConfig();
         main.setProgressForm(&progress);
-        form = new Tfmfrm(main.Bus(), progress, dm.fmRpt, dialog, main.pnl1);
+        form = new Tfmfrm(main.Bus(), progress, dm.fmRpt, main.pnl1);
+        form->setRangeDialog(&dialog);
         main.setReportWindow(form);
         main.show();
         QObject::connect(&progress, &QWidget::windowTitleChanged, [this](const QString& t) { seen << t; });
