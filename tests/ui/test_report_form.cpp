@@ -2,6 +2,7 @@
 #include "core/settings.h"
 #include "core/texts.h"
 #include "reports/catalogue.h"
+#include "ui/main_window.h"
 #include "ui/report_form.h"
 #include "reports/report_grid_model.h"
 #include "ui/upload_report_dialog.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QScrollBar>
@@ -289,4 +291,49 @@ TEST(ReportWindow, OpenedReportStartsAtTheTopWithoutAHighlightedRow)
     EXPECT_EQ(r.form.ReportGrid->verticalScrollBar()->value(), 0);
     EXPECT_EQ(r.form.ReportGrid->currentIndex().row(), 0);
     EXPECT_TRUE(r.form.ReportGrid->selectionModel()->selectedIndexes().isEmpty());
+}
+
+// The "ReadOnly Mode" box of the main window reaches the wire: the report requests of both
+// buttons carry 49 and 50 while it is checked, 32 and 48 once it is cleared.
+TEST(ReportWindow, ReadOnlyModeSendsItsCodesOnTheWire)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    auto fake = std::make_unique<FakeRegisterPort>();
+    FakeRegisterPort* port = fake.get();
+    std::vector<int> codes;
+    port->responder = [&codes](const ibus::Payload& rq, ibus::Payload& rp) {
+        if (rq[0] == 0)
+            rp[3 + 15] = 1;  // fiscal memory closed: read-only downloads may run
+        if (rq[0] == 14 && rq[1] != 16) {
+            if ((rq[3] | (rq[4] << 8)) == 0)
+                codes.push_back(rq[1] | (rq[2] << 8));
+            else
+                rp[3 + 254] = rp[3 + 255] = 0xA5;  // the first page is the last
+        }
+        return true;
+    };
+    TMainForm main(std::move(fake));
+    RecordingProgress progress;
+    TCatalogue catalogue;
+    TUploadReportDlg dialog;
+    Tfmfrm form(main.Bus(), progress, catalogue, main.pnl1);
+    form.setRangeDialog(&dialog);
+    main.setReportWindow(&form);
+    main.show();
+    auto download = [&](QPushButton* button, const char* name) {
+        QTimer::singleShot(30, &dialog, [&dialog, name] {
+            dialog.edt1->setText(name);
+            dialog.BitBtn1->click();
+        });
+        button->click();
+    };
+    main.CheckBox1->click();
+    download(form.btn1, "d1");
+    download(form.Button1, "s1");
+    main.CheckBox1->click();
+    download(form.btn1, "d2");
+    download(form.Button1, "s2");
+    EXPECT_EQ(codes, (std::vector<int>{49, 50, 32, 48}));
+    main.close();
 }
