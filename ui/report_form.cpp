@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -202,6 +203,20 @@ void Tfmfrm::showEvent(QShowEvent* event)
     // Rows of 20 pixels, taller when the font size needs it.
     ReportGrid->verticalHeader()->setDefaultSectionSize(std::max(20, QFontMetrics(font).height() + 4));
     fitReportColumn();
+    if (!sized_) {
+        // The catalogue pane starts 228 pixels wide, or wide enough for its three columns.
+        sized_ = true;
+        const int marker = std::max(dbgrd1->verticalHeader()->sizeHint().width(),
+                                    dbgrd1->fontMetrics().horizontalAdvance(QStringLiteral("\u25B6")) + 8);
+        int columns = 0;
+        for (int c = 0; c < 3; ++c)
+            columns += dbgrd1->columnWidth(c);
+        constexpr int kSlack = 4;  // header and cell borders
+        const int wanted = std::max(228, marker + columns + 2 * dbgrd1->frameWidth() + kSlack +
+                                             dbgrd1->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+        const int total = spl1->sizes().value(0) + spl1->sizes().value(1);
+        spl1->setSizes({wanted, std::max(total - wanted, 0)});
+    }
 }
 
 void Tfmfrm::OpenBtnClick()

@@ -73,5 +73,6 @@ private:
     TCatalogue& catalogue_;
     TUploadReportDlg* rangeDialog_ = nullptr;
     ReportGridModel* grid_;
-    bool followingView_ = false;  // the catalogue's current entry is following the view
+    bool followingView_ = false;
+    bool sized_ = false;  // the catalogue pane got its first width  // the catalogue's current entry is following the view
 };
