@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= 2
 
-.PHONY: all deps build run demo test bench asan tsan fuzz clean
+.PHONY: all deps build run demo test bench asan tsan fuzz clean screenshots
 
 all: build
 
@@ -75,3 +75,7 @@ fuzz:
 # Every build folder.
 clean:
 	rm -rf $(BUILD_DIR) build build-*
+
+# Every window under Xvfb with a window manager, as PNGs in build/screenshots.
+screenshots: build
+	./scripts/screenshots.sh $(BUILD_DIR) $(BUILD_DIR)/screenshots

@@ -37,7 +37,8 @@ int runTest(const QStringList& args)
 
 namespace {
 
-// Splits "FROM-TO" into its two texts as typed; each at most maxLength characters.
+// Splits "FROM-TO" into its two texts; each is one to maxLength digits, as the range
+// dialog's edits hold them.
 bool splitRange(const QString& text, int maxLength, QString* from, QString* to)
 {
     const qsizetype dash = text.indexOf('-');
@@ -45,7 +46,7 @@ bool splitRange(const QString& text, int maxLength, QString* from, QString* to)
         return false;
     *from = text.left(dash);
     *to = text.mid(dash + 1);
-    return from->size() <= maxLength && to->size() <= maxLength;
+    return IsRangeText(*from, maxLength) && IsRangeText(*to, maxLength);
 }
 
 }  // namespace
@@ -78,8 +79,8 @@ int runDownload(const QStringList& args, bool summary)
     const bool zRange = !options.z.isEmpty();
     QString from, to;
     if (!splitRange(zRange ? options.z : options.dates, zRange ? 4 : 6, &from, &to)) {
-        printError(zRange ? QStringLiteral("--z takes FROM-TO, each at most 4 digits")
-                          : QStringLiteral("--dates takes DDMMYY-DDMMYY"));
+        printError(zRange ? QStringLiteral("--z takes FROM-TO, each 1 to 4 digits")
+                          : QStringLiteral("--dates takes DDMMYY-DDMMYY, each 1 to 6 digits"));
         return kExitUsage;
     }
     range.RangeType = zRange ? 0 : 1;

@@ -22,6 +22,16 @@ constexpr uint8_t kGroupCommand = 14;
 constexpr uint16_t kConnectParam = 1;
 constexpr uint16_t kDisconnectParam = 2;
 constexpr uint16_t kInfoParam = 16;
+
+// Bytes 7 to 12 of both handshakes: the PC's date and time, one BCD byte each.
+void putDateTime(ibus::Payload& payload)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const int fields[] = {now.date().year(), now.date().month(), now.date().day(),
+                          now.time().hour(), now.time().minute(), now.time().second()};
+    for (std::size_t i = 0; i < 6; ++i)
+        payload[7 + i] = ibus::BcdByte(static_cast<uint16_t>(fields[i]));
+}
 }  // namespace
 
 TVeskIBusComm::TVeskIBusComm(std::unique_ptr<ISerialPort> port, QObject* parent)
@@ -226,13 +236,7 @@ bool TVeskIBusComm::Handshake(int32_t address, bool strict)
     payload_[0] = kGroupCommand;
     payload_[1] = kConnectParam;
     PutAddress(payload_, 3, address);
-    const QDateTime now = QDateTime::currentDateTime();
-    payload_[7] = ibus::BcdByte(static_cast<uint16_t>(now.date().year()));
-    payload_[8] = ibus::BcdByte(static_cast<uint16_t>(now.date().month()));
-    payload_[9] = ibus::BcdByte(static_cast<uint16_t>(now.date().day()));
-    payload_[10] = ibus::BcdByte(static_cast<uint16_t>(now.time().hour()));
-    payload_[11] = ibus::BcdByte(static_cast<uint16_t>(now.time().minute()));
-    payload_[12] = ibus::BcdByte(static_cast<uint16_t>(now.time().second()));
+    putDateTime(payload_);
     payload_[13] = static_cast<uint8_t>(baudIndex_);
     payload_[14] = 1;
     ibus::StoreChecksum(payload_);
@@ -266,6 +270,7 @@ bool TVeskIBusComm::BroadcastHandshake()
     payload_[0] = kGroupCommand;
     payload_[1] = kConnectParam;
     PutAddress(payload_, 3, 0);
+    putDateTime(payload_);
     payload_[13] = static_cast<uint8_t>(baudIndex_);
     payload_[14] = BroadCastScaleType == TBroadCastScaleType::tbs1024 ? 0x5A : 0xA5;
     for (std::size_t i = 0; i < BroadcastAddresses.size(); ++i)

@@ -31,7 +31,8 @@ QString ResolvePortName(const std::string& name)
                                                       qname.toUpper().toLatin1(), QByteArray());
             if (!mapped.isEmpty())
                 return QString::fromLocal8Bit(mapped);
-            return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+            // COM0 is the choice "None": no device unless [Ports] names one.
+            return n >= 1 ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : QString();
         }
     }
     return qname;

@@ -5,7 +5,8 @@
 #include <string>
 
 // "COMn" is looked up in SYSTEM.CFG [Ports] (COMn=/dev/ttyUSB0), else gives /dev/ttyS(n-1);
-// a name starting with "/" is a path already; anything else is returned unchanged.
+// COM0 ("None") and below give an empty path, no device. A name starting with "/" is a
+// path already; anything else is returned unchanged.
 QString ResolvePortName(const std::string& name);
 
 // While set, every "COMn" name resolves to this path (the demo register's pty).

@@ -79,6 +79,9 @@ std::string openFailureHint(int error, const std::string& path)
 void TCommPrivate::OpenDevice()
 {
     devicePath = ResolvePortName(s.CommName).toStdString();
+    if (devicePath.empty())
+        throw ECommsError("Error opening serial port",
+                          "No port is chosen (" + s.CommName + "): choose COM1 to COM4 in the communication settings.");
     posix::UniqueFd handle(posix::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!handle) {
         const int error = errno;
@@ -190,7 +193,10 @@ termios LineTermios(const TCommSettings& s, termios tio)
     }
     if (s.StopBits != TStopBits::_1)
         tio.c_cflag |= CSTOPB;  // the line knows one or two; 1.5 is sent as two
-    tio.c_iflag |= s.ParityCheck ? INPCK : IGNPAR;
+    // Without parity checking every received byte is delivered, one with a framing error
+    // included (as the line discipline reads it); IGNPAR would drop it.
+    if (s.ParityCheck)
+        tio.c_iflag |= INPCK;
     if (s.Outx_CtsFlow || s.RtsControl == TRtsControl::RtsHandshake)
         tio.c_cflag |= CRTSCTS;
     if (s.Outx_XonXoffFlow)

@@ -40,7 +40,13 @@ TCatalogue::TCatalogue(QObject* parent) : QAbstractTableModel(parent) {}
 
 void TCatalogue::SetCurrent(int i)
 {
+    const int old = current_;
     current_ = entries_.empty() ? -1 : std::clamp(i, 0, Count() - 1);
+    // The row indicator moves: both rows' markers are repainted, so one row shows it.
+    if (old >= 0 && old < Count() && old != current_)
+        emit headerDataChanged(Qt::Vertical, old, old);
+    if (current_ >= 0)
+        emit headerDataChanged(Qt::Vertical, current_, current_);
     emit currentChanged(current_);
 }
 

@@ -72,6 +72,7 @@ void ReportGridModel::SetAllRows(std::vector<QByteArray> rows)
     lines_ = std::move(rows);
     currentRow_ = 0;
     endResetModel();
+    emit currentRowChanged(currentRow_);  // a new report is shown from its top
 }
 
 void ReportGridModel::SetCurrentRow(int row)

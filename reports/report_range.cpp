@@ -70,6 +70,20 @@ int32_t RangeValue(const QString& text)
     return static_cast<int32_t>(v);
 }
 
+QString RangeDigits(const QString& text)
+{
+    QString digits;
+    for (const QChar c : text)
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            digits += c;
+    return digits;
+}
+
+bool IsRangeText(const QString& text, int maxLength)
+{
+    return !text.isEmpty() && text.size() <= maxLength && RangeDigits(text).size() == text.size();
+}
+
 namespace {
 void putBcd(DataBlockBytes& block, std::size_t at, int32_t value, int digits)
 {

@@ -28,6 +28,10 @@ QString ReportFileNameProblem(const QString& reportDir, const QString& fileName)
 QString BuildReportFileName(const QString& name, const QString& first, const QString& last);
 // A range edit's text as an integer: 0 unless it is a valid decimal integer as it stands.
 int32_t RangeValue(const QString& text);
+// Range texts are decimal digits only: the text with every other character removed, and
+// whether a text is one to maxLength digits.
+QString RangeDigits(const QString& text);
+bool IsRangeText(const QString& text, int maxLength);
 
 using DataBlockBytes = std::array<uint8_t, 256>;
 // The report request block for a range.

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -27,13 +28,13 @@ public:
     void setCommName(const std::string& name) override { commName = name; }
     void setBaudRate(uint32_t baud) override { baudRate = baud; baudHistory.push_back(baud); }
     void setParity(TParity p) override { parity = p; }
-    void setDtrControl(TDtrControl) override {}
-    void setTxContinueOnXoff(bool) override {}
-    void setOutx_XonXoffFlow(bool) override {}
-    void setIgnoreNullChar(bool) override {}
-    void setRtsControl(TRtsControl) override {}
-    void setByteSize(TByteSize) override {}
-    void setStopBits(TStopBits) override {}
+    void setDtrControl(TDtrControl v) override { dtrControl = v; }
+    void setTxContinueOnXoff(bool v) override { txContinueOnXoff = v; }
+    void setOutx_XonXoffFlow(bool v) override { outxXonXoffFlow = v; }
+    void setIgnoreNullChar(bool v) override { ignoreNullChar = v; }
+    void setRtsControl(TRtsControl v) override { rtsControl = v; }
+    void setByteSize(TByteSize v) override { byteSize = v; }
+    void setStopBits(TStopBits v) override { stopBits = v; }
     void setReadIntervalTimeout(uint32_t ms) override { readInterval = ms; }
     void Open() override;
     void Close() override { open = false; }
@@ -66,6 +67,12 @@ public:
     uint32_t baudRate = 0;
     TParity parity = TParity::None;
     uint32_t readInterval = 0;
+    // Line settings as last set; empty when never set.
+    std::optional<TDtrControl> dtrControl;
+    std::optional<bool> txContinueOnXoff, outxXonXoffFlow, ignoreNullChar;
+    std::optional<TRtsControl> rtsControl;
+    std::optional<TByteSize> byteSize;
+    std::optional<TStopBits> stopBits;
     std::vector<uint32_t> baudHistory;
     std::vector<Written> written;
     std::vector<ibus::Payload> requests;  // unpacked frames received

@@ -3,7 +3,25 @@
 #include <QMessageBox>
 #include <exception>
 
+namespace {
+QString& title()
+{
+    static QString text;
+    return text;
+}
+}  // namespace
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+QString TApplication::Title()
+{
+    return title();
+}
+
+void TApplication::SetTitle(const QString& text)
+{
+    title() = text;
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
@@ -19,7 +37,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
 
 void TApplication::ShowErrorBox(const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), message,
+    QMessageBox box(QMessageBox::Critical, Title(), message,
                     QMessageBox::Ok);
     box.exec();
 }

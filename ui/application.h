@@ -12,4 +12,9 @@ public:
 
     // Shows the standard error box with a message.
     static void ShowErrorBox(const QString& message);
+    // The application's title: the error box's title, the main window's caption once it
+    // is shown. Kept here rather than as Qt's display name, which Linux title bars would
+    // append to every window's caption.
+    static QString Title();
+    static void SetTitle(const QString& title);
 };

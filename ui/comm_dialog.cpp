@@ -2,6 +2,7 @@
 
 #include "core/settings.h"
 #include "link/port_names.h"
+#include "ui/window_layout.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -38,7 +39,9 @@ TCommDlg::TCommDlg(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("CommDlg"));
     setWindowTitle(QStringLiteral("Communication setting"));
-    setMinimumSize(317, 224);
+    // A fixed dialog border: no resizing, no maximise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
 
     BaudRateButtons = new QButtonGroup(this);
     BaudRateButtons->setExclusive(true);
@@ -77,7 +80,7 @@ TCommDlg::TCommDlg(QWidget* parent) : QDialog(parent)
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* layout = new QGridLayout(this);
+    auto* layout = new QGridLayout;
     layout->addWidget(BaudRateRG, 0, 0);
     layout->addWidget(ParityRG, 0, 1, 2, 1);
     layout->addWidget(StopBitsRG, 1, 0);
@@ -90,6 +93,7 @@ TCommDlg::TCommDlg(QWidget* parent) : QDialog(parent)
     buttons->addWidget(OKBtn);
     buttons->addWidget(CancelBtn);
     layout->addLayout(buttons, 3, 0, 1, 2);
+    SetDesignedLayout(this, layout, {317, 224}, true);
 }
 
 int TCommDlg::BaudRateIndex() const
@@ -132,6 +136,7 @@ bool EditCommSettings(TCommDlg& dialog)
     const int port = s.CommPort;
     dialog.PortCB->setCurrentIndex(port >= 0 && port < dialog.PortCB->count() ? port : -1);
     dialog.UpdatePortHints();
+    CentreOnScreen(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     s.CommPort = dialog.PortCB->currentIndex();

@@ -1,6 +1,9 @@
 #include "ui/main_window.h"
 
 #include "ui/about_box.h"
+#include "ui/application.h"
+#include "ui/designed.h"
+#include "ui/window_layout.h"
 #include "ui/progress_form.h"
 #include "reports/register_test.h"
 #include "core/settings.h"
@@ -13,19 +16,19 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScreen>
 #include <QStyle>
-#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+namespace {
+constexpr int kCheckBoxLeft = 108;  // CheckBox1's place in the top dock
+}  // namespace
 
 TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("VOBREL FM"));
-    resize(653, 553);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    resize(653, 553);  // grown to what the client area needs once it is built
 
     menuBar()->setObjectName(QStringLiteral("MainMenu1"));
     FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
@@ -47,23 +50,38 @@ TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
     AboutItem = HelpMenu->addAction(QStringLiteral("&About..."), this, &TMainForm::AboutItemClick);
     AboutItem->setObjectName(QStringLiteral("AboutItem"));
 
-    TopDock = new QToolBar(QStringLiteral("TopDock"), this);
+    // The client area: the tool dock along the top, the panel that hosts the report
+    // window, and the (empty) dock along the bottom.
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    auto* clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    setCentralWidget(client);
+
+    TopDock = new Designed<QFrame>(QSize(0, 25), client);
     TopDock->setObjectName(QStringLiteral("TopDock"));
-    TopDock->setFixedHeight(25);
-    TopDock->setMovable(false);
-    addToolBar(Qt::TopToolBarArea, TopDock);
-    ToolWindow1 = new QWidget(TopDock);
+    TopDock->setFrameStyle(QFrame::NoFrame);
+    TopDock->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto* dock = new QHBoxLayout(TopDock);
+    dock->setContentsMargins(0, 0, 0, 0);
+    dock->setSpacing(0);
+    // The tool window takes at least the room up to the check box at the dock's left 108;
+    // larger buttons push the box further right.
+    ToolWindow1 = new Designed<QWidget>(QSize(kCheckBoxLeft, 0), TopDock);
     ToolWindow1->setObjectName(QStringLiteral("ToolWindow1"));
+    ToolWindow1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* tools = new QHBoxLayout(ToolWindow1);
     tools->setContentsMargins(0, 0, 0, 0);
     tools->setSpacing(1);
     auto makeButton = [this, tools](const char* name, QStyle::StandardPixmap icon,
                                     const QString& tip, void (TMainForm::*handler)()) {
-        auto* button = new QToolButton(ToolWindow1);
+        auto* button = new Designed<QToolButton>(QSize(23, 22), ToolWindow1);
         button->setObjectName(QString::fromLatin1(name));
         button->setIcon(style()->standardIcon(icon));
+        button->setIconSize(QSize(16, 16));
+        button->setAutoRaise(true);
         button->setToolTip(tip);
-        button->setFixedSize(23, 22);
         connect(button, &QToolButton::clicked, this, handler);
         tools->addWidget(button);
         return button;
@@ -74,27 +92,29 @@ TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
                          &TMainForm::TestItemClick);
     TExitBtn = makeButton("TExitBtn", QStyle::SP_DialogCloseButton, QStringLiteral("Exit"),
                           &TMainForm::ExitItemClick);
-    ToolWindow1->setFixedWidth(100);
-    TopDock->addWidget(ToolWindow1);
-    auto* gap = new QWidget(TopDock);
-    gap->setFixedWidth(8);  // the check box stands at the dock's left 108
-    TopDock->addWidget(gap);
+    tools->addStretch();
+    dock->addWidget(ToolWindow1);
     CheckBox1 = new QCheckBox(QStringLiteral("ReadOnly Mode"), TopDock);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     connect(CheckBox1, &QCheckBox::clicked, this, &TMainForm::CheckBox1Click);
-    TopDock->addWidget(CheckBox1);
+    dock->addWidget(CheckBox1);
+    dock->addStretch();
+    clientLayout->addWidget(TopDock);
 
-    pnl1 = new QFrame(this);
+    pnl1 = new QFrame(client);
     pnl1->setObjectName(QStringLiteral("pnl1"));
     auto* panelLayout = new QVBoxLayout(pnl1);
     panelLayout->setContentsMargins(0, 0, 0, 0);
-    setCentralWidget(pnl1);
+    clientLayout->addWidget(pnl1, 1);
 
-    BottomDock = new QToolBar(QStringLiteral("BottomDock"), this);
+    // Nothing ever docks here; it takes no room.
+    BottomDock = new QFrame(client);
     BottomDock->setObjectName(QStringLiteral("BottomDock"));
-    BottomDock->setMovable(false);
-    addToolBar(Qt::BottomToolBarArea, BottomDock);
+    BottomDock->setFixedHeight(0);
+    clientLayout->addWidget(BottomDock);
 
+    resize(size().expandedTo(minimumSizeHint()));
+    CentreOnScreen(this);
     FormCreate(std::move(port));
 }
 
@@ -106,7 +126,7 @@ void TMainForm::FormCreate(std::unique_ptr<ISerialPort> port)
     ReadSystemConfig();
     bus_->LogEnabled = true;
     bus_->OnShowError = [this](const QString& text) {
-        QMessageBox::critical(this, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+        QMessageBox::critical(this, TApplication::Title(), text, QMessageBox::Ok);
     };
 }
 
@@ -125,7 +145,7 @@ void TMainForm::FormShow()
         OnLocalise();
     Settings().AppCaption = windowTitle();
     setWindowTitle(Settings().AppCaption);
-    QApplication::setApplicationDisplayName(Settings().AppCaption);
+    TApplication::SetTitle(Settings().AppCaption);
     if (reportWindow_) {
         reportWindow_->setParent(pnl1);
         pnl1->layout()->addWidget(reportWindow_);

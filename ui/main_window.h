@@ -13,7 +13,6 @@ class QAction;
 class QCheckBox;
 class QFrame;
 class QMenu;
-class QToolBar;
 class QToolButton;
 class TVeskIBusComm;
 class TProgressForm;
@@ -48,14 +47,14 @@ public:
     void AboutItemClick();
     void CheckBox1Click();
 
-    QToolBar* TopDock;
+    QFrame* TopDock;
     QWidget* ToolWindow1;
     QToolButton* CommBtn;
     QToolButton* TestBtn;
     QToolButton* TExitBtn;
     QCheckBox* CheckBox1;
     QFrame* pnl1;
-    QToolBar* BottomDock;
+    QFrame* BottomDock;
     QMenu* FileMenu;
     QAction* ExitItem;
     QMenu* CommMenu;

@@ -1,6 +1,8 @@
 #include "ui/progress_form.h"
 
+#include "ui/designed.h"
 #include "ui/label3d.h"
+#include "ui/window_layout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -8,33 +10,58 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
+#include <QScopedValueRollback>
 
 namespace {
-QFrame* makeBevel(QWidget* parent, const char* name, QFrame::Shadow shadow, const QRect& geometry)
+QFrame* makeBevel(QFrame::Shadow shadow, const QSize& designed)
 {
-    auto* bevel = new QFrame(parent);
-    bevel->setObjectName(QString::fromLatin1(name));
+    auto* bevel = new Designed<QFrame>(designed);
     bevel->setFrameStyle(QFrame::Panel | shadow);
-    bevel->setGeometry(geometry);
     return bevel;
 }
 
-QLabel* makeValueLabel(QWidget* parent, const QString& text, const QPoint& at, int pixels)
+QFont timesFont(int pixels)
 {
-    auto* label = new QLabel(text, parent);
     QFont font(QStringLiteral("Times New Roman"));
+    font.setStyleHint(QFont::Serif);
     font.setPixelSize(pixels);
-    label->setFont(font);
+    return font;
+}
+
+QLabel* makeValueLabel(const char* name, const QString& text)
+{
+    auto* label = new QLabel(text);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(timesFont(15));
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, QColor(0, 0, 128));
     label->setPalette(pal);
-    label->move(at);
-    label->resize(230, pixels + 4);
     return label;
+}
+
+// One text row in its lowered box: the engraved caption from the box's left 8, the value
+// from the designed left (valueLeft, in the box) or right after a wider caption.
+QFrame* makeRow(const char* bevelName, TLabel3D* caption, int valueLeft, QLabel* value)
+{
+    QFrame* bevel = makeBevel(QFrame::Sunken, QSize(304, 25));
+    bevel->setObjectName(QString::fromLatin1(bevelName));
+    caption->setParent(bevel);
+    caption->setFont(timesFont(15));
+    caption->setMinimumWidth(valueLeft - 8);
+    value->setParent(bevel);
+    auto* row = new QHBoxLayout(bevel);
+    row->setContentsMargins(8, 2, 8, 2);
+    row->setSpacing(0);
+    row->addWidget(caption);
+    row->addWidget(value);
+    row->addStretch();
+    return bevel;
 }
 }  // namespace
 
@@ -45,66 +72,76 @@ TProgressForm::TProgressForm(QWidget* mainWindow, std::function<void()> abort)
     setObjectName(QStringLiteral("ProgressForm"));
     setWindowTitle(QStringLiteral("000000000"));
     setModal(false);
-    setFixedSize(353, 210);
 
-    Bevel1 = makeBevel(this, "Bevel1", QFrame::Raised, QRect(5, 8, 344, 153));
-    Bevel2 = makeBevel(this, "Bevel2", QFrame::Sunken, QRect(24, 24, 304, 25));
-    Bevel3 = makeBevel(this, "Bevel3", QFrame::Sunken, QRect(24, 56, 304, 25));
-    Bevel4 = makeBevel(this, "Bevel4", QFrame::Sunken, QRect(24, 88, 304, 25));
-
-    QFont captionFont(QStringLiteral("Times New Roman"));
-    captionFont.setPixelSize(15);
-    Label3D1 = new TLabel3D(QStringLiteral("Status:"), this);
-    Label3D2 = new TLabel3D(QStringLiteral("Current package:"), this);
-    Label3D3 = new TLabel3D(QStringLiteral("Total Packages:"), this);
-    const QPoint captionAt[] = {{32, 28}, {32, 60}, {32, 92}};
-    TLabel3D* captions[] = {Label3D1, Label3D2, Label3D3};
-    for (int i = 0; i < 3; ++i) {
-        captions[i]->setFont(captionFont);
-        captions[i]->move(captionAt[i]);
-        captions[i]->resize(130, 19);
-    }
+    Label3D1 = new TLabel3D(QStringLiteral("Status:"));
     Label3D1->setObjectName(QStringLiteral("Label3D1"));
+    Label3D2 = new TLabel3D(QStringLiteral("Current package:"));
     Label3D2->setObjectName(QStringLiteral("Label3D2"));
+    Label3D3 = new TLabel3D(QStringLiteral("Total Packages:"));
     Label3D3->setObjectName(QStringLiteral("Label3D3"));
-
-    StatusLabel = makeValueLabel(this, QStringLiteral("StatusLabel"), {88, 28}, 15);
-    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    StatusLabel = makeValueLabel("StatusLabel", QStringLiteral("StatusLabel"));
     StatusLabel->setAutoFillBackground(true);
-    CurLabel = makeValueLabel(this, QStringLiteral("123"), {168, 60}, 15);
-    CurLabel->setObjectName(QStringLiteral("CurLabel"));
-    TotalLabel = makeValueLabel(this, QStringLiteral("456"), {160, 92}, 15);
-    TotalLabel->setObjectName(QStringLiteral("TotalLabel"));
+    CurLabel = makeValueLabel("CurLabel", QStringLiteral("123"));
+    TotalLabel = makeValueLabel("TotalLabel", QStringLiteral("456"));
 
-    ProgressBar1 = new QProgressBar(this);
+    // Designed layout: the raised frame at 5, 8 (344 x 153) holds three lowered boxes at
+    // 24, 24 / 56 / 88 (304 x 25) and the bar at 24, 120 (305 x 15); the buttons stand at
+    // 126, 172 (75 x 28). Boxes, frame and window grow when a text needs more room.
+    Bevel1 = makeBevel(QFrame::Raised, QSize(344, 153));
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel2 = makeRow("Bevel2", Label3D1, 88 - 24, StatusLabel);
+    Bevel3 = makeRow("Bevel3", Label3D2, 168 - 24, CurLabel);
+    Bevel4 = makeRow("Bevel4", Label3D3, 160 - 24, TotalLabel);
+    ProgressBar1 = new Designed<QProgressBar>(QSize(305, 15));
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(24, 120, 305, 15);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setValue(50);
+    auto* rows = new QVBoxLayout(Bevel1);
+    rows->setContentsMargins(19, 16, 20, 26);
+    rows->setSpacing(7);
+    for (QWidget* w : {static_cast<QWidget*>(Bevel2), static_cast<QWidget*>(Bevel3), static_cast<QWidget*>(Bevel4),
+                       static_cast<QWidget*>(ProgressBar1)})
+        rows->addWidget(w);
+    rows->addStretch();
 
-    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
+    OKBtn = new Designed<QPushButton>(QSize(75, 28), QStringLiteral("&OK"));
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(58, 172, 75, 28);
     OKBtn->setDefault(true);
     OKBtn->hide();
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelBtn = new Designed<QPushButton>(QSize(75, 28), QStringLiteral("Cancel"));
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(126, 172, 75, 28);
+    CancelBtn->setAutoDefault(false);
     connect(OKBtn, &QPushButton::clicked, this, &TProgressForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TProgressForm::CancelBtnClick);
+    // OK only ever shows in Cancel's place, so both share one cell.
+    auto* buttons = new QGridLayout;
+    buttons->setContentsMargins(126 - 5, 0, 0, 0);
+    buttons->addWidget(OKBtn, 0, 0);
+    buttons->addWidget(CancelBtn, 0, 0);
+    buttons->setColumnStretch(1, 1);
+
+    auto* content = new QVBoxLayout;
+    content->setContentsMargins(5, 8, 4, 10);
+    content->setSpacing(11);
+    content->addWidget(Bevel1);
+    content->addLayout(buttons);
+    content->addStretch();
+    SetDesignedLayout(this, content, {353, 210}, true);
 }
 
 void TProgressForm::Show()
 {
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
     show();
-    FormShow();  // the state is set even where no window system delivers a show event
 }
 
 void TProgressForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // Every show() runs the show steps; a window system re-showing the window (after a
+    // minimise, say) does not restart the command's state.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TProgressForm::FormShow()
@@ -118,11 +155,24 @@ void TProgressForm::FormShow()
 
 void TProgressForm::Close()
 {
+    closeByProgram();
+}
+
+void TProgressForm::closeByProgram()
+{
+    const QScopedValueRollback closing(closingByProgram_, true);
     close();
 }
 
 void TProgressForm::closeEvent(QCloseEvent* event)
 {
+    // Any other close (the window manager's close button, Alt+F4) ends the wait as the
+    // button on show would: OK when an error is shown, Cancel while the command works.
+    if (!closingByProgram_ && progressState_ != kProgressClosed) {
+        if (progressState_ == kProgressWorking && abort_)
+            abort_();
+        progressState_ = kProgressClosed;
+    }
     if (mainWindow_)
         mainWindow_->setEnabled(true);
     QDialog::closeEvent(event);
@@ -154,10 +204,10 @@ void TProgressForm::ShowStatus(bool isError, const QString& text)
         setStatusBackground(Qt::red);
         StatusLabel->setText(text);
         setWindowTitle(text);
-        OKBtn->move(CancelBtn->x(), OKBtn->y());
         CancelBtn->hide();
-        OKBtn->show();
+        OKBtn->show();  // in Cancel's place
         OKBtn->setFocus();
+        layout()->activate();
         progressState_ = kProgressErrorShown;
     } else {
         setStatusBackground(palette().color(QPalette::Button));
@@ -165,6 +215,7 @@ void TProgressForm::ShowStatus(bool isError, const QString& text)
         CancelBtn->show();
         StatusLabel->setText(text);
         setWindowTitle(text);
+        layout()->activate();  // a longer text widens the window before it is painted
         StatusLabel->repaint();
         progressState_ = kProgressWorking;
     }
@@ -197,7 +248,7 @@ void TProgressForm::WaitForOperator()
 
 void TProgressForm::OKBtnClick()
 {
-    close();
+    closeByProgram();
     progressState_ = kProgressClosed;
 }
 
@@ -205,6 +256,6 @@ void TProgressForm::CancelBtnClick()
 {
     if (abort_)
         abort_();
-    close();
+    closeByProgram();
     progressState_ = kProgressClosed;
 }

@@ -54,8 +54,11 @@ protected:
 private:
     void setStatusBackground(const QColor& colour);
     void FormShow();
+    // Closes the window as the program's own step (the caller's Close, OK, Cancel).
+    void closeByProgram();
 
     QWidget* mainWindow_;
     std::function<void()> abort_;
     uint8_t progressState_ = kProgressWorking;
+    bool closingByProgram_ = false;
 };

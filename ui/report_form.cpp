@@ -9,6 +9,7 @@
 #include "reports/report_file.h"
 #include "reports/report_grid_model.h"
 #include "print/report_printer.h"
+#include "ui/designed.h"
 #include "ui/upload_report_dialog.h"
 
 #include <QFile>
@@ -21,14 +22,15 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
-Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogue,
-               TUploadReportDlg& rangeDialog, QWidget* parent)
-    : QWidget(parent), bus_(bus), progress_(progress), catalogue_(catalogue),
-      rangeDialog_(rangeDialog), grid_(new ReportGridModel(this))
+Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogue, QWidget* parent)
+    : QWidget(parent), bus_(bus), progress_(progress), catalogue_(catalogue), grid_(new ReportGridModel(this))
 {
     setObjectName(QStringLiteral("fmfrm"));
     setWindowTitle(QStringLiteral("FM Report"));
@@ -42,20 +44,31 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     dbgrd1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dbgrd1->setSelectionBehavior(QAbstractItemView::SelectRows);
     dbgrd1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    dbgrd1->verticalHeader()->setDefaultSectionSize(18);
+    dbgrd1->verticalHeader()->setDefaultSectionSize(std::max(18, dbgrd1->fontMetrics().height() + 4));
     dbgrd1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    dbgrd1->setColumnWidth(0, 60);
-    dbgrd1->setColumnWidth(1, 100);
-    dbgrd1->setColumnWidth(2, 130);
+    fitCatalogueColumns();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&catalogue_, signal, this, [this] { fitCatalogueColumns(); });
+    connect(&catalogue_, &QAbstractItemModel::modelReset, this, [this] { fitCatalogueColumns(); });
+    connect(&catalogue_, &QAbstractItemModel::dataChanged, this, [this] { fitCatalogueColumns(); });
+    connect(&catalogue_, &QAbstractItemModel::headerDataChanged, this, [this] { fitCatalogueColumns(); });
     auto* catalogueLayout = new QVBoxLayout(pnl2);
     catalogueLayout->setContentsMargins(0, 0, 0, 0);
     catalogueLayout->addWidget(dbgrd1);
     pnl2->resize(228, pnl2->height());
+    // dbgrd1 is bound to fmRpt: the highlighted current row and the current entry follow
+    // each other both ways.
     connect(dbgrd1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid())
-                    catalogue_.SetCurrent(current.row());
+                if (!current.isValid() || current.row() == catalogue_.Current())
+                    return;
+                const QScopedValueRollback following(followingView_, true);
+                catalogue_.SetCurrent(current.row());
             });
+    connect(&catalogue_, &TCatalogue::currentChanged, this, [this](int row) {
+        if (!followingView_)
+            showCurrentEntry(row);
+    });
     connect(dbgrd1, &QTableView::doubleClicked, this, [this] { dbgrd1DblClick(); });
 
     ReportGrid = new QTableView;
@@ -65,10 +78,15 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     ReportGrid->verticalHeader()->hide();
     ReportGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ReportGrid->verticalHeader()->setDefaultSectionSize(20);
-    ReportGrid->setColumnWidth(0, 500);
+    fitReportColumn();
+    connect(grid_, &QAbstractItemModel::modelReset, this, [this] { fitReportColumn(); });
+    connect(grid_, &QAbstractItemModel::dataChanged, this, [this] { fitReportColumn(); });
     ReportGrid->setShowGrid(false);
     ReportGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ReportGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The current row only moves the view; no row is painted as selected.
+    ReportGrid->setSelectionMode(QAbstractItemView::NoSelection);
+    // A line wider than the view can still be read to its end.
+    ReportGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ReportGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ReportGrid->setWordWrap(false);
     QPalette gridPalette = ReportGrid->palette();
@@ -90,16 +108,19 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     spl1->addWidget(ReportGrid);
     spl1->setSizes({228, 456});
 
-    pnl1 = new QFrame;
+    // The button bar: 33 pixels high and buttons of 88 x 27 at least, more where a
+    // caption needs it.
+    pnl1 = new Designed<QFrame>(QSize(0, 33));
     pnl1->setObjectName(QStringLiteral("pnl1"));
     pnl1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    pnl1->setFixedHeight(33);
+    pnl1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* buttons = new QHBoxLayout(pnl1);
     buttons->setContentsMargins(2, 2, 2, 2);
+    buttons->setSpacing(2);
     auto makeButton = [this, buttons](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, pnl1);
+        auto* b = new Designed<QPushButton>(QSize(88, 27), caption, pnl1);
         b->setObjectName(QString::fromLatin1(name));
-        b->setFixedSize(88, 27);
+        b->setAutoDefault(false);
         buttons->addWidget(b);
         return b;
     };
@@ -144,6 +165,34 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
 
 Tfmfrm::~Tfmfrm() = default;
 
+void Tfmfrm::fitCatalogueColumns()
+{
+    // Type 60, Name 100, DateTime 130 pixels at least; wider where a title or a value
+    // needs it.
+    static constexpr int kDesigned[] = {60, 100, 130};
+    for (int c = 0; c < 3; ++c) {
+        const int needed = std::max(dbgrd1->horizontalHeader()->sectionSizeHint(c), static_cast<QAbstractItemView*>(dbgrd1)->sizeHintForColumn(c));
+        dbgrd1->setColumnWidth(c, std::max(kDesigned[c], needed));
+    }
+}
+
+void Tfmfrm::fitReportColumn()
+{
+    ReportGrid->setColumnWidth(0, std::max(500, static_cast<QAbstractItemView*>(ReportGrid)->sizeHintForColumn(0)));
+}
+
+void Tfmfrm::showCurrentEntry(int row)
+{
+    QItemSelectionModel* selection = dbgrd1->selectionModel();
+    if (row < 0) {
+        selection->clearCurrentIndex();
+        return;
+    }
+    const QModelIndex index = catalogue_.index(row, 0);
+    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    dbgrd1->scrollTo(index);
+}
+
 void Tfmfrm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -151,6 +200,23 @@ void Tfmfrm::showEvent(QShowEvent* event)
     QFont font = ReportGrid->font();
     font.setPointSize(Settings().PrintFontSize > 0 ? Settings().PrintFontSize : 9);
     ReportGrid->setFont(font);
+    // Rows of 20 pixels, taller when the font size needs it.
+    ReportGrid->verticalHeader()->setDefaultSectionSize(std::max(20, QFontMetrics(font).height() + 4));
+    fitReportColumn();
+    if (!sized_) {
+        // The catalogue pane starts 228 pixels wide, or wide enough for its three columns.
+        sized_ = true;
+        const int marker = std::max(dbgrd1->verticalHeader()->sizeHint().width(),
+                                    dbgrd1->fontMetrics().horizontalAdvance(QStringLiteral("\u25B6")) + 8);
+        int columns = 0;
+        for (int c = 0; c < 3; ++c)
+            columns += dbgrd1->columnWidth(c);
+        constexpr int kSlack = 4;  // header and cell borders
+        const int wanted = std::max(228, marker + columns + 2 * dbgrd1->frameWidth() + kSlack +
+                                             dbgrd1->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+        const int total = spl1->sizes().value(0) + spl1->sizes().value(1);
+        spl1->setSizes({wanted, std::max(total - wanted, 0)});
+    }
 }
 
 void Tfmfrm::OpenBtnClick()
@@ -225,7 +291,7 @@ void Tfmfrm::RunDownload(bool summary)
     SetDownloadRetries(bus_, kind);
     if (summary)
         grid_->ClearReportGrid();
-    if (!rangeDialog_.Execute())
+    if (!rangeDialog_ || !rangeDialog_->Execute())
         return;
     TDownloadJob job;
     job.bus = &bus_;
@@ -233,7 +299,7 @@ void Tfmfrm::RunDownload(bool summary)
     job.grid = grid_;
     job.catalogue = &catalogue_;
     job.kind = kind;
-    job.range = rangeDialog_.Result;
+    job.range = rangeDialog_->Result;
     job.commName = PortNameOf(Settings().CommPort);
     job.baudIndex = Settings().CommBaudRate;
     job.requestCode = summary ? Settings().SummaryRequestCode : Settings().DetailRequestCode;

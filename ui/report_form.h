@@ -19,9 +19,10 @@ class TVeskIBusComm;
 class Tfmfrm : public QWidget {
     Q_OBJECT
 public:
-    Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogue,
-           TUploadReportDlg& rangeDialog, QWidget* parent = nullptr);
+    Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogue, QWidget* parent = nullptr);
     ~Tfmfrm() override;
+    // The range dialog the downloads ask first; it is created after this window.
+    void setRangeDialog(TUploadReportDlg* dialog) { rangeDialog_ = dialog; }
 
     ReportGridModel& Grid() { return *grid_; }
     TCatalogue& Catalogue() { return catalogue_; }
@@ -61,10 +62,17 @@ protected:
 
 private:
     void RunDownload(bool summary);
+    // Highlights the catalogue's current entry as the view's current row.
+    void showCurrentEntry(int row);
+    // Column widths: the designed ones at least, wider where the texts need it.
+    void fitCatalogueColumns();
+    void fitReportColumn();
 
     TVeskIBusComm& bus_;
     IProgressSink& progress_;
     TCatalogue& catalogue_;
-    TUploadReportDlg& rangeDialog_;
+    TUploadReportDlg* rangeDialog_ = nullptr;
     ReportGridModel* grid_;
+    bool followingView_ = false;
+    bool sized_ = false;  // the catalogue pane got its first width  // the catalogue's current entry is following the view
 };

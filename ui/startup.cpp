@@ -79,9 +79,10 @@ void CreateProgramWindows(ProgramWindows& w)
     w.mainForm->setProgressForm(w.progressForm.get());
     TCommDlg* dialog = w.commDlg.get();
     w.mainForm->OnEditCommSettings = [dialog] { EditCommSettings(*dialog); };
-    w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
-    w.fmfrm = new Tfmfrm(*bus, *w.progressForm, w.dm->fmRpt, *w.uploadReportDlg, w.mainForm->pnl1);
+    w.fmfrm = new Tfmfrm(*bus, *w.progressForm, w.dm->fmRpt, w.mainForm->pnl1);
     w.mainForm->setReportWindow(w.fmfrm);
+    w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
+    w.fmfrm->setRangeDialog(w.uploadReportDlg.get());
     // The language files reach every window created here, at the main window's first show.
     w.mainForm->OnLocalise = [windows = w.Localised()] { lang::ApplyLanguageFiles(windows); };
 }
@@ -120,7 +121,7 @@ int RunProgram(int argc, char** argv)
     }
 
     TApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromLatin1(kFixedTitle));
+    TApplication::SetTitle(QString::fromLatin1(kFixedTitle));
     QProcess simulator;
     if (demo) {
         const QString pty = startDemoRegister(simulator);

@@ -15,8 +15,9 @@ class TUploadReportDlg;
 
 int RunProgram(int argc, char** argv);
 
-// The program's windows, created in the start-up order and destroyed in the reverse one;
-// the data module goes last and writes the catalogue.
+// The program's windows, created in the start-up order (the data module, the main window,
+// the communication dialog, the progress window, the report window, the range dialog)
+// and destroyed in the reverse one; the data module goes last and writes the catalogue.
 struct ProgramWindows {
     ProgramWindows();
     ~ProgramWindows();

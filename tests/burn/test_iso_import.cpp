@@ -167,12 +167,24 @@ TEST(IsoImport, SurvivesHostileDiscs)
         t.ImportSession(disc, -1);
         ASSERT_LE(t.FileCount(), 65535);
     }
-    // Sizes of gigabytes and extents past the disc.
-    disc.bytes.assign(good.begin(), good.end());
-    disc.bytes[17 * 2048 + 166 + 3] = 0x7F;
-    TIsoTables huge;
-    huge.OnMessage = [&](int, const std::string& m) { messages.push_back(m); };
-    huge.ImportSession(disc, -1);
-    disc.bytes[17 * 2048 + 158 + 3] = 0x7F;
-    huge.ImportSession(disc, -1);
+    // A Joliet root of gigabytes, and one whose extent lies past the disc: each ends with
+    // its message and imports nothing.
+    const std::size_t jolietRoot = 17 * 2048 + 156;  // root record of the supplementary descriptor
+    const std::size_t emptyCount = TIsoTables().FileCount();
+    for (const std::size_t field : {jolietRoot + 10, jolietRoot + 2}) {  // size, extent (LE)
+        disc.bytes.assign(good.begin(), good.end());
+        disc.bytes[field + 3] = 0x7F;
+        TIsoTables damaged;
+        std::vector<std::string> said;
+        damaged.OnMessage = [&](int kind, const std::string& m) {
+            if (kind == 4)
+                said.push_back(m);
+        };
+        damaged.ImportSession(disc, -1);
+        EXPECT_EQ(damaged.FileCount(), emptyCount) << field;
+        ASSERT_EQ(said.size(), 1u) << field;
+        EXPECT_NE(said[0].find(field == jolietRoot + 10 ? "DIRECTORY TOO LARGE" : "CANNOT READ SECTOR"),
+                  std::string::npos)
+            << said[0];
+    }
 }

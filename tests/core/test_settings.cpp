@@ -3,8 +3,10 @@
 #include "core/texts.h"
 #include "tests/test_home.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 TEST(ProgramPaths, DerivedFromProgramDir)
 {
@@ -90,14 +92,29 @@ TEST(SystemConfig, BinaryAndHugeLinesReadAsDefaults)
     EXPECT_EQ(Settings().CommBaudRate, 0);
 }
 
+// A settings file that cannot be read gives the defaults: a directory in its place (which
+// no one can read as a file), and a file without read permission.
 TEST(SystemConfig, UnreadableFileReadsAsDefaults)
 {
     TestHome home;
-    ASSERT_TRUE(writeSystemConfig("[Comm]\nPort=1\n"));
+    ASSERT_TRUE(QDir().mkpath(Settings().SettingsFile));
+    Settings().CommPort = 4;
+    Settings().CommBaudRate = 3;
+    ReadSystemConfig();
+    EXPECT_EQ(Settings().CommPort, 2);
+    EXPECT_EQ(Settings().CommBaudRate, 0);
+}
+
+TEST(SystemConfig, FileWithoutReadPermissionReadsAsDefaults)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads any file; run the suite as an ordinary user to check this";
+    TestHome home;
+    ASSERT_TRUE(writeSystemConfig("[Comm]\nPort=1\nBaudRate=3\n"));
     QFile::setPermissions(Settings().SettingsFile, QFileDevice::Permissions());
     ReadSystemConfig();
-    // root reads any file; anyone else gets the defaults
-    EXPECT_TRUE(Settings().CommPort == 2 || Settings().CommPort == 1);
+    EXPECT_EQ(Settings().CommPort, 2);
+    EXPECT_EQ(Settings().CommBaudRate, 0);
 }
 
 TEST(SystemConfig, CommSettingsRoundTrip)

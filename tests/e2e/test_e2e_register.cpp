@@ -147,6 +147,41 @@ TEST(EndToEndTest, WindowTestWithSilentRegisterWaitsForOk)
     EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 10);
 }
 
+// The window manager's close button on the progress window ends the command as OK does
+// when the error is shown, and as Cancel does while the handshake runs: the port closes
+// and DEBUG.LOG is written either way.
+TEST(EndToEndTest, WindowClosedFromTheTitleBarEndsTheCommand)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    SimulatedRegister reg({"--silent"});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
+    Shell shell;
+    shell.main.show();
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (shell.progress.ProgressState() == kProgressErrorShown)
+            shell.progress.close();
+    });
+    closer.start(50);
+    shell.main.TestItemClick();
+    closer.stop();
+    EXPECT_EQ(shell.seen.last(), "Connect...Error");
+    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(shell.main.Bus().isActive());
+    EXPECT_TRUE(shell.main.isEnabled());
+    EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 10);
+
+    QFile::remove(Settings().ProgramDir + "DEBUG.LOG");
+    QTimer::singleShot(1200, [&] { shell.progress.close(); });
+    shell.main.TestItemClick();
+    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(shell.main.Bus().isActive());
+    EXPECT_TRUE(shell.main.isEnabled());
+    EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 2);
+}
+
 TEST(EndToEndTest, WindowCancelDuringHandshake)
 {
     TestHome home;
@@ -181,6 +216,9 @@ TEST(EndToEndTest, WindowPortThatDoesNotExist)
     closer.start(20);
     shell.main.TestItemClick();
     EXPECT_TRUE(message.startsWith("Error openingCOM0!\r\nplease select other ports.")) << message.toStdString();
+    // Port "None" is named as such, not as a device path.
+    EXPECT_TRUE(message.contains("No port is chosen")) << message.toStdString();
+    EXPECT_FALSE(message.contains("/dev/")) << message.toStdString();
     EXPECT_TRUE(shell.seen.isEmpty());
     EXPECT_FALSE(shell.progress.isVisible());
 }

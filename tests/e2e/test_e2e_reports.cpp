@@ -26,6 +26,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QButtonGroup>
+#include <QMap>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -140,6 +142,27 @@ TEST(EndToEndReports, CommandLineReadOnlyRefusalAndFailures)
     EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts).size(), 2);
 }
 
+// Range texts are digits only: anything else is a usage error before the port opens.
+TEST(EndToEndReports, CommandLineRefusesRangesThatAreNotDigits)
+{
+    TestHome home;
+    SimulatedRegister reg({});
+    ASSERT_FALSE(reg.pty().isEmpty());
+    const QString dir = Settings().ProgramDir;
+    const QStringList bad[] = {{"--z", "1/-2"}, {"--z", "-2"}, {"--z", "1-"}, {"--z", " 1-2"},
+                               {"--z", "+1-2"}, {"--dates", "0101a6-311295"}, {"--dates", "010196-3112.5"}};
+    for (const QStringList& range : bad) {
+        const ProgramRun r = runProgram(QStringList{"--home", dir, "detail"} + range +
+                                        QStringList{"--name", "r", "--port", reg.pty()});
+        EXPECT_EQ(r.status, 2) << range.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(range[0])) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(dir + "DEBUG.LOG"));  // the port was never opened
+    EXPECT_FALSE(QFile::exists(dir + "Report"));
+    EXPECT_EQ(runProgram({"--home", dir, "detail", "--z", "0001-9", "--name", "r", "--port", reg.pty()}).status, 0);
+    EXPECT_TRUE(QFile::exists(dir + "Report/r_0001_9.txt"));
+}
+
 TEST(EndToEndReports, CorruptedRepliesStillStoreTheSameReport)
 {
     TestHome home;
@@ -171,13 +194,15 @@ struct ReportShell {
     QStringList boxes;
     QTimer modal;
     bool answerBoxesOk = true;
+    bool stayedOpen = false;  // the dialog was still open after the accept button
 
     explicit ReportShell(const QString& pty)
     {
         writeSystemConfigForDevice(pty, 1);
         ReadSystemConfig();
         main.setProgressForm(&progress);
-        form = new Tfmfrm(main.Bus(), progress, dm.fmRpt, dialog, main.pnl1);
+        form = new Tfmfrm(main.Bus(), progress, dm.fmRpt, main.pnl1);
+        form->setRangeDialog(&dialog);
         main.setReportWindow(form);
         main.show();
         QObject::connect(&progress, &QWidget::windowTitleChanged, [this](const QString& t) { seen << t; });
@@ -204,7 +229,8 @@ struct ReportShell {
             (dates ? dialog.DateFromEdit : dialog.ZCountFromEdit)->setText(from);
             (dates ? dialog.DateToEdit : dialog.ZCountToEdit)->setText(to);
             dialog.BitBtn1->click();
-            if (cancelAfter && dialog.isVisible())
+            stayedOpen = dialog.isVisible();
+            if (cancelAfter && stayedOpen)
                 QTimer::singleShot(100, &dialog, [this] { dialog.BitBtn2->click(); });
         });
     }
@@ -236,12 +262,18 @@ TEST(EndToEndReports, WindowDetailAndSummary)
     EXPECT_EQ(shell.main.Bus().RetryInterval, 50000);
     EXPECT_EQ(shell.form->Grid().CurrentRow(), shell.form->Grid().RowCount() - 1);
 
-    // The same name again: the overwrite question; Cancel keeps the dialog open.
+    // The same name again: the overwrite question; Cancel keeps the dialog open, and no
+    // download runs once the dialog is then cancelled.
     shell.answerBoxesOk = false;
+    const qsizetype statuses = shell.seen.size();
+    const QDateTime stored = shell.dm.fmRpt.Entry(0).cDateTime;
     shell.answerDialog("abc", false, "1", "5", true);
     shell.form->btn1->click();
     EXPECT_TRUE(shell.boxes.contains("File exists, replace it or not?"));
-    EXPECT_EQ(shell.dm.fmRpt.Count(), 2);
+    EXPECT_TRUE(shell.stayedOpen);
+    EXPECT_EQ(shell.seen.size(), statuses);
+    ASSERT_EQ(shell.dm.fmRpt.Count(), 2);
+    EXPECT_EQ(shell.dm.fmRpt.Entry(0).cDateTime, stored);
     // ... and OK replaces the file and its catalogue entry.
     shell.answerBoxesOk = true;
     shell.answerDialog("ABC", false, "1", "5");
@@ -284,6 +316,12 @@ TEST(EndToEndReports, WindowRefusesBadNamesAndCancelDuringPaging)
 
 TEST(EndToEndReports, CatalogueDatesFollowTheRegionalFormatsAndReadBack)
 {
+    // Today's date in each locale's short format, then its long time without the zone.
+    const QMap<QString, QString> regionalDateTime = {
+        {"en_US.UTF-8", "^{M}/{d}/{yy} ([1-9]|1[0-2]):[0-5][0-9]:[0-5][0-9][ \\x{202F}]?(AM|PM)$"},
+        {"de_DE.UTF-8", "^{dd}\\.{MM}\\.{yy} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]$"},
+        {"pl_PL.UTF-8", "^{d}\\.{MM}\\.{yyyy} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]$"},
+    };
     for (const char* locale : {"en_US.UTF-8", "de_DE.UTF-8", "pl_PL.UTF-8"}) {
         TestHome home;
         SimulatedRegister reg({"--lines", writeLines(home, 3)});
@@ -291,9 +329,21 @@ TEST(EndToEndReports, CatalogueDatesFollowTheRegionalFormatsAndReadBack)
         const QString dir = Settings().ProgramDir;
         ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "a", "--port", reg.pty()}, locale).status, 0);
         ASSERT_EQ(runProgram({"--home", dir, "detail", "--z", "1-2", "--name", "b", "--port", reg.pty()}, locale).status, 0);
+        const QDate today = QDate::currentDate();
         const QByteArray list = readTestFile(dir + "data/fmList.txt");
         const QList<QByteArray> lines = list.split('\n');
         ASSERT_GE(lines.size(), 3) << locale;
+        // The written text is the locale's own short date and long time.
+        auto twoDigits = [](int n) { return QStringLiteral("%1").arg(n % 100, 2, 10, QLatin1Char('0')); };
+        QString pattern = regionalDateTime.value(locale);
+        pattern.replace("{yyyy}", QString::number(today.year())).replace("{yy}", twoDigits(today.year()));
+        pattern.replace("{MM}", twoDigits(today.month())).replace("{M}", QString::number(today.month()));
+        pattern.replace("{dd}", twoDigits(today.day())).replace("{d}", QString::number(today.day()));
+        const QRegularExpression expected(pattern);
+        const QString written = QString::fromLocal8Bit(lines[1].split('\t')[0]);
+        if (today == QDate::currentDate()) {  // the day did not turn during the run
+            EXPECT_TRUE(expected.match(written).hasMatch()) << locale << ": " << written.toStdString();
+        }
         // Written in the locale's short date and long time, and read back by the next run.
         const ProgramRun shown = runProgram({"--home", dir, "catalogue"}, locale);
         EXPECT_EQ(shown.status, 0) << locale << ": " << shown.err.toStdString();

@@ -6,10 +6,13 @@
 #include "tests/test_home.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cstdio>
 #include <sys/resource.h>
 
 namespace {
@@ -42,6 +45,16 @@ double cpuSeconds()
 TEST(IBusSession, DefaultsAndPortSetup)
 {
     Session s;
+    // The line settings the component gives its port at creation.
+    EXPECT_EQ(s.port->dtrControl, TDtrControl::DtrDisable);
+    EXPECT_EQ(s.port->txContinueOnXoff, false);
+    EXPECT_EQ(s.port->outxXonXoffFlow, false);
+    EXPECT_EQ(s.port->ignoreNullChar, false);
+    EXPECT_EQ(s.port->rtsControl, TRtsControl::RtsEnable);
+    EXPECT_EQ(s.port->byteSize, TByteSize::_8);
+    EXPECT_EQ(s.port->stopBits, TStopBits::_1);
+    EXPECT_EQ(s.port->parity, TParity::None);
+    EXPECT_EQ(s.port->baudHistory, std::vector<uint32_t>{9600});
     EXPECT_FALSE(s.bus->isActive());
     EXPECT_EQ(s.bus->BaudRate(), 0);
     EXPECT_EQ(s.bus->RetryInterval, 800);
@@ -113,22 +126,62 @@ TEST(IBusSession, SilentRegisterGivesTenAttemptsInTheTrace)
     for (std::size_t i = 0; i < 10; ++i)
         EXPECT_EQ(s.port->written[i].baud, speeds[i]) << i;
 
-    const QStringList log = debugLogLines();
-    EXPECT_EQ(log.count(ibus::kTraceSend), 10);
-    EXPECT_EQ(log.count(ibus::kTraceReceive), 0);
-    // Each block: header, 18 full lines, one of 13 bytes, an empty line.
+    // Each block: the send header, the 301 bytes as "%02X " sixteen to a line (18 full
+    // lines of 48 characters and one of 13 bytes), an empty line; a retry line between.
     QStringList expected;
     for (int n = 0; n < 10; ++n) {
         if (n > 0)
             expected << QString() << QStringLiteral("Retry:%1").arg(n);
-        QStringList block;
-        ibus::TraceBlock(block, ibus::kTraceSend, s.port->written[n].bytes.data(), 301);
-        ASSERT_EQ(block.size(), 21);
-        ASSERT_EQ(block[1].size(), 48);
-        ASSERT_EQ(block[19].size(), 39);
-        expected << block;
+        expected << QStringLiteral(">>>>>>Send data<<<<<<<<");
+        const std::vector<uint8_t>& bytes = s.port->written[n].bytes;
+        ASSERT_EQ(bytes.size(), 301u);
+        for (std::size_t line = 0; line < 19; ++line) {
+            std::string text;
+            for (std::size_t i = line * 16; i < std::min<std::size_t>(line * 16 + 16, 301); ++i) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%02X ", bytes[i]);
+                text += hex;
+            }
+            expected << QString::fromStdString(text);
+        }
+        expected << QString();
     }
-    EXPECT_EQ(log, expected);
+    ASSERT_EQ(expected[1].size(), 48);
+    ASSERT_EQ(expected[19].size(), 39);
+    EXPECT_EQ(debugLogLines(), expected);
+}
+
+namespace {
+// The date and time in bytes 7 to 12 of a handshake payload, read as BCD.
+QDateTime handshakeDateTime(const ibus::Payload& p)
+{
+    auto bcd = [&p](std::size_t i) { return (p[i] >> 4) * 10 + (p[i] & 0x0F); };
+    return QDateTime(QDate(2000 + bcd(7), bcd(8), bcd(9)), QTime(bcd(10), bcd(11), bcd(12)));
+}
+}  // namespace
+
+// Both handshakes carry the PC's date and time, the broadcast one included.
+TEST(IBusSession, HandshakesCarryThePcDateAndTime)
+{
+    TestHome home;
+    for (const bool broadcast : {false, true}) {
+        Session s;
+        s.bus->BroadCast = broadcast;
+        s.bus->OpenPort();
+        const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
+        ASSERT_TRUE(s.bus->ConnectEcr(1234, false)) << broadcast;
+        const QDateTime after = QDateTime::currentDateTime();
+        s.bus->ClosePort();
+        ASSERT_FALSE(s.port->requests.empty());
+        const ibus::Payload& hello = s.port->requests[0];
+        EXPECT_EQ(hello[0], 14);
+        EXPECT_EQ(hello[1], 1);
+        EXPECT_EQ(hello[14], broadcast ? 0x5A : 1);
+        const QDateTime sent = handshakeDateTime(hello);
+        EXPECT_TRUE(sent.isValid()) << broadcast;
+        EXPECT_LE(before, sent) << broadcast;
+        EXPECT_LE(sent, after) << broadcast;
+    }
 }
 
 TEST(IBusSession, TenthAttemptStillConnects)

@@ -155,6 +155,11 @@ TEST(SerialPort, LineSettingsMapToTermios)
     EXPECT_TRUE(tio.c_iflag & IXON);
     EXPECT_TRUE(tio.c_iflag & IXOFF);
     EXPECT_EQ(tio.c_cc[VSTART], 17);
+    // Without parity checking, bytes with framing errors are delivered, not dropped.
+    EXPECT_FALSE(tio.c_iflag & (IGNPAR | INPCK));
+    termios marked{};
+    marked.c_iflag = IGNPAR | INPCK;
+    EXPECT_FALSE(LineTermios(s, marked).c_iflag & (IGNPAR | INPCK));
 
     s.BaudRate = 57600;
     s.ByteSize = TByteSize::_7;
@@ -171,6 +176,7 @@ TEST(SerialPort, LineSettingsMapToTermios)
     EXPECT_TRUE(tio.c_cflag & CRTSCTS);
     EXPECT_FALSE(tio.c_iflag & IXON);
     EXPECT_TRUE(tio.c_iflag & INPCK);
+    EXPECT_FALSE(tio.c_iflag & IGNPAR);
 
     s.Parity = TParity::Space;
     s.ByteSize = TByteSize::_5;

@@ -12,7 +12,7 @@
 
 TEST(StandardErrorBox, ExceptionFromAHandlerIsShownAndTheProgramGoesOn)
 {
-    QApplication::setApplicationDisplayName("VOBREL FM");
+    TApplication::SetTitle("VOBREL FM");
     QString title, text;
     int boxes = 0;
     QTimer closer;

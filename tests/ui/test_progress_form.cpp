@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -97,4 +99,64 @@ TEST(ProgressForm, PackageCounters)
     EXPECT_EQ(f.form.CurLabel->text(), "0");
     EXPECT_EQ(f.form.ProgressBar1->maximum(), 1);  // range left as it was
     EXPECT_EQ(f.form.ProgressBar1->value(), 0);
+}
+
+// The window manager's close button (a close that is none of the program's own) ends the
+// wait: as OK when an error is shown, as Cancel while the command works.
+TEST(ProgressForm, CloseFromTheTitleBarActsAsOkOrCancel)
+{
+    Fixture f;
+    f.main.show();
+    f.form.Show();
+    f.form.ShowStatus(true, "Connect...Error");
+    QTimer::singleShot(0, &f.form, [&] { f.form.close(); });
+    f.form.WaitForOperator();  // returns only once the state is 2
+    EXPECT_EQ(f.form.ProgressState(), kProgressClosed);
+    EXPECT_EQ(f.aborts, 0);
+    EXPECT_FALSE(f.form.isVisible());
+    EXPECT_TRUE(f.main.isEnabled());
+
+    f.form.Show();
+    f.form.ShowStatus(false, "Waiting");
+    f.form.close();
+    EXPECT_EQ(f.aborts, 1);
+    EXPECT_EQ(f.form.ProgressState(), kProgressClosed);
+    EXPECT_TRUE(f.main.isEnabled());
+    f.form.ShowStatus(true, "late error");
+    EXPECT_EQ(f.form.ProgressState(), kProgressClosed);
+}
+
+// The show steps belong to the show event: any show disables the main window and starts
+// the state afresh, not only the Show operation.
+TEST(ProgressForm, AnyShowRunsTheShowSteps)
+{
+    Fixture f;
+    f.main.show();
+    f.form.Show();
+    f.form.SetTotalPackages(9);
+    f.form.SetCurrentPackage(4);
+    f.form.ShowStatus(true, "Err");
+    f.form.OKBtn->click();
+    ASSERT_TRUE(f.main.isEnabled());
+    f.form.show();
+    EXPECT_FALSE(f.main.isEnabled());
+    EXPECT_EQ(f.form.ProgressState(), kProgressWorking);
+    EXPECT_EQ(f.form.CurLabel->text(), "0");
+    EXPECT_EQ(f.form.TotalLabel->text(), "0");
+    EXPECT_EQ(f.form.ProgressBar1->value(), 0);
+}
+
+TEST(ProgressForm, EscPressesCancelOnlyWhileItIsShown)
+{
+    Fixture f;
+    f.form.Show();
+    f.form.ShowStatus(true, "Connect...Error");
+    QTest::keyClick(&f.form, Qt::Key_Escape);
+    EXPECT_EQ(f.form.ProgressState(), kProgressErrorShown);  // OK must be pressed
+    EXPECT_TRUE(f.form.isVisible());
+    f.form.ShowStatus(false, "Waiting");
+    QTest::keyClick(&f.form, Qt::Key_Escape);
+    EXPECT_EQ(f.aborts, 1);
+    EXPECT_EQ(f.form.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(f.form.isVisible());
 }

@@ -1,0 +1,151 @@
+#!/bin/bash
+# Screenshots of every window under a real X server: Xvfb with a window manager, the
+# window gallery for each window in a telling state, and the program itself (main window,
+# the Test command's progress window against a silent register, the About box) driven
+# by keys. Writes PNGs and titles.txt (each window's title as the window manager sees it).
+#
+#   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR] [HOME_DIR]
+#
+# HOME_DIR, when given, is copied as the program directory (SYSTEM.CFG, lang.lng, data/),
+# so translated windows can be looked at; otherwise a fresh temporary one is used.
+# SCREEN (default 1024x768x24) and WM (default openbox) can be set in the environment.
+set -eu
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+OUT=${2:-$BUILD/screenshots}
+SCREEN=${SCREEN:-1024x768x24}
+WM=${WM:-openbox}
+
+"$ROOT/scripts/install-deps.sh" xvfb x11-apps x11-utils imagemagick xdotool wmctrl "$WM" fonts-liberation
+mkdir -p "$OUT"
+OUT=$(cd "$OUT" && pwd)
+WORK=$(mktemp -d)
+PIDS=()
+cleanup() {
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+HOME_DIR=$WORK/home
+mkdir -p "$HOME_DIR"
+if [ $# -ge 3 ]; then cp -r "$3"/. "$HOME_DIR"/; fi
+
+# A free display number.
+DISPLAY_NUMBER=90
+while [ -e "/tmp/.X11-unix/X$DISPLAY_NUMBER" ] || [ -e "/tmp/.X$DISPLAY_NUMBER-lock" ]; do
+    DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1))
+done
+export DISPLAY=:$DISPLAY_NUMBER
+Xvfb "$DISPLAY" -screen 0 "$SCREEN" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+PIDS+=($!)
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+"$WM" >"$WORK/wm.log" 2>&1 &
+PIDS+=($!)
+sleep 1
+export QT_QPA_PLATFORM=xcb
+: >"$OUT/titles.txt"
+
+# Waits until a window whose title matches $1 is mapped; prints its id.
+wait_window() {
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)
+        if [ -n "$id" ]; then echo "$id"; return 0; fi
+        sleep 0.1
+    done
+    echo "no window named '$1'" >&2
+    return 1
+}
+
+# Shoots the whole screen into $1.png and notes the title of window $2.
+shoot() {
+    sleep 0.7
+    import -window root "$OUT/$1.png"
+    echo "$1: $(xprop -id "$2" _NET_WM_NAME 2>/dev/null | sed 's/^[^=]*= //') $(xwininfo -id "$2" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')" >>"$OUT/titles.txt"
+}
+
+# The window gallery: one window at a time, in a state that shows its longest texts.
+for window in main progress progress-error progress-readonly range-z range-date comm about; do
+    "$BUILD/window_gallery" --home "$HOME_DIR" "$window" >"$WORK/gallery.out" 2>>"$WORK/gallery.log" &
+    pid=$!
+    for _ in $(seq 100); do grep -q ready "$WORK/gallery.out" 2>/dev/null && break; sleep 0.1; done
+    case $window in
+        main) title="VOBREL FM" ;;
+        progress) title="Upload" ;;
+        progress-error) title="Error" ;;
+        progress-readonly) title="PAMI" ;;
+        range-*) title="Upload report" ;;
+        comm) title="Communication setting" ;;
+        about) title="About" ;;
+    esac
+    id=$(wait_window "$title") && shoot "gallery-$window" "$id"
+    kill "$pid"; wait "$pid" 2>/dev/null || true
+done
+
+# The program itself, its COM2 on a register that never answers.
+mkfifo "$WORK/ecrsim.in"
+"$BUILD/ecrsim" --silent --stop-with-stdin <"$WORK/ecrsim.in" >"$WORK/ecrsim.out" 2>/dev/null &
+PIDS+=($!)
+exec 3>"$WORK/ecrsim.in"  # the simulator runs until this closes
+for _ in $(seq 50); do [ -s "$WORK/ecrsim.out" ] && break; sleep 0.1; done
+PTY=$(head -1 "$WORK/ecrsim.out")
+if [ ! -f "$HOME_DIR/SYSTEM.CFG" ]; then
+    printf '[Comm]\r\nPort=2\r\nBaudRate=0\r\n[Ports]\r\nCOM2=%s\r\n' "$PTY" >"$HOME_DIR/SYSTEM.CFG"
+fi
+"$BUILD/vobrelfm" --home "$HOME_DIR" 2>>"$WORK/program.log" &
+PROGRAM=$!
+PIDS+=($PROGRAM)
+main=$(wait_window "VOBREL FM")
+shoot program-main "$main"
+
+# Runs the Test menu item (Communication, then its only item).
+run_test() {
+    xdotool windowactivate --sync "$main" key alt+c
+    sleep 0.5
+    xdotool key Return
+}
+
+# Test: the progress window while connecting, then its error; the window manager's close
+# button then ends the command as OK does (the port closes and DEBUG.LOG is written).
+run_test
+progress=$(wait_window "Connect")
+shoot program-test-connecting "$progress"
+sleep 9  # ten handshake attempts of 0.8 s
+progress=$(wait_window "Error")
+shoot program-test-error "$progress"
+rm -f "$HOME_DIR/DEBUG.LOG"
+wmctrl -i -c "$progress"
+sleep 1
+echo "closed from the title bar in the error state: DEBUG.LOG $( [ -s "$HOME_DIR/DEBUG.LOG" ] && echo written || echo MISSING)" >>"$OUT/titles.txt"
+
+# Test again, closed from the title bar while connecting: acts as Cancel.
+rm -f "$HOME_DIR/DEBUG.LOG"
+run_test
+progress=$(wait_window "Connect")
+sleep 1
+wmctrl -i -c "$progress"
+sleep 1
+echo "closed from the title bar while connecting: DEBUG.LOG $( [ -s "$HOME_DIR/DEBUG.LOG" ] && echo written || echo MISSING), progress window $(xdotool search --onlyvisible --name Connect >/dev/null 2>&1 && echo STILL SHOWN || echo gone)" >>"$OUT/titles.txt"
+
+xdotool windowactivate --sync "$main" key alt+h a
+about=$(wait_window "About")
+shoot program-about "$about"
+xdotool key Escape
+kill "$PROGRAM" 2>/dev/null || true
+
+# Port "None": the open error names no device.
+mkdir -p "$WORK/none"
+printf '[Comm]\r\nPort=0\r\n' >"$WORK/none/SYSTEM.CFG"
+"$BUILD/vobrelfm" --home "$WORK/none" 2>>"$WORK/program.log" &
+PROGRAM=$!
+PIDS+=($PROGRAM)
+main=$(wait_window "VOBREL FM")
+run_test
+sleep 1.5
+box=$(xdotool search --onlyvisible --name "VOBREL FM" | tail -1)
+shoot program-port-none "$box"
+kill "$PROGRAM" 2>/dev/null || true
+exec 3>&-
+echo "screenshots in $OUT"
+cat "$OUT/titles.txt"

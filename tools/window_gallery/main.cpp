@@ -1,0 +1,113 @@
+// window_gallery: shows one of the program's windows in a telling state, for screenshots
+// under a real X server (scripts/screenshots.sh) and for checking translated texts by eye.
+// It creates the windows exactly as the program does, with --home's files (SYSTEM.CFG,
+// the catalogue, language files), shows the main window first, then the chosen window,
+// prints "ready" and stays until it is ended.
+
+#include "core/code_page.h"
+#include "core/settings.h"
+#include "core/texts.h"
+#include "reports/catalogue.h"
+#include "reports/report_grid_model.h"
+#include "ui/about_box.h"
+#include "ui/application.h"
+#include "ui/comm_dialog.h"
+#include "ui/main_window.h"
+#include "ui/progress_form.h"
+#include "ui/report_form.h"
+#include "ui/startup.h"
+#include "ui/upload_report_dialog.h"
+#include "ui/window_layout.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: window_gallery --home DIR WINDOW\n"
+    "WINDOW: main, progress, progress-error, progress-readonly, range-z, range-date, comm, about\n";
+
+void fillSamples(ProgramWindows& w)
+{
+    if (w.dm->fmRpt.IsEmpty()) {
+        const QDateTime when(QDate(2024, 12, 29), QTime(23, 58, 59));
+        w.dm->fmRpt.AddReport(Settings().ReportDir + "Rep_1_5.txt", "Detail", when);
+        w.dm->fmRpt.AddReport(Settings().ReportDir + "Summary_010124_311224.txt", "Summary", when);
+    }
+    std::vector<QByteArray> lines = {"", "FISCAL MEMORY REPORT", "Z 1-5"};
+    for (int i = 1; i <= 40; ++i)
+        lines.push_back("Z" + QByteArray::number(i).rightJustified(4, '0') + "  29.12.24  1234.56 PLN");
+    w.fmfrm->Grid().SetAllRows(std::move(lines));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    QStringList args = app.arguments();
+    args.removeFirst();
+    const qsizetype homeAt = args.indexOf(QStringLiteral("--home"));
+    if (args.size() != 3 || homeAt < 0 || homeAt + 1 >= args.size()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const QString home = args.takeAt(homeAt + 1);
+    args.removeAt(homeAt);
+    const QString window = args.first();
+    InitProgramPaths(QDir(home).absolutePath());
+    ReadDisplayCodePage();
+    TApplication::SetTitle(QStringLiteral("VOBREL FM"));
+
+    ProgramWindows w;
+    CreateProgramWindows(w);
+    fillSamples(w);
+    w.mainForm->show();
+    std::unique_ptr<TAboutBox> about;
+
+    if (window == QLatin1String("progress") || window.startsWith(QLatin1String("progress-"))) {
+        w.progressForm->Show();
+        if (window == QLatin1String("progress-error")) {
+            w.progressForm->ShowStatus(true, texts::ErrorText(texts::sConnect));
+        } else if (window == QLatin1String("progress-readonly")) {
+            w.progressForm->ShowStatus(true, texts::Message(texts::SReadOnly));
+        } else {
+            w.progressForm->ShowStatus(false, texts::Message(texts::sUpload) + QStringLiteral("123"));
+            w.progressForm->SetTotalPackages(456);
+            w.progressForm->SetCurrentPackage(123);
+        }
+    } else if (window == QLatin1String("range-z") || window == QLatin1String("range-date")) {
+        w.uploadReportDlg->edt1->setText(QStringLiteral("Report"));
+        w.uploadReportDlg->RangeTypeButtons->button(window == QLatin1String("range-date") ? 1 : 0)->click();
+        w.uploadReportDlg->ZCountFromEdit->setText(QStringLiteral("1234"));
+        w.uploadReportDlg->ZCountToEdit->setText(QStringLiteral("9999"));
+        CentreOnScreen(w.uploadReportDlg.get());
+        w.uploadReportDlg->show();
+    } else if (window == QLatin1String("comm")) {
+        ReadCommSettings();
+        w.commDlg->setBaudRateIndex(Settings().CommBaudRate);
+        w.commDlg->PortCB->setCurrentIndex(Settings().CommPort);
+        w.commDlg->UpdatePortHints();
+        CentreOnScreen(w.commDlg.get());
+        w.commDlg->show();
+    } else if (window == QLatin1String("about")) {
+        about = std::make_unique<TAboutBox>(w.mainForm.get());
+        CentreOnScreen(about.get());
+        about->show();
+    } else if (window != QLatin1String("main")) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    QTimer::singleShot(500, [] {
+        std::puts("ready");
+        std::fflush(stdout);
+    });
+    return app.exec();
+}
