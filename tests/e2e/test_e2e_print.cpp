@@ -208,8 +208,7 @@ struct PrintWindow {
     TVeskIBusComm bus;
     RecordingProgress progress;
     TCatalogue catalogue;
-    TUploadReportDlg rangeDialog;
-    Tfmfrm form{bus, progress, catalogue, rangeDialog};
+    Tfmfrm form{bus, progress, catalogue};
     bool dialogSeen = false;
 
     // When the dialog shows: chooses printing into `pdf` (or cancels when it is empty),
