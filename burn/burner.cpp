@@ -99,9 +99,9 @@ int TSCSIDevice::GetDiscType()
     return commands_.GetDiscType();
 }
 
-bool TSCSIDevice::GetNextWritableAddress()
+bool TSCSIDevice::GetNextWritableAddress(uint32_t* address)
 {
-    return commands_.GetNextWritableAddress();
+    return commands_.GetNextWritableAddress(address);
 }
 
 bool TSCSIDevice::ReadCapabilities()

@@ -107,7 +107,7 @@ public:
     bool SelectDevice(const std::string& deviceLine);
     bool LoadUnload(bool eject);
     int GetDiscType();
-    bool GetNextWritableAddress();
+    bool GetNextWritableAddress(uint32_t* address);
     bool ReadCapabilities();
     bool SetWriteParameters(bool testWrite, bool underrunProtection, int discType);
     bool WaitReady(int totalMs, int stepMs);

@@ -152,8 +152,9 @@ void TIsoImage::BuildLayout(TDriveCommands* drive, IDiscReader* disc)
     if (drive) {
         drive->DiscType = drive->GetDiscType();
         if (drive->DiscType < dtDvdR || drive->DiscType > dtDvdPlusR) {
-            if (drive->GetNextWritableAddress())
-                SessionStart = drive->SessionStart;
+            uint32_t address = 0;
+            if (drive->GetNextWritableAddress(&address))
+                SessionStart = address;
             else if (OnMessage)
                 OnMessage(0, ">>> ERROR GETTING NEXT WRITABLE ADDRESS");
             if (SessionStart > 0xFF000000u)

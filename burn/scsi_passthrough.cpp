@@ -277,6 +277,11 @@ private:
         SgOutcome o;
         if (slot->emulated) {
             o.status = slot->emulated->Execute(srb.CDBByte, srb.SRB_CDBLen, srb.SRB_BufPointer, srb.SRB_BufLen, sense);
+            if (o.status == TEmulatedDrive::kTransportFailure) {  // as if the pass-through call failed
+                o.status = 0;
+                o.transportKind = aspi::TRANSPORT_ERRNO;
+                o.transportValue = EIO;
+            }
         } else {
             if (!slot->fd.valid())
                 slot->fd = openDevice(slot->node);

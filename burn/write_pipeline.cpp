@@ -91,15 +91,15 @@ std::string prepareDrive(TWriteJob& job)
     c.FinalizeDisc = true;
     c.SetWriteParameters(job.testWrite, job.underrunProtection, type);
     c.FinalizeDisc = job.finalizeDisc;
-    const bool haveAddress = c.GetNextWritableAddress();
+    uint32_t address = 0;
+    const bool haveAddress = c.GetNextWritableAddress(&address);
     // The header carries absolute sector numbers: a session written anywhere else than
     // where it was laid out would point at the wrong sectors.
     if (!haveAddress && job.sessionStart != 0)
         return "ERROR GETTING NEXT WRITABLE ADDRESS [" + c.LastError() + "]";
-    if (haveAddress && c.SessionStart != job.sessionStart)
-        return "NEXT WRITABLE ADDRESS " + std::to_string(c.SessionStart) + " IS NOT THE PREPARED SESSION START " +
+    if (haveAddress && address != job.sessionStart)
+        return "NEXT WRITABLE ADDRESS " + std::to_string(address) + " IS NOT THE PREPARED SESSION START " +
                std::to_string(job.sessionStart);
-    c.SessionStart = job.sessionStart;
 
     if (isDvdMinus(type)) {
         const std::vector<uint8_t> perf = streamingDescriptor();
@@ -147,7 +147,7 @@ void writeData(TWriteJob& job)
         }
         const uint16_t sectors = static_cast<uint16_t>(n / 2048);
         for (int attempt = 1;; ++attempt) {
-            if (c.Write10(c.SessionStart + written, sectors, buffer.data())) {
+            if (c.Write10(job.sessionStart + written, sectors, buffer.data())) {
                 written += sectors;
                 break;
             }

@@ -87,12 +87,13 @@ int runDiscInfo(const QStringList& args)
         return kExitFailed;
     commands.DiscType = commands.GetDiscType();
     const uint32_t free = commands.FreeDiscBlocks();
-    const bool nwa = commands.GetNextWritableAddress();
+    uint32_t address = 0;
+    const bool nwa = commands.GetNextWritableAddress(&address);
     std::fprintf(stdout, "drive: %s\n", line.c_str());
     std::fprintf(stdout, "disc type: %s\n", DiscTypeName(commands.DiscType));
     std::fprintf(stdout, "free blocks: %u\n", free);
     if (nwa)
-        std::fprintf(stdout, "next writable address: %u\n", commands.SessionStart);
+        std::fprintf(stdout, "next writable address: %u\n", address);
     else
         std::fprintf(stdout, "next writable address: none (%s)\n", transport.LastError().c_str());
     std::fprintf(stdout, "last session: %d\n", commands.LastSessionNumber());

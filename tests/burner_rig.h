@@ -33,6 +33,8 @@ struct BurnerRig {
         transport.libraryNames = {"/nonexistent/libwnaspi32.so"};
         transport.MinimumWaitMs = 200;
         burner.Timing.waitDivisor = 100;
+        burner.Timing.leadOutPollMs = 20;
+        burner.Timing.closeRetryMs = 20;
         burner.Commands().Timing.waitDivisor = 100;
         burner.OnDebugMessage = [this](TSCSIDevice&, const std::string& text, uint8_t kind) {
             std::lock_guard lock(mutex);
