@@ -330,3 +330,9 @@ void TMCDBurner::WaitForWriteDone()
     std::unique_lock lock(burnMutex_);
     burnEnded_.wait(lock, [this] { return !writing_; });
 }
+
+bool TMCDBurner::WaitForWriteDone(int ms)
+{
+    std::unique_lock lock(burnMutex_);
+    return burnEnded_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !writing_; });
+}

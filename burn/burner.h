@@ -225,6 +225,8 @@ public:
     void AbortWrite();
     bool Writing() const { return writing_; }
     void WaitForWriteDone();
+    // Waits at most ms; true when no burn runs (any more).
+    bool WaitForWriteDone(int ms);
     TBurnTiming Timing;
     TIsoTables& Tables() { return tables_; }
     TIsoImage& Image() { return image_; }

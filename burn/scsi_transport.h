@@ -103,6 +103,7 @@ public:
 
     // Where the built-in layer and the library layer come from (tests and settings set them).
     std::string virtualDrivePath;                // [Burn] VirtualDrive
+    int virtualDriveSpeedX = 0;                  // [Burn] VirtualDriveSpeed: 0 writes at once
     std::vector<std::string> libraryNames;       // tried in order by the library layer
     std::vector<std::string> deviceNodes;        // empty: /dev/sr0 to /dev/sr15
     // Run by SelectDevice: the capabilities before the INQUIRY, the write-mode probe after
