@@ -34,6 +34,7 @@ bench: build
 	./$(BUILD_DIR)/bench_catalogue
 	./$(BUILD_DIR)/bench_iso --program ./$(BUILD_DIR)/vobrelfm
 	./$(BUILD_DIR)/bench_print --program ./$(BUILD_DIR)/vobrelfm
+	./$(BUILD_DIR)/bench_burn
 
 # The suite under AddressSanitizer and UndefinedBehaviorSanitizer (benchmarks not built).
 asan: deps

@@ -24,7 +24,7 @@ std::unique_ptr<TEmulatedDrive> TEmulatedDrive::Open(const std::string& imagePat
     drive->fd_ = ::open(imagePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (drive->fd_ < 0) {
         if (error)
-            *error = "cannot open the disc image " + imagePath + ": " + posix::errorText(errno);
+            *error = "cannot open the disc image " + imagePath + ": " + posix::errnoMessage(errno);
         return nullptr;
     }
     // Write parameters as a drive reports them at power-on: track-at-once, mode 1.

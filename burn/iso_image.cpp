@@ -64,7 +64,7 @@ std::string fileIdentifier(const TFEntry& e)
 
 std::string jolietIdentifier(const TFEntry& e)
 {
-    return e.directory ? e.longName : e.longName + ";1";
+    return e.directory ? e.JolietName() : e.JolietName() + ";1";
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ void TIsoImage::NumberDirectories(bool joliet)
             if (e->directory)
                 children.push_back(e->directory);
         std::sort(children.begin(), children.end(), [joliet](const TDEntry* a, const TDEntry* b) {
-            return joliet ? a->longName < b->longName : a->isoName < b->isoName;
+            return joliet ? a->JolietName() < b->JolietName() : a->isoName < b->isoName;
         });
         order.insert(order.end(), children.begin(), children.end());
     }
@@ -130,7 +130,7 @@ int64_t TIsoImage::PathTableSize(bool joliet) const
     for (const TDEntry* d : joliet ? jolietOrder_ : isoOrder_) {
         if (d == tables_.Root())
             continue;
-        const int64_t id = joliet ? 2 * static_cast<int64_t>(Ucs2Length(d->longName))
+        const int64_t id = joliet ? 2 * static_cast<int64_t>(Ucs2Length(d->JolietName()))
                                   : static_cast<int64_t>(d->isoName.size());
         size += 8 + id + (id % 2);
     }
@@ -295,7 +295,7 @@ void TIsoImage::AppendPathTable(bool joliet, bool bigEndian)
     const uint32_t area = static_cast<uint32_t>((joliet ? jolietDirArea_ : isoDirArea_) / kSector);
     for (const TDEntry* d : joliet ? jolietOrder_ : isoOrder_) {
         const bool root = d == tables_.Root();
-        const std::string id = root ? std::string(1, '\0') : joliet ? Ucs2BigEndian(d->longName) : d->isoName;
+        const std::string id = root ? std::string(1, '\0') : joliet ? Ucs2BigEndian(d->JolietName()) : d->isoName;
         const std::size_t at = header_.size();
         header_.resize(at + 8 + id.size() + (id.size() % 2), 0);
         uint8_t* r = header_.data() + at;

@@ -11,6 +11,21 @@ namespace {
 constexpr int kMaxImportDepth = 64;
 constexpr uint32_t kMaxImportDirectoryBytes = 16u * 1024 * 1024;
 constexpr int kLongNameLimit = 128;
+constexpr int64_t kLargestExtent = 0xFFFFFFFFll;  // one ISO 9660 extent describes less than 4 GiB
+
+// The characters of a UTF-8 text, each as its own UTF-8 bytes.
+std::vector<std::string> utf8Characters(const std::string& text)
+{
+    std::vector<std::string> chars;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t n = 1;
+        while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80 && n < 4)
+            ++n;
+        chars.push_back(text.substr(i, n));
+        i += n;
+    }
+    return chars;
+}
 
 bool valid83Char(unsigned char c)
 {
@@ -200,6 +215,37 @@ std::string TIsoTables::UniqueIsoName(TDEntry& dir, const std::string& wanted, b
     }
 }
 
+std::string TIsoTables::JolietNameFor(TDEntry& dir, const std::string& longName)
+{
+    const std::vector<std::string> chars = utf8Characters(longName);
+    if (chars.size() <= kJolietNameLimit && !dir.jolietCut.count(longName))
+        return {};
+    // The extension (a dot within the last 16 characters) survives the cut.
+    std::size_t dot = chars.size();
+    for (std::size_t i = chars.size(); i-- > 1 && chars.size() - i <= 16;)
+        if (chars[i] == ".") {
+            dot = i;
+            break;
+        }
+    std::string ext;
+    for (std::size_t i = dot; i < chars.size(); ++i)
+        ext += chars[i];
+    const std::size_t extLength = chars.size() - dot;
+    for (int n = 0;; ++n) {
+        const std::string suffix = n == 0 ? std::string() : "~" + std::to_string(n);
+        const std::size_t keep = std::min(dot, kJolietNameLimit - extLength - suffix.size());
+        std::string candidate;
+        for (std::size_t i = 0; i < keep; ++i)
+            candidate += chars[i];
+        candidate += suffix + ext;
+        // Names that differ by case are different names, as in the tables.
+        if (candidate != longName && !FindByLongName(dir, candidate) && !dir.jolietCut.count(candidate)) {
+            dir.jolietCut.insert(candidate);
+            return candidate;
+        }
+    }
+}
+
 TIsoTables::TIsoTables()
 {
     ClearFileSystem(65535, 8191);
@@ -295,6 +341,7 @@ TDEntry* TIsoTables::InsertDirectory(TDEntry* parent, const std::string& name, c
     TDEntry* dir = &dirs_.back();
     dir->isoName = UniqueIsoName(*parent, shortName.empty() ? Upper(name) : shortName, false);
     dir->longName = name;
+    dir->jolietName = JolietNameFor(*parent, name);
     dir->parent = parent;
     dir->path = path;
     byPath_.emplace(dir->path, dir);
@@ -303,6 +350,7 @@ TDEntry* TIsoTables::InsertDirectory(TDEntry* parent, const std::string& name, c
     TFEntry* entry = &files_.back();
     entry->isoName = dir->isoName;
     entry->longName = name;
+    entry->jolietName = dir->jolietName;
     entry->attributes = attributes;
     entry->date = date;
     entry->directory = dir;
@@ -368,6 +416,11 @@ int TIsoTables::InsertFile(const std::string& destination, const std::string& so
         Post(4, "INVALID SOURCE PATH (NOT A REGULAR FILE): " + source);
         return 0;
     }
+    if (st.st_size > kLargestExtent) {
+        // Its size does not fit the 32 bits of a directory record: refused, not cut.
+        Post(4, "FILE TOO LARGE FOR THE DISC'S FILE SYSTEM (4 GB OR MORE): " + source);
+        return 1;
+    }
     const std::size_t slash = source.rfind('/');
     const std::string name = slash == std::string::npos ? source : source.substr(slash + 1);
     AddFileEntry(dir, name, 0, static_cast<int64_t>(st.st_size), IsoDateFromTime(st.st_mtime), -1, source);
@@ -412,6 +465,8 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
         entry = existing;
         eraseIndexed(dir->byIsoName, nameHash(entry->isoName), entry);
         eraseIndexed(dir->byLongName, nameHash(entry->longName), entry);
+        if (!entry->jolietName.empty())
+            dir->jolietCut.erase(entry->jolietName);
     } else if (existing) {
         // An imported entry gives way silently; a new file that cannot be added is reported.
         if (importedSector < 0)
@@ -429,6 +484,7 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
     // Not a valid 8.3 name, or one already taken here: an alias unique in the directory.
     entry->isoName = UniqueIsoName(*dir, Upper(info.shortName), needsAlias && info.shortName == Upper(info.longName));
     entry->longName = info.longName;
+    entry->jolietName = JolietNameFor(*dir, info.longName);
     entry->size = entry->jolietSize = size;
     entry->attributes = info.attributes;
     entry->date = info.date;

@@ -20,7 +20,7 @@ bool compareFile(TDriveCommands& drive, const std::string& source, uint32_t sect
 {
     posix::UniqueFd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
-        *problem = source + ": cannot be read (" + posix::errorText(errno) + ")";
+        *problem = source + ": cannot be read (" + posix::errnoMessage(errno) + ")";
         return false;
     }
     std::vector<uint8_t> disc(std::size_t(kSectorsPerRead) * 2048), local(disc.size());
@@ -77,7 +77,7 @@ TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written)
             if (e->directory || e->imported || source.empty())
                 continue;
             TDEntry* onDisc = disc.FindDirectory(dir.path);
-            const TFEntry* found = onDisc ? TIsoTables::FindByLongName(*onDisc, TIsoTables::Upper(e->longName)) : nullptr;
+            const TFEntry* found = onDisc ? TIsoTables::FindByLongName(*onDisc, TIsoTables::Upper(e->JolietName())) : nullptr;
             if (!found) {
                 result.problem = source + ": not found in the new session";
                 return result;
