@@ -131,7 +131,7 @@ void writeData(TWriteJob& job)
     uint32_t written = 0;
     int countdown = 5;
     for (;;) {
-        const int n = cache.WaitBlock(buffer.data());
+        const int n = cache.WaitBlock(buffer);
         if (n <= 0 || !cache.ErrorText().empty())
             return;
         job.progress->SetCurrentFile(cache.CurrentFile());
