@@ -1,6 +1,7 @@
 #include "burn/iso_image.h"
 
 #include "burn/drive_commands.h"
+#include "core/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,19 +14,10 @@ constexpr int64_t kMinimumSessionSectors = 300;
 
 int64_t roundUp(int64_t bytes) { return (bytes + kSector - 1) / kSector * kSector; }
 
-void putBoth32(uint8_t* p, uint32_t v)
-{
-    p[0] = v; p[1] = v >> 8; p[2] = v >> 16; p[3] = v >> 24;
-    p[4] = v >> 24; p[5] = v >> 16; p[6] = v >> 8; p[7] = v;
-}
-
-void putBoth16(uint8_t* p, uint16_t v)
-{
-    p[0] = v & 0xFF; p[1] = v >> 8; p[2] = v >> 8; p[3] = v & 0xFF;
-}
-
-void putLe32(uint8_t* p, uint32_t v) { p[0] = v; p[1] = v >> 8; p[2] = v >> 16; p[3] = v >> 24; }
-void putBe32(uint8_t* p, uint32_t v) { p[0] = v >> 24; p[1] = v >> 16; p[2] = v >> 8; p[3] = v; }
+using bytes::putBe32;
+using bytes::putBoth16;
+using bytes::putBoth32;
+using bytes::putLe32;
 
 void putText(uint8_t* p, std::size_t width, const std::string& text)
 {
@@ -304,12 +296,10 @@ void TIsoImage::AppendPathTable(bool joliet, bool bigEndian)
         const uint16_t parent = static_cast<uint16_t>(joliet ? d->parent->jolietNumber : d->parent->isoNumber);
         if (bigEndian) {
             putBe32(r + 2, extent);
-            r[6] = parent >> 8;
-            r[7] = parent & 0xFF;
+            bytes::putBe16(r + 6, parent);
         } else {
             putLe32(r + 2, extent);
-            r[6] = parent & 0xFF;
-            r[7] = parent >> 8;
+            bytes::putLe16(r + 6, parent);
         }
         std::memcpy(r + 8, id.data(), id.size());
     }

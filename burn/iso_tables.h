@@ -13,6 +13,12 @@
 
 struct TFEntry;
 
+// The key of the directories' name indexes (colliding keys are told apart by the names).
+inline uint64_t IsoNameHash(const std::string& name)
+{
+    return std::hash<std::string>{}(name);
+}
+
 // A recording date as the directory records carry it.
 struct TIsoDate {
     int16_t year = 1900;
