@@ -14,8 +14,10 @@
 // OnWriteDone come on the burner's write thread (OnWriteDone on the calling thread when
 // StartWrite fails before the write thread starts); OnDebugMessage and DebugWindow lines
 // come from whichever thread posts them, one at a time. Handlers that touch windows must
-// pass the work to the user-interface thread. BytesWritten, DeviceBufferSize,
-// DeviceFreeBufferSize and CurrentFile may be read from any thread at any time.
+// pass the work to the user-interface thread; an OnDebugMessage handler must not call
+// back into the burner (it may run while a drive command holds the transport). BytesWritten,
+// DeviceBufferSize, DeviceFreeBufferSize and CurrentFile may be read from any thread at any
+// time.
 //
 // The burn procedure the window, the command line and the tests share:
 //   InitASPILayer, SelectDevice, SetSessionToImport(-1), InsertFile..., PrepareImage(false),

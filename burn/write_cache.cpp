@@ -86,10 +86,16 @@ int TCacheThread::GetBlock(uint8_t* buffer)
     std::lock_guard lock(mutex_);
     if (queue_.empty())
         return done_ ? 0 : -1;
+    std::memcpy(buffer, queue_.front().data.data(), static_cast<std::size_t>(queue_.front().count));
+    return TakeFront();
+}
+
+int TCacheThread::TakeFront()
+{
     Block& block = queue_.front();
     const int n = block.count;
-    std::memcpy(buffer, block.data.data(), static_cast<std::size_t>(n));
-    pool_.push_back(std::move(block.data));
+    if (block.data.size() == static_cast<std::size_t>(kBlockBytes))
+        pool_.push_back(std::move(block.data));
     queue_.pop_front();
     bytesInCache_ -= n;
     bytesLeft_ -= n;
@@ -103,16 +109,8 @@ int TCacheThread::WaitBlock(std::vector<uint8_t>& buffer)
     changed_.wait(lock, [this] { return !queue_.empty() || done_ || abort_; });
     if (queue_.empty())
         return 0;
-    Block& block = queue_.front();
-    const int n = block.count;
-    buffer.swap(block.data);
-    if (block.data.size() == static_cast<std::size_t>(kBlockBytes))
-        pool_.push_back(std::move(block.data));
-    queue_.pop_front();
-    bytesInCache_ -= n;
-    bytesLeft_ -= n;
-    changed_.notify_all();
-    return n;
+    buffer.swap(queue_.front().data);
+    return TakeFront();
 }
 
 void TCacheThread::Abort(const std::string& text)

@@ -73,6 +73,9 @@ private:
         std::vector<uint8_t> data;  // kBlockBytes long
         int count = 0;              // valid bytes
     };
+    // Removes the oldest block (its memory to the pool) and counts it delivered; under the
+    // lock. Returns its byte count.
+    int TakeFront();
     // A block's memory from the pool (or new), kBlockBytes long, contents undefined.
     std::vector<uint8_t> NewBlockMemory();
     // Appends a block, waiting while the queue is full; false when aborted.

@@ -87,6 +87,15 @@ struct BurnerRig {
         return started ? result : "not started: " + result;
     }
 
+    // One file of the session starting at `sector`, extracted with xorriso.
+    QByteArray extract(uint32_t sector, const QString& name)
+    {
+        const QString out = home.path(QString("x%1_%2").arg(sector).arg(name));
+        runOracle("xorriso", {"-osirrox", "on", "-load", "sbsector", QString::number(sector), "-indev",
+                              QString::fromStdString(image), "-extract", "/" + name, out});
+        return readTestFile(out);
+    }
+
     std::string lastDone() const
     {
         std::lock_guard lock(mutex);

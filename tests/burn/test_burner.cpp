@@ -6,19 +6,6 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-namespace {
-
-// Extracts one file of the session starting at `sector` with xorriso.
-QByteArray extract(BurnerRig& r, int sector, const QString& name)
-{
-    const QString out = r.home.path("out_" + QString::number(sector) + "_" + name);
-    runOracle("xorriso", {"-osirrox", "on", "-load", "sbsector", QString::number(sector), "-indev",
-                          QString::fromStdString(r.image), "-extract", "/" + name, out});
-    return readTestFile(out);
-}
-
-}  // namespace
-
 TEST(Burner, FirstSessionOnABlankDiscIsReadBackByTheOracles)
 {
     BurnerRig r;
@@ -37,8 +24,8 @@ TEST(Burner, FirstSessionOnABlankDiscIsReadBackByTheOracles)
 
     if (!haveOracles())
         GTEST_SKIP() << "xorriso and isoinfo are needed (apt-get install xorriso genisoimage)";
-    EXPECT_EQ(extract(r, 0, "a.txt"), readTestFile(QString::fromStdString(a)));
-    EXPECT_EQ(extract(r, 0, "b.txt"), readTestFile(QString::fromStdString(b)));
+    EXPECT_EQ(r.extract(0, "a.txt"), readTestFile(QString::fromStdString(a)));
+    EXPECT_EQ(r.extract(0, "b.txt"), readTestFile(QString::fromStdString(b)));
     const OracleRun info = runOracle("isoinfo", {"-l", "-i", QString::fromStdString(r.image)});
     EXPECT_TRUE(info.out.contains("A.TXT;1")) << info.out.toStdString();
 }

@@ -16,20 +16,12 @@ QByteArray bytesOf(const std::string& path)
     return readTestFile(QString::fromStdString(path));
 }
 
-// The session starting at `sector`: xorriso's file list and one extracted file.
+// The files of the session starting at `sector`, as xorriso lists them.
 QString listSession(BurnerRig& r, uint32_t sector)
 {
     return runOracle("xorriso", {"-load", "sbsector", QString::number(sector), "-indev",
                                  QString::fromStdString(r.image), "-find", "/", "-type", "f"})
         .out;
-}
-
-QByteArray extract(BurnerRig& r, uint32_t sector, const QString& name)
-{
-    const QString out = r.home.path(QString("x%1_%2").arg(sector).arg(name));
-    runOracle("xorriso", {"-osirrox", "on", "-load", "sbsector", QString::number(sector), "-indev",
-                          QString::fromStdString(r.image), "-extract", "/" + name, out});
-    return readTestFile(out);
 }
 
 std::size_t count(const TEmulatedDrive& d, uint8_t code)
@@ -75,10 +67,10 @@ TEST(WritePipeline, ThreeSessionsEachImportingTheLastAreReadBackByTheOracles)
     for (const char* name : {"'/a.txt'", "'/b.txt'", "'/c.txt'", "'/d.txt'"})
         EXPECT_TRUE(list3.contains(name)) << name << list3.toStdString();
     // The newest session still finds the first session's data where it was written.
-    EXPECT_EQ(extract(r, third, "a.txt"), bytesOf(a));
-    EXPECT_EQ(extract(r, third, "b.txt"), bytesOf(b));
-    EXPECT_EQ(extract(r, third, "c.txt"), bytesOf(c));
-    EXPECT_EQ(extract(r, third, "d.txt"), bytesOf(d));
+    EXPECT_EQ(r.extract(third, "a.txt"), bytesOf(a));
+    EXPECT_EQ(r.extract(third, "b.txt"), bytesOf(b));
+    EXPECT_EQ(r.extract(third, "c.txt"), bytesOf(c));
+    EXPECT_EQ(r.extract(third, "d.txt"), bytesOf(d));
     const OracleRun info = runOracle("isoinfo", {"-T", QString::number(third), "-J", "-l", "-i",
                                                  QString::fromStdString(r.image)});
     EXPECT_TRUE(info.out.contains("d.txt") && info.out.contains("a.txt")) << info.out.toStdString();
@@ -98,8 +90,8 @@ TEST(WritePipeline, SessionThroughTheLibraryLayer)
     if (!haveOracles())
         GTEST_SKIP() << "xorriso and isoinfo are needed";
     const uint32_t second = 300 + 6750 + 4500 + 150;
-    EXPECT_EQ(extract(r, second, "a.txt"), bytesOf(a));
-    EXPECT_EQ(extract(r, second, "b.txt"), bytesOf(b));
+    EXPECT_EQ(r.extract(second, "a.txt"), bytesOf(a));
+    EXPECT_EQ(r.extract(second, "b.txt"), bytesOf(b));
 }
 
 TEST(WritePipeline, ShortSessionIsPaddedTo300SectorsAndTheFileTailIsZero)
