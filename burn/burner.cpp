@@ -99,9 +99,9 @@ int TSCSIDevice::GetDiscType()
     return commands_.GetDiscType();
 }
 
-bool TSCSIDevice::GetNextWritableAddress()
+bool TSCSIDevice::GetNextWritableAddress(uint32_t* address)
 {
-    return commands_.GetNextWritableAddress();
+    return commands_.GetNextWritableAddress(address);
 }
 
 bool TSCSIDevice::ReadCapabilities()
@@ -329,4 +329,10 @@ void TMCDBurner::WaitForWriteDone()
 {
     std::unique_lock lock(burnMutex_);
     burnEnded_.wait(lock, [this] { return !writing_; });
+}
+
+bool TMCDBurner::WaitForWriteDone(int ms)
+{
+    std::unique_lock lock(burnMutex_);
+    return burnEnded_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !writing_; });
 }

@@ -14,8 +14,10 @@
 // OnWriteDone come on the burner's write thread (OnWriteDone on the calling thread when
 // StartWrite fails before the write thread starts); OnDebugMessage and DebugWindow lines
 // come from whichever thread posts them, one at a time. Handlers that touch windows must
-// pass the work to the user-interface thread. BytesWritten, DeviceBufferSize,
-// DeviceFreeBufferSize and CurrentFile may be read from any thread at any time.
+// pass the work to the user-interface thread; an OnDebugMessage handler must not call
+// back into the burner (it may run while a drive command holds the transport). BytesWritten,
+// DeviceBufferSize, DeviceFreeBufferSize and CurrentFile may be read from any thread at any
+// time.
 //
 // The burn procedure the window, the command line and the tests share:
 //   InitASPILayer, SelectDevice, SetSessionToImport(-1), InsertFile..., PrepareImage(false),
@@ -107,7 +109,7 @@ public:
     bool SelectDevice(const std::string& deviceLine);
     bool LoadUnload(bool eject);
     int GetDiscType();
-    bool GetNextWritableAddress();
+    bool GetNextWritableAddress(uint32_t* address);
     bool ReadCapabilities();
     bool SetWriteParameters(bool testWrite, bool underrunProtection, int discType);
     bool WaitReady(int totalMs, int stepMs);
@@ -225,6 +227,8 @@ public:
     void AbortWrite();
     bool Writing() const { return writing_; }
     void WaitForWriteDone();
+    // Waits at most ms; true when no burn runs (any more).
+    bool WaitForWriteDone(int ms);
     TBurnTiming Timing;
     TIsoTables& Tables() { return tables_; }
     TIsoImage& Image() { return image_; }

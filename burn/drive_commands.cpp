@@ -427,7 +427,7 @@ void TDriveCommands::ProbeWriteModes()
     }
 }
 
-bool TDriveCommands::GetNextWritableAddress()
+bool TDriveCommands::GetNextWritableAddress(uint32_t* address)
 {
     WaitReady(10000, 500);
     const bool finalize = FinalizeDisc;
@@ -437,10 +437,10 @@ bool TDriveCommands::GetNextWritableAddress()
     WaitReady(10000, 500);
     uint8_t ti[38];
     if (!ReadTrackInformation(0xFF, ti)) {
-        SessionStart = 0;
+        *address = 0;
         return false;
     }
-    SessionStart = be32(ti + 12);
+    *address = be32(ti + 12);
     return true;
 }
 

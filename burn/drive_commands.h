@@ -48,7 +48,6 @@ public:
     int DeviceMaxWriteSpeed = 0, DeviceMaxReadSpeed = 0;
     int WriteModes = 0;
     int DiscType = dtUnknown;
-    uint32_t SessionStart = 0;
     uint32_t DeviceBufferSize = 0, DeviceFreeBufferSize = 0;
     TBurnTiming Timing;
 
@@ -90,7 +89,9 @@ public:
     int GetDiscType();
     bool SetWriteParameters(bool testWrite, bool underrunProtection, int discType);
     void ProbeWriteModes();
-    bool GetNextWritableAddress();
+    // The next writable address of the disc (0 when it cannot be read) goes to *address;
+    // the session start itself is kept by the image layout.
+    bool GetNextWritableAddress(uint32_t* address);
     uint32_t FreeDiscBlocks();
     bool WaitReady(int totalMs, int stepMs);
     int LastSessionNumber();

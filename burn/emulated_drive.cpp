@@ -1,6 +1,8 @@
 #include "burn/emulated_drive.h"
 
 #include "burn/emulated_disc_state.h"
+#include "burn/emulated_drive_p.h"
+#include "core/posix_io.h"
 #include "core/whole_file.h"
 
 #include <algorithm>
@@ -8,37 +10,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
-namespace {
-
-constexpr uint8_t kGood = 0x00, kCheckCondition = 0x02, kBusy = 0x08;
-constexpr uint8_t kNotReady = 0x02, kMediumError = 0x03, kIllegalRequest = 0x05;
-constexpr uint32_t kMaxReadKBs = 7056, kMaxWriteKBs = 4234;  // 40x and 24x
-constexpr uint32_t kBufferBytes = 2 * 1024 * 1024;
-
-uint32_t be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]; }
-uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-void put32(uint8_t* p, uint32_t v) { p[0] = v >> 24; p[1] = v >> 16; p[2] = v >> 8; p[3] = v; }
-void put16(uint8_t* p, uint32_t v) { p[0] = static_cast<uint8_t>(v >> 8); p[1] = static_cast<uint8_t>(v); }
-
-// MSF address of a sector (LBA 0 is 00:02:00).
-void putMsf(uint8_t* p, uint32_t lba)
-{
-    const uint32_t frames = lba + 150;
-    p[0] = 0;
-    p[1] = static_cast<uint8_t>(frames / (60 * 75));
-    p[2] = static_cast<uint8_t>(frames / 75 % 60);
-    p[3] = static_cast<uint8_t>(frames % 75);
-}
-
-void copyOut(uint8_t* data, uint32_t length, const std::vector<uint8_t>& answer)
-{
-    if (data && length)
-        std::memcpy(data, answer.data(), std::min<std::size_t>(length, answer.size()));
-}
-
-}  // namespace
+using namespace emulated;
 
 std::unique_ptr<TEmulatedDrive> TEmulatedDrive::Open(const std::string& imagePath, std::string* error)
 {
@@ -49,7 +24,7 @@ std::unique_ptr<TEmulatedDrive> TEmulatedDrive::Open(const std::string& imagePat
     drive->fd_ = ::open(imagePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (drive->fd_ < 0) {
         if (error)
-            *error = "cannot open the disc image " + imagePath + ": " + std::strerror(errno);
+            *error = "cannot open the disc image " + imagePath + ": " + posix::errnoMessage(errno);
         return nullptr;
     }
     // Write parameters as a drive reports them at power-on: track-at-once, mode 1.
@@ -76,6 +51,8 @@ std::unique_ptr<TEmulatedDrive> TEmulatedDrive::Open(const std::string& imagePat
             drive->capacity_ = std::max(drive->capacity_, drive->sessions_.back().end);
             if (!drive->SaveState(error))
                 return nullptr;
+        } else if (!drive->SaveState(error)) {  // a blank disc stays blank whatever is written to it later
+            return nullptr;
         }
     }
     return drive;
@@ -102,6 +79,7 @@ bool TEmulatedDrive::LoadState(std::string* error)
     capacity_ = state.capacity;
     finalized_ = state.finalized;
     sessions_ = std::move(state.sessions);
+    openTrackWritten_ = state.openTrack;
     return true;
 }
 
@@ -109,7 +87,7 @@ bool TEmulatedDrive::SaveState(std::string* error) const
 {
     const std::string path = imagePath_ + ".state";
     std::string reason;
-    if (wholefile::Write(path, FormatEmulatedDiscState({medium_, capacity_, finalized_, sessions_}), &reason))
+    if (wholefile::Write(path, FormatEmulatedDiscState({medium_, capacity_, finalized_, sessions_, openTrackWritten_}), &reason))
         return true;
     if (error)
         *error = "cannot write " + path + ": " + reason;
@@ -125,17 +103,35 @@ bool TEmulatedDrive::SetCapacity(uint32_t blocks)
 bool TEmulatedDrive::SetMedium(Medium m)
 {
     medium_ = m;
+    if (IsDvd() && capacity_ == kBlank80MinBlocks)
+        capacity_ = kBlankDvdBlocks;
     return SaveState();
+}
+
+void TEmulatedDrive::SetSpeedX(int x)
+{
+    speedX_ = std::max(0, x);
 }
 
 uint32_t TEmulatedDrive::NextWritableAddress() const
 {
     if (sessions_.empty())
         return 0;
+    if (IsDvd())
+        return sessions_.back().end;
     // Lead-out of the last session (6750 sectors after the first, 2250 after later ones),
     // lead-in of the next (4500) and its track's pre-gap (150).
     const uint32_t leadOut = sessions_.size() == 1 ? 6750 : 2250;
     return sessions_.back().end + leadOut + 4500 + 150;
+}
+
+std::vector<TEmulatedDrive::Logged> TEmulatedDrive::Commands(uint8_t code) const
+{
+    std::vector<Logged> found;
+    for (const Logged& l : log_)
+        if (!l.cdb.empty() && l.cdb[0] == code)
+            found.push_back(l);
+    return found;
 }
 
 std::array<uint8_t, 36> TEmulatedDrive::InquiryData() const
@@ -172,15 +168,22 @@ uint8_t TEmulatedDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* data
 {
     if (cdbLength < 6)
         return Fail(sense, kIllegalRequest, 0x20, 0x00);
-    const uint8_t op = cdb[0];
-    if (op == 0x12) {  // INQUIRY answers even while the drive is not ready
+    const uint8_t code = cdb[0];
+    Logged entry;
+    entry.cdb.assign(cdb, cdb + cdbLength);
+    if (data && code != op::Write10 && (code == op::ModeSelect10 || code == op::SetStreaming ||
+                                        code == op::SendDvdStructure))
+        entry.data.assign(data, data + length);
+    log_.push_back(std::move(entry));
+
+    if (code == op::Inquiry) {  // answers even while the drive is not ready
         std::vector<uint8_t> answer(96, 0);
         const auto inq = InquiryData();
         std::copy(inq.begin(), inq.end(), answer.begin());
         copyOut(data, length, answer);
         return kGood;
     }
-    if (op == 0x03) {  // REQUEST SENSE returns the last sense and clears it
+    if (code == op::RequestSense) {  // returns the last sense and clears it
         std::vector<uint8_t> answer(lastSense_.begin(), lastSense_.end());
         if (answer[0] == 0)
             answer[0] = 0x70, answer[7] = 10;
@@ -196,53 +199,60 @@ uint8_t TEmulatedDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* data
         --notReadyCommands;
         return Fail(sense, kNotReady, 0x04, 0x01);
     }
+    // A close or a flush with the immediate bit goes on after its answer; meanwhile the
+    // drive says so to the commands that look at the disc.
+    if ((code == op::TestUnitReady || code == op::ReadDiscInformation) && Clock::now() < busyUntil_)
+        return Fail(sense, kNotReady, 0x04, 0x07);  // operation in progress
     lastSense_.fill(0);
-    switch (op) {
-    case 0x00:  // TEST UNIT READY
-    case 0x01:  // REZERO UNIT
-    case 0x1B:  // START STOP UNIT
-    case 0x1E:  // PREVENT/ALLOW MEDIUM REMOVAL
-    case 0x54:  // SEND OPC INFORMATION
+    switch (code) {
+    case op::TestUnitReady:
+    case op::RezeroUnit:
+    case op::StartStopUnit:
+    case op::PreventAllowRemoval:
+    case op::SendOpcInformation:
         return kGood;
-    case 0x35:  // SYNCHRONIZE CACHE
-        ::fsync(fd_);
-        return kGood;
-    case 0x28:
+    case op::SynchronizeCache:
+        return Synchronize(cdb, sense);
+    case op::Read10:
         return Read(cdb, data, length, sense);
-    case 0x2A:
+    case op::Write10:
         return Write(cdb, data, length, sense);
-    case 0x43:
+    case op::ReadTocPmaAtip:
         return ReadToc(cdb, data, length, sense);
-    case 0x46:
+    case op::GetConfiguration:
         if (noGetConfiguration)
             return Fail(sense, kIllegalRequest, 0x20, 0x00);
         return Configuration(cdb, data, length);
-    case 0x51:
+    case op::ReadDiscInformation:
         return DiscInformation(data, length);
-    case 0x52:
+    case op::ReadTrackInformation:
         return TrackInformation(cdb, data, length, sense);
-    case 0x5A:
+    case op::ModeSense10:
         return ModeSense(cdb, data, length, sense);
-    case 0x55:
+    case op::ModeSelect10:
         return ModeSelect(data, length, sense);
-    case 0x5B:
+    case op::CloseTrackSession:
         return CloseTrackSession(cdb, sense);
-    case 0x5C: {  // READ BUFFER CAPACITY
-        std::vector<uint8_t> answer(12, 0);
-        put16(&answer[0], 10);
-        put32(&answer[4], kBufferBytes);
-        put32(&answer[8], kBufferBytes);
-        copyOut(data, length, answer);
-        return kGood;
-    }
-    case 0xBB: {  // SET CD SPEED: FFFFh means the fastest
-        const uint16_t r = be16(cdb + 2), w = be16(cdb + 4);
+    case op::ReadBufferCapacity:
+        return BufferCapacity(data, length);
+    case op::SetCdSpeed: {  // FFFFh means the fastest
+        if (IsDvd())
+            return Fail(sense, kIllegalRequest, 0x20, 0x00);
+        const uint16_t r = bytes::be16(cdb + 2), w = bytes::be16(cdb + 4);
         lastSpeedRead = r;
         lastSpeedWrite = w;
         readSpeed_ = r == 0xFFFF ? kMaxReadKBs : std::min<uint32_t>(r, kMaxReadKBs);
         writeSpeed_ = w == 0xFFFF ? kMaxWriteKBs : std::min<uint32_t>(w, kMaxWriteKBs);
         return kGood;
     }
+    case op::SetStreaming:
+    case op::SendDvdStructure:
+        return medium_ == Medium::DVDR ? kGood : Fail(sense, kIllegalRequest, 0x20, 0x00);
+    case op::ReserveTrack:
+        if (medium_ != Medium::DVDR || openTrackWritten_ > 0)
+            return Fail(sense, kIllegalRequest, 0x2C, 0x00);  // command sequence error
+        reserved_ = bytes::be32(cdb + 5);
+        return kGood;
     default:
         return Fail(sense, kIllegalRequest, 0x20, 0x00);  // invalid command operation code
     }
@@ -250,8 +260,8 @@ uint8_t TEmulatedDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* data
 
 uint8_t TEmulatedDrive::Read(const uint8_t* cdb, uint8_t* data, uint32_t length, uint8_t* sense)
 {
-    const uint32_t lba = be32(cdb + 2);
-    const uint32_t count = be16(cdb + 7);
+    const uint32_t lba = bytes::be32(cdb + 2);
+    const uint32_t count = bytes::be16(cdb + 7);
     // Readable are the written sectors: those of the sessions and of the open track.
     auto written = [this](uint64_t sector) {
         for (const Session& s : sessions_)
@@ -271,14 +281,65 @@ uint8_t TEmulatedDrive::Read(const uint8_t* cdb, uint8_t* data, uint32_t length,
     return kGood;
 }
 
+std::chrono::nanoseconds TEmulatedDrive::DrainTime(uint64_t bytes) const
+{
+    const uint64_t rate = uint64_t(speedX_) * kBytesPerSecondPerX;
+    return std::chrono::nanoseconds(rate ? bytes * 1000000000ull / rate : 0);
+}
+
+void TEmulatedDrive::Drain()
+{
+    const Clock::time_point now = Clock::now();
+    if (speedX_ == 0 || !recording_) {
+        fill_ = 0;
+        drained_ = now;
+        return;
+    }
+    const uint64_t rate = uint64_t(speedX_) * kBytesPerSecondPerX;
+    const uint64_t gone = static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now - drained_).count() * double(rate) / 1e9);
+    if (gone > fill_) {
+        // The laser ran out of data while the track was being written.
+        ++underruns_;
+        fill_ = 0;
+        drained_ = now;
+    } else {
+        fill_ -= gone;
+        drained_ += DrainTime(gone);
+    }
+}
+
 uint8_t TEmulatedDrive::Write(const uint8_t* cdb, const uint8_t* data, uint32_t length, uint8_t* sense)
 {
-    const uint32_t lba = be32(cdb + 2);
-    const uint32_t count = be16(cdb + 7);
+    const uint32_t lba = bytes::be32(cdb + 2);
+    const uint32_t count = bytes::be16(cdb + 7);
+    if (transportFailures > 0) {
+        --transportFailures;
+        return kTransportFailure;
+    }
+    if (busyForever || busyWrites > 0) {
+        if (busyWrites > 0)
+            --busyWrites;
+        ++busyAnswers_;
+        return kBusy;
+    }
+    if (longWriteWrites > 0) {
+        --longWriteWrites;
+        ++busyAnswers_;
+        return Fail(sense, kNotReady, 0x04, 0x08);  // long write in progress
+    }
     if (finalized_)
         return Fail(sense, kIllegalRequest, 0x21, 0x02);  // invalid address for write
-    const uint32_t expected = TrackStart() + openTrackWritten_;
-    if (lba != expected)
+    // A recorder refuses to write a track whose parameters are not a mode 1 data track.
+    const uint8_t blockType = writePage_[4] & 0x0F, trackMode = writePage_[3] & 0x0F;
+    const bool cd = !IsDvd();
+    if ((cd && (blockType != 8 || trackMode != 4)) || (medium_ == Medium::DVDR && blockType != 8))
+        return Fail(sense, kIllegalRequest, 0x64, 0x00);  // illegal mode for this track
+    if (medium_ == Medium::DVDR && reserved_ == 0)
+        return Fail(sense, kIllegalRequest, 0x2C, 0x00);  // command sequence error
+    const bool testWrite = (writePage_[2] & 0x10) && !IsDvd();
+    const uint32_t expected = TrackStart() + openTrackWritten_ + testWritten_;
+    if (!Overwritable() && lba != expected)
         return Fail(sense, kIllegalRequest, 0x21, 0x02);
     if (uint64_t(lba) + count > capacity_)
         return Fail(sense, kIllegalRequest, 0x63, 0x00);  // end of user area encountered
@@ -286,187 +347,87 @@ uint8_t TEmulatedDrive::Write(const uint8_t* cdb, const uint8_t* data, uint32_t 
         return Fail(sense, kIllegalRequest, 0x24, 0x00);
     if (writeErrorSector >= lba && writeErrorSector < int64_t(lba) + count)
         return Fail(sense, kMediumError, 0x0C, 0x00);  // write error
-    const ssize_t n = ::pwrite(fd_, data, uint64_t(count) * kBlockSize, off_t(lba) * kBlockSize);
-    if (n != ssize_t(uint64_t(count) * kBlockSize))
+    const uint64_t bytesIn = uint64_t(count) * kBlockSize;
+    if (speedX_ > 0) {
+        Drain();
+        if (!recording_) {
+            recording_ = true;
+            drained_ = Clock::now();
+        }
+        // The buffer is full: the command completes once the laser has made room.
+        if (fill_ + bytesIn > bufferBytes_) {
+            std::this_thread::sleep_for(DrainTime(fill_ + bytesIn - bufferBytes_));
+            Drain();
+        }
+        fill_ += bytesIn;
+    }
+    if (testWrite) {
+        testWritten_ += count;
+        return kGood;
+    }
+    const ssize_t n = ::pwrite(fd_, data, bytesIn, off_t(lba) * kBlockSize);
+    if (n != ssize_t(bytesIn))
         return Fail(sense, kMediumError, 0x0C, 0x00);
-    openTrackWritten_ += count;
+    if (Overwritable())
+        openTrackWritten_ = std::max(openTrackWritten_, lba + count - TrackStart());
+    else
+        openTrackWritten_ += count;
     return kGood;
+}
+
+uint8_t TEmulatedDrive::Synchronize(const uint8_t* cdb, uint8_t* sense)
+{
+    const bool immediate = cdb[1] & 0x02;
+    Drain();
+    const std::chrono::nanoseconds rest = DrainTime(fill_);
+    fill_ = 0;
+    recording_ = false;
+    testWritten_ = 0;
+    ::fsync(fd_);
+    if (immediate)
+        busyUntil_ = Clock::now() + rest + std::chrono::milliseconds(operationMs);
+    else
+        std::this_thread::sleep_for(rest);
+    // DVD-R writes its lead-out after the flush; rewritable DVD keeps what was written.
+    if (IsDvd() && openTrackWritten_ > 0) {
+        CloseOpenTrack();
+        reserved_ = 0;
+    }
+    // An unclosed track stays on the disc for the next run.
+    if (!SaveState(nullptr))
+        return Fail(sense, kMediumError, 0x0C, 0x00);  // the disc state could not be kept
+    return kGood;
+}
+
+void TEmulatedDrive::CloseOpenTrack()
+{
+    const uint32_t start = TrackStart();
+    sessions_.push_back({start, start + openTrackWritten_});
+    openTrackWritten_ = 0;
+    trackClosed_ = false;
 }
 
 uint8_t TEmulatedDrive::CloseTrackSession(const uint8_t* cdb, uint8_t* sense)
 {
+    const bool immediate = cdb[1] & 0x01;
     const uint8_t function = cdb[2] & 0x07;
-    if (function == 0x02 || function == 0x01) {
+    if (immediate)
+        busyUntil_ = Clock::now() + std::chrono::milliseconds(operationMs);
+    if (function == 0x01) {
+        // The track is complete; its session stays open and out of the table of contents.
+        if (openTrackWritten_ > 0)
+            trackClosed_ = true;
+    } else if (function == 0x02) {
         if (openTrackWritten_ > 0) {
-            const uint32_t start = TrackStart();
-            sessions_.push_back({start, start + openTrackWritten_});
-            openTrackWritten_ = 0;
+            CloseOpenTrack();
             // Without the multi-session bits no further session may follow.
-            if (function == 0x02 && (writePage_[3] & 0xC0) == 0)
+            if ((writePage_[3] & 0xC0) == 0)
                 finalized_ = true;
-        } else if (function == 0x02 && (writePage_[3] & 0xC0) == 0 && !sessions_.empty()) {
+        } else if ((writePage_[3] & 0xC0) == 0 && !sessions_.empty()) {
             finalized_ = true;
         }
         if (!SaveState())
             return Fail(sense, kMediumError, 0x0C, 0x00);  // the disc state could not be kept
     }
-    return kGood;
-}
-
-uint8_t TEmulatedDrive::ReadToc(const uint8_t* cdb, uint8_t* data, uint32_t length, uint8_t* sense)
-{
-    const bool msf = cdb[1] & 0x02;
-    const uint8_t format = cdb[2] & 0x0F;
-    std::vector<uint8_t> a;
-    auto address = [msf](uint8_t* p, uint32_t lba) {
-        if (msf)
-            putMsf(p, lba);
-        else
-            put32(p, lba);
-    };
-    if (format == 0) {
-        if (sessions_.empty())
-            return Fail(sense, kIllegalRequest, 0x24, 0x00);
-        // Descriptors from the requested track on (0 and 1 both mean the first).
-        const std::size_t first = cdb[6] > 1 ? std::min<std::size_t>(cdb[6] - 1, sessions_.size()) : 0;
-        a.resize(4 + 8 * (sessions_.size() - first + 1), 0);
-        a[2] = 1;
-        a[3] = static_cast<uint8_t>(sessions_.size());
-        for (std::size_t i = first; i < sessions_.size(); ++i) {
-            uint8_t* d = &a[4 + 8 * (i - first)];
-            d[1] = 0x14;
-            d[2] = static_cast<uint8_t>(i + 1);
-            address(d + 4, sessions_[i].start);
-        }
-        uint8_t* out = &a[4 + 8 * (sessions_.size() - first)];
-        out[1] = 0x14;
-        out[2] = 0xAA;
-        address(out + 4, sessions_.back().end);
-    } else if (format == 1) {
-        a.resize(12, 0);
-        a[2] = 1;
-        a[3] = static_cast<uint8_t>(sessions_.size());
-        if (!sessions_.empty()) {
-            a[5] = 0x14;
-            a[6] = static_cast<uint8_t>(sessions_.size());
-            address(&a[8], sessions_.back().start);
-        }
-    } else if (format == 4) {
-        a.resize(28, 0);
-        a[6] = static_cast<uint8_t>(0x80 | (medium_ == Medium::CDRW ? 0x40 : 0));
-        putMsf(&a[11], capacity_);  // start of the last possible lead-out
-    } else {
-        return Fail(sense, kIllegalRequest, 0x24, 0x00);
-    }
-    put16(&a[0], static_cast<uint32_t>(a.size() - 2));
-    copyOut(data, length, a);
-    return kGood;
-}
-
-uint8_t TEmulatedDrive::DiscInformation(uint8_t* data, uint32_t length)
-{
-    std::vector<uint8_t> a(34, 0);
-    put16(&a[0], 32);
-    const uint8_t discStatus = sessions_.empty() ? 0 : finalized_ ? 2 : 1;
-    const uint8_t lastSession = sessions_.empty() ? 0 : 3;  // a closed session is complete
-    a[2] = static_cast<uint8_t>((medium_ == Medium::CDRW ? 0x10 : 0) | (lastSession << 2) | discStatus);
-    a[3] = 1;
-    a[4] = static_cast<uint8_t>(sessions_.size() + (finalized_ ? 0 : 1));
-    a[5] = a[6] = static_cast<uint8_t>(sessions_.size() + (finalized_ ? 0 : 1));
-    a[8] = 0x00;  // CD-DA or CD-ROM disc
-    putMsf(&a[16], NextWritableAddress());
-    putMsf(&a[20], capacity_);
-    copyOut(data, length, a);
-    return kGood;
-}
-
-uint8_t TEmulatedDrive::TrackInformation(const uint8_t* cdb, uint8_t* data, uint32_t length, uint8_t* sense)
-{
-    const uint32_t track = be32(cdb + 2);
-    std::vector<uint8_t> a(36, 0);
-    put16(&a[0], 34);
-    if (track == 0xFF || track == sessions_.size() + 1) {
-        if (finalized_)
-            return Fail(sense, kIllegalRequest, 0x24, 0x00);
-        const uint32_t nwa = TrackStart() + openTrackWritten_;
-        const uint32_t free = capacity_ > nwa ? capacity_ - nwa : 0;
-        a[2] = static_cast<uint8_t>(sessions_.size() + 1);
-        a[3] = static_cast<uint8_t>(sessions_.size() + 1);
-        a[5] = 0x04;
-        a[6] = 0x40 | 0x01;  // blank, data mode 1
-        a[7] = 0x01;         // next writable address valid
-        put32(&a[8], TrackStart());
-        put32(&a[12], nwa);
-        put32(&a[16], free);
-        put32(&a[24], capacity_ > TrackStart() ? capacity_ - TrackStart() : 0);
-    } else if (track >= 1 && track <= sessions_.size()) {
-        const Session& s = sessions_[track - 1];
-        a[2] = a[3] = static_cast<uint8_t>(track);
-        a[5] = 0x04;
-        a[6] = 0x01;
-        put32(&a[8], s.start);
-        put32(&a[24], s.end - s.start);
-    } else {
-        return Fail(sense, kIllegalRequest, 0x24, 0x00);
-    }
-    copyOut(data, length, a);
-    return kGood;
-}
-
-uint8_t TEmulatedDrive::Configuration(const uint8_t* cdb, uint8_t* data, uint32_t length)
-{
-    const uint16_t feature = be16(cdb + 2);
-    std::vector<uint8_t> a(8, 0);
-    put16(&a[6], medium_ == Medium::CDRW ? 0x000A : 0x0009);
-    if (feature == 0) {
-        const uint8_t list[] = {0x00, 0x00, 0x03, 0x08,  // profile list, current, 8 bytes
-                                0x00, 0x0A, uint8_t(medium_ == Medium::CDRW), 0x00,
-                                0x00, 0x09, uint8_t(medium_ == Medium::CDR), 0x00};
-        a.insert(a.end(), std::begin(list), std::end(list));
-    }
-    put32(&a[0], static_cast<uint32_t>(a.size() - 4));
-    copyOut(data, length, a);
-    return kGood;
-}
-
-uint8_t TEmulatedDrive::ModeSense(const uint8_t* cdb, uint8_t* data, uint32_t length, uint8_t* sense)
-{
-    const uint8_t page = cdb[2] & 0x3F;
-    std::vector<uint8_t> a(8, 0);
-    if (page == 0x2A) {
-        std::vector<uint8_t> p(28, 0);
-        p[0] = 0x2A;
-        p[1] = 26;
-        p[2] = 0x07;  // reads CD-R, CD-RW, method 2
-        p[3] = 0x07;  // writes CD-R, CD-RW, test write
-        p[4] = noUnderrunFree ? 0x00 : 0x80;  // buffer underrun free recording
-        put16(&p[8], kMaxReadKBs);
-        put16(&p[14], readSpeed_);
-        put16(&p[18], kMaxWriteKBs);
-        put16(&p[20], writeSpeed_);
-        a.insert(a.end(), p.begin(), p.end());
-    } else if (page == 0x05) {
-        a.insert(a.end(), writePage_.begin(), writePage_.end());
-    } else {
-        return Fail(sense, kIllegalRequest, 0x24, 0x00);
-    }
-    put16(&a[0], static_cast<uint32_t>(a.size() - 2));
-    copyOut(data, length, a);
-    return kGood;
-}
-
-uint8_t TEmulatedDrive::ModeSelect(const uint8_t* data, uint32_t length, uint8_t* sense)
-{
-    if (length < 8 + 2)
-        return Fail(sense, kIllegalRequest, 0x1A, 0x00);  // parameter list length error
-    const uint32_t blockDescriptors = be16(data + 6);
-    const uint8_t* page = data + 8 + blockDescriptors;
-    if (8 + blockDescriptors + 2 > length || (page[0] & 0x3F) != 0x05)
-        return Fail(sense, kIllegalRequest, 0x26, 0x00);  // invalid field in parameter list
-    const uint8_t writeType = page[2] & 0x0F;
-    if (writeType != 1 && writeType != 2)
-        return Fail(sense, kIllegalRequest, 0x26, 0x00);  // raw writing is not offered
-    const std::size_t n = std::min<std::size_t>(writePage_.size(), length - 8 - blockDescriptors);
-    std::memcpy(writePage_.data(), page, n);
     return kGood;
 }

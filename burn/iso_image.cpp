@@ -1,6 +1,7 @@
 #include "burn/iso_image.h"
 
 #include "burn/drive_commands.h"
+#include "core/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,19 +14,10 @@ constexpr int64_t kMinimumSessionSectors = 300;
 
 int64_t roundUp(int64_t bytes) { return (bytes + kSector - 1) / kSector * kSector; }
 
-void putBoth32(uint8_t* p, uint32_t v)
-{
-    p[0] = v; p[1] = v >> 8; p[2] = v >> 16; p[3] = v >> 24;
-    p[4] = v >> 24; p[5] = v >> 16; p[6] = v >> 8; p[7] = v;
-}
-
-void putBoth16(uint8_t* p, uint16_t v)
-{
-    p[0] = v & 0xFF; p[1] = v >> 8; p[2] = v >> 8; p[3] = v & 0xFF;
-}
-
-void putLe32(uint8_t* p, uint32_t v) { p[0] = v; p[1] = v >> 8; p[2] = v >> 16; p[3] = v >> 24; }
-void putBe32(uint8_t* p, uint32_t v) { p[0] = v >> 24; p[1] = v >> 16; p[2] = v >> 8; p[3] = v; }
+using bytes::putBe32;
+using bytes::putBoth16;
+using bytes::putBoth32;
+using bytes::putLe32;
 
 void putText(uint8_t* p, std::size_t width, const std::string& text)
 {
@@ -64,7 +56,7 @@ std::string fileIdentifier(const TFEntry& e)
 
 std::string jolietIdentifier(const TFEntry& e)
 {
-    return e.directory ? e.longName : e.longName + ";1";
+    return e.directory ? e.JolietName() : e.JolietName() + ";1";
 }
 
 }  // namespace
@@ -118,7 +110,7 @@ void TIsoImage::NumberDirectories(bool joliet)
             if (e->directory)
                 children.push_back(e->directory);
         std::sort(children.begin(), children.end(), [joliet](const TDEntry* a, const TDEntry* b) {
-            return joliet ? a->longName < b->longName : a->isoName < b->isoName;
+            return joliet ? a->JolietName() < b->JolietName() : a->isoName < b->isoName;
         });
         order.insert(order.end(), children.begin(), children.end());
     }
@@ -130,7 +122,7 @@ int64_t TIsoImage::PathTableSize(bool joliet) const
     for (const TDEntry* d : joliet ? jolietOrder_ : isoOrder_) {
         if (d == tables_.Root())
             continue;
-        const int64_t id = joliet ? 2 * static_cast<int64_t>(Ucs2Length(d->longName))
+        const int64_t id = joliet ? 2 * static_cast<int64_t>(Ucs2Length(d->JolietName()))
                                   : static_cast<int64_t>(d->isoName.size());
         size += 8 + id + (id % 2);
     }
@@ -152,8 +144,9 @@ void TIsoImage::BuildLayout(TDriveCommands* drive, IDiscReader* disc)
     if (drive) {
         drive->DiscType = drive->GetDiscType();
         if (drive->DiscType < dtDvdR || drive->DiscType > dtDvdPlusR) {
-            if (drive->GetNextWritableAddress())
-                SessionStart = drive->SessionStart;
+            uint32_t address = 0;
+            if (drive->GetNextWritableAddress(&address))
+                SessionStart = address;
             else if (OnMessage)
                 OnMessage(0, ">>> ERROR GETTING NEXT WRITABLE ADDRESS");
             if (SessionStart > 0xFF000000u)
@@ -294,7 +287,7 @@ void TIsoImage::AppendPathTable(bool joliet, bool bigEndian)
     const uint32_t area = static_cast<uint32_t>((joliet ? jolietDirArea_ : isoDirArea_) / kSector);
     for (const TDEntry* d : joliet ? jolietOrder_ : isoOrder_) {
         const bool root = d == tables_.Root();
-        const std::string id = root ? std::string(1, '\0') : joliet ? Ucs2BigEndian(d->longName) : d->isoName;
+        const std::string id = root ? std::string(1, '\0') : joliet ? Ucs2BigEndian(d->JolietName()) : d->isoName;
         const std::size_t at = header_.size();
         header_.resize(at + 8 + id.size() + (id.size() % 2), 0);
         uint8_t* r = header_.data() + at;
@@ -303,12 +296,10 @@ void TIsoImage::AppendPathTable(bool joliet, bool bigEndian)
         const uint16_t parent = static_cast<uint16_t>(joliet ? d->parent->jolietNumber : d->parent->isoNumber);
         if (bigEndian) {
             putBe32(r + 2, extent);
-            r[6] = parent >> 8;
-            r[7] = parent & 0xFF;
+            bytes::putBe16(r + 6, parent);
         } else {
             putLe32(r + 2, extent);
-            r[6] = parent & 0xFF;
-            r[7] = parent >> 8;
+            bytes::putLe16(r + 6, parent);
         }
         std::memcpy(r + 8, id.data(), id.size());
     }

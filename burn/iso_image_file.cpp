@@ -62,9 +62,9 @@ bool WriteImageFile(TIsoImage& image, TIsoTables& tables, const std::string& pat
                 return false;
             }
             if (got == 0) {
-                // The file shrank since it was inserted: its recorded size is kept, padded with zeros.
-                std::fill(buffer.begin(), buffer.begin() + want, 0);
-                got = static_cast<ssize_t>(want);
+                // The file shrank since it was inserted: the image would hold bytes it never had.
+                *error = source + " has changed since it was added";
+                return false;
             }
             ok = out.Write(buffer.data(), static_cast<std::size_t>(got));
             left -= got;
@@ -89,7 +89,7 @@ bool InsertTree(TIsoTables& tables, const std::string& source, const std::string
 {
     struct stat st {};
     if (::stat(source.c_str(), &st) != 0) {
-        *error = "cannot read " + source + ": " + std::strerror(errno);
+        *error = "cannot read " + source + ": " + posix::errnoMessage(errno);
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
@@ -99,24 +99,25 @@ bool InsertTree(TIsoTables& tables, const std::string& source, const std::string
         }
         return true;
     }
-    DIR* dir = ::opendir(source.c_str());
-    if (!dir) {
-        *error = "cannot read " + source + ": " + std::strerror(errno);
-        return false;
-    }
     std::vector<std::string> names;
-    while (dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
+    {
+        posix::UniqueDir dir(::opendir(source.c_str()));
+        if (!dir) {
+            *error = "cannot read " + source + ": " + posix::errnoMessage(errno);
+            return false;
+        }
+        while (dirent* e = ::readdir(dir.get())) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
     }
-    ::closedir(dir);
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         const std::string child = source + "/" + name;
         struct stat cs {};
         if (::stat(child.c_str(), &cs) != 0) {
-            *error = "cannot read " + child + ": " + std::strerror(errno);
+            *error = "cannot read " + child + ": " + posix::errnoMessage(errno);
             return false;
         }
         if (S_ISDIR(cs.st_mode)) {

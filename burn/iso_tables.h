@@ -13,15 +13,27 @@
 
 struct TFEntry;
 
+// The key of the directories' name indexes (colliding keys are told apart by the names).
+inline uint64_t IsoNameHash(const std::string& name)
+{
+    return std::hash<std::string>{}(name);
+}
+
 // A recording date as the directory records carry it.
 struct TIsoDate {
     int16_t year = 1900;
     int8_t month = 1, day = 1, hour = 0, minute = 0, second = 0;
 };
 
+// The longest Joliet identifier written (without ";1"): a record of 33 + 2 x 105 + 1 bytes
+// fits its 255, and the common readers accept it.
+inline constexpr std::size_t kJolietNameLimit = 103;
+
 struct TDEntry {
     std::string isoName;
     std::string longName;
+    std::string jolietName;  // the Joliet identifier when the long name had to be cut, else empty
+    const std::string& JolietName() const { return jolietName.empty() ? longName : jolietName; }
     int64_t isoSize = 0;
     int64_t jolietSize = 0;
     std::string path;  // the long names, case kept: "\" for the root, otherwise "\A\B"
@@ -37,6 +49,7 @@ struct TDEntry {
     std::unordered_multimap<uint64_t, TFEntry*> byLongName;
     std::unordered_multimap<uint64_t, TFEntry*> byIsoName;
     std::unordered_map<std::string, int> aliasNext;  // last alias number per alias stem
+    std::unordered_set<std::string> jolietCut;       // the cut Joliet names here
 };
 
 inline constexpr int kAttrHidden = 2;
@@ -45,6 +58,8 @@ inline constexpr int kAttrDirectory = 16;
 struct TFEntry {
     std::string isoName;
     std::string longName;
+    std::string jolietName;  // the Joliet identifier when the long name had to be cut, else empty
+    const std::string& JolietName() const { return jolietName.empty() ? longName : jolietName; }
     // The local file: its directory (shared by the files inserted from it) and its name,
     // kept only when it is not the long name (or the long name without an appended dot).
     const std::string* sourceDirectory = nullptr;
@@ -129,6 +144,10 @@ public:
     static bool IsoNameUsed(const TDEntry& dir, const std::string& name);
     // Names that differ only by case are different names (as on the local file system).
     static TFEntry* FindByLongName(const TDEntry& dir, const std::string& longName);
+    // The Joliet identifier for a long name in dir: empty when the long name itself fits
+    // and is free; otherwise the name cut to kJolietNameLimit characters (its extension
+    // kept), made unique in dir with "~N", and remembered there.
+    static std::string JolietNameFor(TDEntry& dir, const std::string& longName);
 
 private:
     void Post(int kind, const std::string& text);

@@ -117,16 +117,12 @@ public:
             }
             slots_.push_back(std::move(slot));
         }
-        // Device lines carry one digit per adapter: the kernel's hosts are numbered 0 to 9
-        // in the order they were found, as the ASPI interface numbers its adapters, and the
-        // map back to the kernel's numbers is kept. Hosts beyond the tenth are left out.
-        std::vector<int> hosts;
+        // One digit per adapter in a device line: the kernel's hosts become adapters 0 to 9,
+        // and the map back to the kernel's numbers is kept.
+        std::vector<int> kernelHosts;
         for (const Slot& s : slots_)
-            if (s.kernelHost >= 0 && std::find(hosts.begin(), hosts.end(), s.kernelHost) == hosts.end())
-                hosts.push_back(s.kernelHost);
-        std::sort(hosts.begin(), hosts.end());
-        if (hosts.size() > 10)
-            hosts.resize(10);
+            kernelHosts.push_back(s.kernelHost);
+        const std::vector<int> hosts = AdapterHosts(kernelHosts);
         slots_.erase(std::remove_if(slots_.begin(), slots_.end(),
                                     [&hosts](const Slot& s) {
                                         return s.kernelHost >= 0 &&
@@ -277,6 +273,11 @@ private:
         SgOutcome o;
         if (slot->emulated) {
             o.status = slot->emulated->Execute(srb.CDBByte, srb.SRB_CDBLen, srb.SRB_BufPointer, srb.SRB_BufLen, sense);
+            if (o.status == TEmulatedDrive::kTransportFailure) {  // as if the pass-through call failed
+                o.status = 0;
+                o.transportKind = aspi::TRANSPORT_ERRNO;
+                o.transportValue = EIO;
+            }
         } else {
             if (!slot->fd.valid())
                 slot->fd = openDevice(slot->node);
@@ -326,6 +327,18 @@ std::vector<std::string> defaultNodes()
 }
 
 }  // namespace
+
+std::vector<int> AdapterHosts(const std::vector<int>& kernelHosts)
+{
+    std::vector<int> hosts;
+    for (int h : kernelHosts)
+        if (h >= 0 && std::find(hosts.begin(), hosts.end(), h) == hosts.end())
+            hosts.push_back(h);
+    std::sort(hosts.begin(), hosts.end());
+    if (hosts.size() > 10)
+        hosts.resize(10);
+    return hosts;
+}
 
 std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& nodes, const std::string& virtualDrive,
                                              std::shared_ptr<TEmulatedDrive>* emulated,

@@ -196,7 +196,10 @@ bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
         emulatedPath_ = virtualDrivePath;
     }
     std::vector<std::string> notices;
+    const bool freshDrive = !emulated_;
     std::unique_ptr<IScsiLayer> builtIn = MakeBuiltInLayer(deviceNodes, virtualDrivePath, &emulated_, &notices);
+    if (freshDrive && emulated_)
+        emulated_->SetSpeedX(virtualDriveSpeedX);
     for (const std::string& n : notices)
         Post(bmInformation, ">>> " + n);
     const bool builtInHasDrives = BuiltInDriveCount(*builtIn) > 0;

@@ -103,6 +103,7 @@ public:
 
     // Where the built-in layer and the library layer come from (tests and settings set them).
     std::string virtualDrivePath;                // [Burn] VirtualDrive
+    int virtualDriveSpeedX = 0;                  // [Burn] VirtualDriveSpeed: 0 writes at once
     std::vector<std::string> libraryNames;       // tried in order by the library layer
     std::vector<std::string> deviceNodes;        // empty: /dev/sr0 to /dev/sr15
     // Run by SelectDevice: the capabilities before the INQUIRY, the write-mode probe after
@@ -156,6 +157,10 @@ int BuiltInDriveCount(IScsiLayer& layer);
 TEmulatedDrive* BuiltInEmulatedDrive(IScsiLayer* layer);
 // The device node (or image path) of an address in the built-in layer, empty when unknown.
 std::string BuiltInDeviceNode(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun);
+// Device lines carry one digit per adapter, so the built-in layer numbers the kernel's
+// SCSI hosts 0 to 9 in ascending order, as the ASPI interface numbers its adapters: the
+// result lists the kernel host of each adapter number (hosts beyond the tenth are left out).
+std::vector<int> AdapterHosts(const std::vector<int>& kernelHosts);
 // The kernel's host number of a built-in adapter (-1 when there is none).
 int BuiltInKernelHost(IScsiLayer& layer, uint8_t ha);
 void BuiltInSetCloseAfterCommand(IScsiLayer& layer, bool on);

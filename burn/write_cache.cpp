@@ -68,14 +68,34 @@ int64_t TCacheThread::BytesLeft() const
     return bytesLeft_;
 }
 
+std::vector<uint8_t> TCacheThread::NewBlockMemory()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!pool_.empty()) {
+            std::vector<uint8_t> memory = std::move(pool_.back());
+            pool_.pop_back();
+            return memory;
+        }
+    }
+    return std::vector<uint8_t>(kBlockBytes);
+}
+
 int TCacheThread::GetBlock(uint8_t* buffer)
 {
     std::lock_guard lock(mutex_);
     if (queue_.empty())
         return done_ ? 0 : -1;
-    const std::vector<uint8_t>& block = queue_.front();
-    const int n = static_cast<int>(block.size());
-    std::memcpy(buffer, block.data(), block.size());
+    std::memcpy(buffer, queue_.front().data.data(), static_cast<std::size_t>(queue_.front().count));
+    return TakeFront();
+}
+
+int TCacheThread::TakeFront()
+{
+    Block& block = queue_.front();
+    const int n = block.count;
+    if (block.data.size() == static_cast<std::size_t>(kBlockBytes))
+        pool_.push_back(std::move(block.data));
     queue_.pop_front();
     bytesInCache_ -= n;
     bytesLeft_ -= n;
@@ -83,14 +103,14 @@ int TCacheThread::GetBlock(uint8_t* buffer)
     return n;
 }
 
-int TCacheThread::WaitBlock(uint8_t* buffer)
+int TCacheThread::WaitBlock(std::vector<uint8_t>& buffer)
 {
-    {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return !queue_.empty() || done_ || abort_; });
-    }
-    const int n = GetBlock(buffer);
-    return n < 0 ? 0 : n;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !queue_.empty() || done_ || abort_; });
+    if (queue_.empty())
+        return 0;
+    buffer.swap(queue_.front().data);
+    return TakeFront();
 }
 
 void TCacheThread::Abort(const std::string& text)
@@ -119,7 +139,7 @@ void TCacheThread::Fail(const std::string& text)
     changed_.notify_all();
 }
 
-bool TCacheThread::Append(std::vector<uint8_t> block)
+bool TCacheThread::Append(std::vector<uint8_t>& data, int count)
 {
     std::unique_lock lock(mutex_);
     // The queue holds at most capacity - 1 blocks; once it has been that full the writer
@@ -132,8 +152,8 @@ bool TCacheThread::Append(std::vector<uint8_t> block)
     }
     if (abort_)
         return false;
-    bytesInCache_ += static_cast<int64_t>(block.size());
-    queue_.push_back(std::move(block));
+    bytesInCache_ += count;
+    queue_.push_back({std::move(data), count});
     if (queue_.size() >= limit)
         primed_ = true;
     changed_.notify_all();
@@ -184,8 +204,9 @@ bool TCacheThread::ReadFile(const TCacheFile& file, std::vector<uint8_t>& stagin
         fill += rounded;
         left -= static_cast<int64_t>(want);
         if (fill == TCacheThread::kBlockBytes) {
-            if (!Append(std::vector<uint8_t>(staging.begin(), staging.begin() + static_cast<std::ptrdiff_t>(fill))))
+            if (!Append(staging, static_cast<int>(fill)))
                 return false;
+            staging = NewBlockMemory();
             fill = 0;
         }
         {
@@ -199,27 +220,29 @@ bool TCacheThread::ReadFile(const TCacheFile& file, std::vector<uint8_t>& stagin
 
 void TCacheThread::Run()
 {
+    const auto aborted = [this] { Fail("OPERATION ABORTED BY USER"); };
     // The header first, in blocks of at most 31 sectors.
     const std::vector<uint8_t>& header = params_.header;
     for (std::size_t at = 0; at < header.size(); at += kBlockBytes) {
         const std::size_t n = std::min<std::size_t>(kBlockBytes, header.size() - at);
-        if (!Append(std::vector<uint8_t>(header.begin() + static_cast<std::ptrdiff_t>(at),
-                                         header.begin() + static_cast<std::ptrdiff_t>(at + n))))
-            return Fail("OPERATION ABORTED BY USER");
+        std::vector<uint8_t> block = NewBlockMemory();
+        std::memcpy(block.data(), header.data() + at, n);
+        if (!Append(block, static_cast<int>(n)))
+            return aborted();
     }
     params_.header = std::vector<uint8_t>();
 
-    std::vector<uint8_t> staging(kBlockBytes, 0);
+    // File data is read straight into the block being assembled.
+    std::vector<uint8_t> staging = NewBlockMemory();
     std::size_t fill = 0;
     for (const TCacheFile& file : params_.files) {
         if (!ReadFile(file, staging, fill)) {
             // Fail() has set the text of a read error; an abort keeps the writer's text.
-            Fail("OPERATION ABORTED BY USER");
-            return;
+            return aborted();
         }
     }
-    if (fill > 0 && !Append(std::vector<uint8_t>(staging.begin(), staging.begin() + static_cast<std::ptrdiff_t>(fill))))
-        return Fail("OPERATION ABORTED BY USER");
+    if (fill > 0 && !Append(staging, static_cast<int>(fill)))
+        return aborted();
 
     // Post-gap: a session shorter than 300 sectors is padded with zero sectors.
     if (params_.writePostGap && params_.sessionBytes < kPostGapBytes) {
@@ -229,9 +252,11 @@ void TCacheThread::Run()
             bytesLeft_ += pad;
         }
         while (pad > 0) {
-            const int64_t n = std::min<int64_t>(pad, kBlockBytes);
-            if (!Append(std::vector<uint8_t>(static_cast<std::size_t>(n), 0)))
-                return Fail("OPERATION ABORTED BY USER");
+            const int n = static_cast<int>(std::min<int64_t>(pad, kBlockBytes));
+            std::vector<uint8_t> block = NewBlockMemory();
+            std::memset(block.data(), 0, static_cast<std::size_t>(n));
+            if (!Append(block, n))
+                return aborted();
             pad -= n;
         }
     }

@@ -49,8 +49,10 @@ public:
     // queued yet.
     int GetBlock(uint8_t* buffer);
     // Takes the oldest block, waiting for one: its byte count, or 0 when no more data will
-    // come (everything delivered, or the cache failed or was aborted).
-    int WaitBlock(uint8_t* buffer);
+    // come (everything delivered, or the cache failed or was aborted). The block's memory
+    // is swapped with `buffer` (kBlockBytes long), whose old memory the cache reuses: the
+    // data is never copied between the threads.
+    int WaitBlock(std::vector<uint8_t>& buffer);
     // Ends the burn: the reader stops and drops its blocks. The text becomes the error
     // text unless one is already set ("OPERATION ABORTED BY USER" when empty).
     void Abort(const std::string& text = std::string());
@@ -67,15 +69,25 @@ public:
 private:
     void Run();
     void Fail(const std::string& text);
+    struct Block {
+        std::vector<uint8_t> data;  // kBlockBytes long
+        int count = 0;              // valid bytes
+    };
+    // Removes the oldest block (its memory to the pool) and counts it delivered; under the
+    // lock. Returns its byte count.
+    int TakeFront();
+    // A block's memory from the pool (or new), kBlockBytes long, contents undefined.
+    std::vector<uint8_t> NewBlockMemory();
     // Appends a block, waiting while the queue is full; false when aborted.
-    bool Append(std::vector<uint8_t> block);
+    bool Append(std::vector<uint8_t>& data, int count);
     bool ReadFile(const TCacheFile& file, std::vector<uint8_t>& staging, std::size_t& fill);
 
     Params params_;
     const int capacity_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;  // any change of the queue or the flags
-    std::deque<std::vector<uint8_t>> queue_;
+    std::deque<Block> queue_;
+    std::vector<std::vector<uint8_t>> pool_;  // memory of delivered blocks, for new ones
     int64_t bytesLeft_ = 0;
     int64_t bytesInCache_ = 0;
     bool primed_ = false;

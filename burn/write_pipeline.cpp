@@ -3,6 +3,7 @@
 #include "burn/drive_commands.h"
 #include "burn/scsi_transport.h"
 #include "burn/write_cache.h"
+#include "core/byte_order.h"
 
 #include <chrono>
 #include <cstdio>
@@ -32,18 +33,12 @@ std::vector<uint8_t> streamingDescriptor()
 {
     std::vector<uint8_t> d(28, 0);
     const uint32_t endSector = 0x0023127F, readSize = 0xABBD, writeSize = 0x058A, time = 1000;
-    auto put = [&d](std::size_t at, uint32_t v) {
-        d[at] = static_cast<uint8_t>(v >> 24);
-        d[at + 1] = static_cast<uint8_t>(v >> 16);
-        d[at + 2] = static_cast<uint8_t>(v >> 8);
-        d[at + 3] = static_cast<uint8_t>(v);
-    };
-    put(4, 0);
-    put(8, endSector);
-    put(12, readSize);
-    put(16, time);
-    put(20, writeSize);
-    put(24, time);
+    bytes::putBe32(&d[4], 0);  // start sector
+    bytes::putBe32(&d[8], endSector);
+    bytes::putBe32(&d[12], readSize);
+    bytes::putBe32(&d[16], time);
+    bytes::putBe32(&d[20], writeSize);
+    bytes::putBe32(&d[24], time);
     return d;
 }
 
@@ -83,23 +78,22 @@ std::string prepareDrive(TWriteJob& job)
         c.SetCdSpeed();
     c.WaitReady(10000, 1000);
     c.ReadCapabilities();
-    int speed = TDriveCommands::SpeedFromKBs(
-        (uint32_t(c.CapabilitiesPage[20]) << 8) | c.CapabilitiesPage[21]);
+    int speed = TDriveCommands::SpeedFromKBs(bytes::be16(&c.CapabilitiesPage[20]));  // current write speed
 
     c.TestWrite = job.testWrite;
     c.UnderrunProtection = job.underrunProtection;
     c.FinalizeDisc = true;
     c.SetWriteParameters(job.testWrite, job.underrunProtection, type);
     c.FinalizeDisc = job.finalizeDisc;
-    const bool haveAddress = c.GetNextWritableAddress();
+    uint32_t address = 0;
+    const bool haveAddress = c.GetNextWritableAddress(&address);
     // The header carries absolute sector numbers: a session written anywhere else than
     // where it was laid out would point at the wrong sectors.
     if (!haveAddress && job.sessionStart != 0)
         return "ERROR GETTING NEXT WRITABLE ADDRESS [" + c.LastError() + "]";
-    if (haveAddress && c.SessionStart != job.sessionStart)
-        return "NEXT WRITABLE ADDRESS " + std::to_string(c.SessionStart) + " IS NOT THE PREPARED SESSION START " +
+    if (haveAddress && address != job.sessionStart)
+        return "NEXT WRITABLE ADDRESS " + std::to_string(address) + " IS NOT THE PREPARED SESSION START " +
                std::to_string(job.sessionStart);
-    c.SessionStart = job.sessionStart;
 
     if (isDvdMinus(type)) {
         const std::vector<uint8_t> perf = streamingDescriptor();
@@ -131,7 +125,7 @@ void writeData(TWriteJob& job)
     uint32_t written = 0;
     int countdown = 5;
     for (;;) {
-        const int n = cache.WaitBlock(buffer.data());
+        const int n = cache.WaitBlock(buffer);
         if (n <= 0 || !cache.ErrorText().empty())
             return;
         job.progress->SetCurrentFile(cache.CurrentFile());
@@ -147,7 +141,7 @@ void writeData(TWriteJob& job)
         }
         const uint16_t sectors = static_cast<uint16_t>(n / 2048);
         for (int attempt = 1;; ++attempt) {
-            if (c.Write10(c.SessionStart + written, sectors, buffer.data())) {
+            if (c.Write10(job.sessionStart + written, sectors, buffer.data())) {
                 written += sectors;
                 break;
             }

@@ -33,12 +33,17 @@ QString UsageText()
         "                  print a report file as the report window does, into a PDF file or on a\n"
         "                  printer (default: the system's default printer); --pages and --font-size\n"
         "                  default to SYSTEM.CFG [Print] Pages and Fontsize\n"
+        "  burn [--drive N|LINE] [--test-write] [--finalize] [--speed N] [--no-eject] [--verify] PATH...\n"
+        "                  write the files (a directory: its tree under its own name) into the root\n"
+        "                  of a new session that keeps the disc's last session; --verify reads the\n"
+        "                  session back and compares every file with its source\n"
         "\n"
         "NAME is COM0 to COM4 (resolved through SYSTEM.CFG [Ports]) or a device path;\n"
         "RATE is 9600, 19200, 38400, 57600 or 115200.\n"
-        "Exit status: 0 success, 1 the register or the link failed or refused, 2 usage error,\n"
-        "3 file or printer error (a report or its catalogue entry not written). A DEBUG.LOG\n"
-        "that cannot be written is a warning.\n");
+        "Exit status: 0 success, 1 the register or the link failed or refused (burn: the burn or\n"
+        "the verification failed), 2 usage error, 3 file or printer error (a report or its\n"
+        "catalogue entry not written; burn: a source file missing, unreadable or changed), 4 the\n"
+        "files do not fit on the disc. A DEBUG.LOG that cannot be written is a warning.\n");
 }
 
 bool IsCommand(const QStringList& arguments)
@@ -75,6 +80,8 @@ int RunCommand(const QStringList& arguments)
         return cli::runMkIso(arguments);
     if (command == QLatin1String("print"))
         return cli::runPrint(arguments);
+    if (command == QLatin1String("burn"))
+        return cli::runBurn(arguments);
     cli::printError(QStringLiteral("unknown command: %1 (see vobrelfm --help)").arg(command));
     return kExitUsage;
 }

@@ -8,6 +8,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFileError = 3;
+inline constexpr int kExitNoRoom = 4;  // burn: the files do not fit on the disc
 
 // The usage text of --help.
 QString UsageText();

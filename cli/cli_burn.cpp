@@ -16,17 +16,40 @@
 
 namespace cli {
 
-namespace {
-
-// The burner's transport as the settings configure it ([Burn] VirtualDrive adds the
-// emulated recorder); messages go to stdout (information) and stderr (errors).
-bool prepareTransport(TScsiTransport& transport)
+void configureTransport(TScsiTransport& transport)
 {
     QString image = QString::fromLocal8Bit(
         ini::readString(Settings().SettingsFile, "Burn", "VirtualDrive", QByteArray()));
     if (!image.isEmpty() && !image.startsWith('/'))
         image = Settings().ProgramDir + image;
     transport.virtualDrivePath = image.toStdString();
+    transport.virtualDriveSpeedX = static_cast<int>(
+        ini::readInteger(Settings().SettingsFile, "Burn", "VirtualDriveSpeed", 0));
+}
+
+bool resolveDrive(const QString& drive, const std::vector<std::string>& devices, std::string* line)
+{
+    bool isIndex = false;
+    const int index = drive.isEmpty() ? 0 : drive.toInt(&isIndex);
+    if (!drive.isEmpty() && !isIndex) {
+        *line = drive.toStdString();
+        return true;
+    }
+    if (index < 0 || index >= static_cast<int>(devices.size())) {
+        printError(QStringLiteral("no drive number %1").arg(index));
+        return false;
+    }
+    *line = devices[static_cast<std::size_t>(index)];
+    return true;
+}
+
+namespace {
+
+// The burner's transport as the settings configure it ([Burn] VirtualDrive adds the
+// emulated recorder); messages go to stdout (information) and stderr (errors).
+bool prepareTransport(TScsiTransport& transport)
+{
+    configureTransport(transport);
     transport.OnMessage = [](int kind, const std::string& text) {
         std::fprintf(kind == bmInformation ? stdout : stderr, "%s\n", text.c_str());
     };
@@ -69,17 +92,8 @@ int runDiscInfo(const QStringList& args)
         return kExitFailed;
     }
     std::string line;
-    bool isIndex = false;
-    const int index = drive.isEmpty() ? 0 : drive.toInt(&isIndex);
-    if (drive.isEmpty() || isIndex) {
-        if (index < 0 || index >= static_cast<int>(transport.DeviceList().size())) {
-            printError(QStringLiteral("no drive number %1").arg(index));
-            return kExitUsage;
-        }
-        line = transport.DeviceList()[static_cast<std::size_t>(index)];
-    } else {
-        line = drive.toStdString();
-    }
+    if (!resolveDrive(drive, transport.DeviceList(), &line))
+        return kExitUsage;
     TDriveCommands commands(transport);
     transport.OnReadCapabilities = [&commands] { commands.ReadCapabilities(); };
     transport.OnSelected = [&commands] { commands.ProbeWriteModes(); };
@@ -87,12 +101,13 @@ int runDiscInfo(const QStringList& args)
         return kExitFailed;
     commands.DiscType = commands.GetDiscType();
     const uint32_t free = commands.FreeDiscBlocks();
-    const bool nwa = commands.GetNextWritableAddress();
+    uint32_t address = 0;
+    const bool nwa = commands.GetNextWritableAddress(&address);
     std::fprintf(stdout, "drive: %s\n", line.c_str());
     std::fprintf(stdout, "disc type: %s\n", DiscTypeName(commands.DiscType));
     std::fprintf(stdout, "free blocks: %u\n", free);
     if (nwa)
-        std::fprintf(stdout, "next writable address: %u\n", commands.SessionStart);
+        std::fprintf(stdout, "next writable address: %u\n", address);
     else
         std::fprintf(stdout, "next writable address: none (%s)\n", transport.LastError().c_str());
     std::fprintf(stdout, "last session: %d\n", commands.LastSessionNumber());

@@ -4,8 +4,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <string>
+#include <vector>
 
 class TVeskIBusComm;
+class TScsiTransport;
 
 namespace cli {
 
@@ -38,5 +41,13 @@ int runDevices(const QStringList& args);
 int runDiscInfo(const QStringList& args);
 int runMkIso(const QStringList& args);
 int runPrint(const QStringList& args);
+int runBurn(const QStringList& args);
+
+// The burner commands' transport: the settings' virtual drive ([Burn] VirtualDrive,
+// relative to the program directory).
+void configureTransport(TScsiTransport& transport);
+// The device line that --drive names: a number in the device list (empty: 0) or a line.
+// False with a message when the number is out of range.
+bool resolveDrive(const QString& drive, const std::vector<std::string>& devices, std::string* line);
 
 }  // namespace cli

@@ -33,6 +33,8 @@ struct BurnerRig {
         transport.libraryNames = {"/nonexistent/libwnaspi32.so"};
         transport.MinimumWaitMs = 200;
         burner.Timing.waitDivisor = 100;
+        burner.Timing.leadOutPollMs = 20;
+        burner.Timing.closeRetryMs = 20;
         burner.Commands().Timing.waitDivisor = 100;
         burner.OnDebugMessage = [this](TSCSIDevice&, const std::string& text, uint8_t kind) {
             std::lock_guard lock(mutex);
@@ -83,6 +85,15 @@ struct BurnerRig {
         const std::string result = lastDone();
         burner.ClearFileSystem(600000, 20000);
         return started ? result : "not started: " + result;
+    }
+
+    // One file of the session starting at `sector`, extracted with xorriso.
+    QByteArray extract(uint32_t sector, const QString& name)
+    {
+        const QString out = home.path(QString("x%1_%2").arg(sector).arg(name));
+        runOracle("xorriso", {"-osirrox", "on", "-load", "sbsector", QString::number(sector), "-indev",
+                              QString::fromStdString(image), "-extract", "/" + name, out});
+        return readTestFile(out);
     }
 
     std::string lastDone() const

@@ -77,6 +77,23 @@ public:
         return found;
     }
 
+    // Sends a signal; waits for the end and gives the exit status (-1 when killed).
+    void signal(int number)
+    {
+        if (pid_ > 0)
+            ::kill(pid_, number);
+    }
+    int waitForExit()
+    {
+        int status = 0;
+        if (pid_ <= 0 || ::waitpid(pid_, &status, 0) != pid_)
+            return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // The output read so far.
+    QString text() const { return text_; }
+
 private:
     pid_t pid_ = -1;
     posix::UniqueFd out_;

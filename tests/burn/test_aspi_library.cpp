@@ -1,5 +1,6 @@
 // A transport library for tests: the two ASPI entry points over the emulated recorder
-// whose image TEST_ASPI_IMAGE names. With TEST_ASPI_HANG set, commands never complete.
+// whose image TEST_ASPI_IMAGE names (a new name opens that disc). With TEST_ASPI_HANG set,
+// commands never complete.
 
 #include "burn/emulated_drive.h"
 #include "burn/scsi_srb.h"
@@ -12,11 +13,14 @@
 namespace {
 TEmulatedDrive* drive()
 {
-    static std::unique_ptr<TEmulatedDrive> d = [] {
-        const char* image = std::getenv("TEST_ASPI_IMAGE");
+    static std::string opened;
+    static std::unique_ptr<TEmulatedDrive> d;
+    const char* image = std::getenv("TEST_ASPI_IMAGE");
+    if (image && opened != image) {
         std::string error;
-        return image ? TEmulatedDrive::Open(image, &error) : nullptr;
-    }();
+        d = TEmulatedDrive::Open(image, &error);
+        opened = image;
+    }
     return d.get();
 }
 

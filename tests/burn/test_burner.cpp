@@ -6,19 +6,6 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-namespace {
-
-// Extracts one file of the session starting at `sector` with xorriso.
-QByteArray extract(BurnerRig& r, int sector, const QString& name)
-{
-    const QString out = r.home.path("out_" + QString::number(sector) + "_" + name);
-    runOracle("xorriso", {"-osirrox", "on", "-load", "sbsector", QString::number(sector), "-indev",
-                          QString::fromStdString(r.image), "-extract", "/" + name, out});
-    return readTestFile(out);
-}
-
-}  // namespace
-
 TEST(Burner, FirstSessionOnABlankDiscIsReadBackByTheOracles)
 {
     BurnerRig r;
@@ -37,8 +24,92 @@ TEST(Burner, FirstSessionOnABlankDiscIsReadBackByTheOracles)
 
     if (!haveOracles())
         GTEST_SKIP() << "xorriso and isoinfo are needed (apt-get install xorriso genisoimage)";
-    EXPECT_EQ(extract(r, 0, "a.txt"), readTestFile(QString::fromStdString(a)));
-    EXPECT_EQ(extract(r, 0, "b.txt"), readTestFile(QString::fromStdString(b)));
+    EXPECT_EQ(r.extract(0, "a.txt"), readTestFile(QString::fromStdString(a)));
+    EXPECT_EQ(r.extract(0, "b.txt"), readTestFile(QString::fromStdString(b)));
     const OracleRun info = runOracle("isoinfo", {"-l", "-i", QString::fromStdString(r.image)});
     EXPECT_TRUE(info.out.contains("A.TXT;1")) << info.out.toStdString();
+}
+
+TEST(Burner, PublishedPropertiesKeepTheirRules)
+{
+    BurnerRig r;
+    TMCDBurner& b = r.burner;
+    EXPECT_EQ(b.CacheSize(), 4194304);
+    b.SetCacheSize(1000000);
+    EXPECT_EQ(b.CacheSize(), 2097152);
+    b.SetCacheSize(4194304 + 1);
+    EXPECT_EQ(b.CacheSize(), 4194304);
+    b.SetCacheSize(3000001);
+    EXPECT_EQ(b.CacheSize(), 2998272);  // a multiple of 2048
+    b.SetVersion("2.0");
+    EXPECT_EQ(b.Version(), "1.0.0");
+    EXPECT_TRUE(b.WritePostGap());
+    EXPECT_TRUE(b.JolietFileSystem());
+    EXPECT_TRUE(b.FinalizeTrack());
+    EXPECT_TRUE(b.UnderrunProtection());
+    EXPECT_FALSE(b.FinalizeDisc() || b.TestWrite() || b.ReplaceFile() || b.PerformOPC() || b.Erasing());
+    EXPECT_EQ(b.SessionToImport(), 0);
+    EXPECT_FALSE(b.ASPIInitialized());
+
+    // No drive selected: the speed command fails at once, the value is kept.
+    b.SetWriteSpeed(8);
+    EXPECT_EQ(b.WriteSpeed(), 8);
+    ASSERT_TRUE(r.start());
+    b.SetWriteSpeed(0);
+    EXPECT_EQ(r.drive()->lastSpeedWrite, 0xFFFF);
+    b.SetReadSpeed(4);
+    b.SetWriteSpeed(8);
+    EXPECT_EQ(r.drive()->lastSpeedWrite, 8 * 177);
+    EXPECT_EQ(r.drive()->lastSpeedRead, 4 * 177);
+    EXPECT_EQ(b.DeviceMaxWriteSpeed(), 24);
+    EXPECT_EQ(b.DeviceMaxReadSpeed(), 40);
+
+    // PrepareImage turns the enumeration's information lines off, then on again.
+    b.SetDoDebug(false);
+    b.InsertFile("\\", r.makeFile("a.txt", 10), false);
+    b.PrepareImage(false);
+    EXPECT_TRUE(b.DoDebug());
+}
+
+TEST(Burner, InsertFileResultsAndTheMessageChannel)
+{
+    BurnerRig r;
+    TMCDBurner& b = r.burner;
+    const std::string a = r.makeFile("a.txt", 10);
+    EXPECT_EQ(b.InsertFile("\\", r.home.path("missing.txt").toStdString(), false), 255);
+    EXPECT_EQ(b.FileCount(), 0);
+    EXPECT_EQ(b.InsertFile("\\NOWHERE", a, false), 0);
+    EXPECT_TRUE(r.logged("4:INVALID DESTINATION PATH"));
+    std::vector<std::string> added;
+    b.OnAddFile = [&](TMCDBurner&, TAddFileInfo& info) {
+        added.push_back(info.longName);
+        info.longName = "renamed.txt";
+    };
+    EXPECT_EQ(b.InsertFile("\\", a, false), 1);
+    ASSERT_EQ(added, std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(b.Tables().Files()[0].longName, "renamed.txt");
+    EXPECT_EQ(b.FileCount(), 1);
+    EXPECT_EQ(b.DirectoryCount(), 0);
+
+    // The memo gets every line; without a memo and a handler a line has no effect.
+    struct Memo : IDebugWindow {
+        std::vector<std::string> lines;
+        void AppendLine(const std::string& line) override { lines.push_back(line); }
+    } memo;
+    b.SetDebugWindow(&memo);
+    b.PostDebugMessage("LINE", kMsgInformation);
+    EXPECT_EQ(memo.lines, std::vector<std::string>{"LINE"});
+    EXPECT_TRUE(r.logged("1:LINE"));
+    b.DebugWindowDestroyed(&memo);
+    EXPECT_EQ(b.DebugWindow(), nullptr);
+    b.OnDebugMessage = nullptr;
+    b.PostDebugMessage("UNSEEN", kMsgDriveError);
+    EXPECT_EQ(memo.lines.size(), 1u);
+
+    // ClearFileSystem empties the tables and the header.
+    b.PrepareImage(true);
+    EXPECT_FALSE(b.Image().HeaderStream().empty());
+    b.ClearFileSystem(600000, 20000);
+    EXPECT_TRUE(b.Image().HeaderStream().empty());
+    EXPECT_EQ(b.FileCount(), 0);
 }

@@ -39,7 +39,10 @@ TEST(EmulatedDiscState, StatesNoRealDiscCanHaveAreRefused)
         "capacity -5\n",
         "capacity 4294967295\n",
         "capacity 0\n",
-        "medium DVD-RAM\n",
+        "medium DVD-ROM\n",
+        "capacity 500000\n",  // more than a CD holds
+        "medium DVD-R\ncapacity 5000000\n",
+        "capacity 100\nsession 0 50\nopen 60\n",
         "medium\n",
         "finalized 2\n",
         "session 10 5\n",

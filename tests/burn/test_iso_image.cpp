@@ -227,3 +227,18 @@ TEST(IsoImage, MkisoCommandRefusesUnreadableFiles)
     EXPECT_EQ(img.size(), 300 * 2048);
     EXPECT_EQ(img.mid(16 * 2048 + 40, 7), "REPORTS");
 }
+
+TEST(IsoImage, AFileThatShrankAfterItWasAddedFailsTheImageAndKeepsTheOldOne)
+{
+    ImageRig r;
+    const QString src = r.makeFile("shrinks.txt", 9000);
+    r.tables.InsertFile("\\", src.toStdString(), false);
+    r.image.PrepareImage();
+    const QString path = r.home.path("kept.iso");
+    writeTestFile(path, "old image");
+    QFile::resize(src, 100);
+    std::string error;
+    EXPECT_FALSE(WriteImageFile(r.image, r.tables, path.toStdString(), &error));
+    EXPECT_EQ(error, src.toStdString() + " has changed since it was added");
+    EXPECT_EQ(readTestFile(path), "old image");
+}

@@ -171,3 +171,64 @@ TEST(ScsiTransport, ADriveOnAdapterOneIsSelectedByItsLine)
     EXPECT_FALSE(r.transport.SelectDevice("10:0:0," + line.substr(6)));
     unsetenv("TEST_ASPI_ADAPTER");
 }
+
+TEST(ScsiTransport, KernelHostsBecomeOneDigitAdapters)
+{
+    // A USB recorder on host 12 beside drives on hosts 0 and 3: adapter 2, selectable by
+    // a line beginning "2:".
+    EXPECT_EQ(AdapterHosts({12, 0, 3, 12, -1}), (std::vector<int>{0, 3, 12}));
+    std::vector<int> many;
+    for (int h = 20; h >= 0; h -= 2)
+        many.push_back(h);  // eleven hosts
+    const std::vector<int> adapters = AdapterHosts(many);
+    ASSERT_EQ(adapters.size(), 10u);
+    EXPECT_EQ(adapters.front(), 0);
+    EXPECT_EQ(adapters.back(), 18);
+}
+
+TEST(ScsiTransport, EveryCommandStartsWithClearedErrorState)
+{
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    std::vector<uint8_t> sector(2048);
+    EXPECT_FALSE(r.commands.Read10(0, 1, sector.data()));
+    EXPECT_EQ(r.transport.LastAsc(), 0x21);
+    EXPECT_FALSE(r.transport.LastError().empty());
+    // A command refused because no drive is selected leaves nothing of the last one.
+    EXPECT_FALSE(r.transport.SelectDevice("0:0"));
+    EXPECT_FALSE(r.commands.TestUnitReady());
+    EXPECT_TRUE(r.transport.LastError().empty());
+    EXPECT_EQ(r.transport.LastAsc(), 0);
+    EXPECT_EQ(r.transport.Sense(), (std::array<uint8_t, 32>{}));
+    EXPECT_EQ(r.commands.LastAsc(), 0);
+}
+
+TEST(ScsiTransport, AFailureBelowTheDriveNamesItself)
+{
+    aspi::SRB_ExecSCSICmd srb{};
+    bool busy = true;
+    srb.h.SRB_Status = aspi::SS_ERR;
+    srb.SRB_HaStat = aspi::HASTAT_TRANSPORT;
+    srb.SRB_Rsvd3[0] = aspi::TRANSPORT_ERRNO;
+    srb.SRB_Rsvd3[1] = 5;  // EIO
+    EXPECT_EQ(TScsiTransport::StatusText(srb, &busy), "TRANSPORT ERROR: SG_IO FAILED (INPUT/OUTPUT ERROR)");
+    EXPECT_FALSE(busy);
+    srb.SRB_Rsvd3[0] = aspi::TRANSPORT_HOST;
+    srb.SRB_Rsvd3[1] = 3;
+    EXPECT_EQ(TScsiTransport::StatusText(srb, &busy), "TRANSPORT ERROR: TIME-OUT, HOST STATUS 03h");
+    srb.SRB_Rsvd3[0] = aspi::TRANSPORT_DRIVER;
+    srb.SRB_Rsvd3[1] = 4;
+    EXPECT_EQ(TScsiTransport::StatusText(srb, &busy), "TRANSPORT ERROR: DRIVER STATUS 04h");
+
+    // Through the built-in layer: a failed command with that text, no sense data.
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    r.drive()->transportFailures = 1;
+    std::vector<uint8_t> data(2048);
+    TScsiResult result;
+    EXPECT_FALSE(r.transport.Command({0x2A, 0, 0, 0, 0, 0, 0, 0, 1, 0}, aspi::SRB_DIR_OUT, data.data(), 2048, 1000,
+                                     &result));
+    EXPECT_TRUE(result.transportError);
+    EXPECT_EQ(result.error, "TRANSPORT ERROR: SG_IO FAILED (INPUT/OUTPUT ERROR)");
+    EXPECT_EQ(result.sense[0], 0);
+}
