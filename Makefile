@@ -43,10 +43,11 @@ asan: deps
 	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
-# The threads under the thread sanitizer: the serial port, the session and the command-line
-# tests against the simulator. Only the test programs these need are built.
-TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted
-TSAN_TARGETS ?= tests_link tests_e2e_register tests_e2e_reports
+# The threads under the thread sanitizer: the serial port, the session, the command-line
+# tests against the simulator, and the burn window's hand-over of the burner's events.
+# Only the test programs these need are built.
+TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted|ThreadHandover|EndToEndBurn
+TSAN_TARGETS ?= tests_link tests_e2e_register tests_e2e_reports tests_core tests_e2e_burn
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_TSAN=ON -DVOBRELFM_BUILD_BENCH=OFF
 	cmake --build build-tsan -j$(JOBS) --target $(TSAN_TARGETS)
