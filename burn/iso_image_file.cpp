@@ -143,3 +143,18 @@ bool InsertTree(TIsoTables& tables, const std::string& source, const std::string
     }
     return true;
 }
+
+bool InsertFolderIntoRoot(TIsoTables& tables, const std::string& folder, std::string* error)
+{
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    const std::size_t slash = path.rfind('/');
+    TDEntry* dir = tables.InsertDirectoryByName(
+        tables.Root(), slash == std::string::npos ? path : path.substr(slash + 1), kAttrDirectory);
+    if (!dir) {
+        *error = "cannot add the directory " + path + ": the tables are full";
+        return false;
+    }
+    return InsertTree(tables, path, dir->path, false, error);
+}

@@ -98,6 +98,21 @@ bool SetBurnFrm(int index, const QString& text)
     return true;
 }
 
+QString FormatBurnFrm(int index, const QStringList& values)
+{
+    const QString entry = BurnFrm(index);
+    QString out;
+    int used = 0, from = 0;
+    for (int at = entry.indexOf(QLatin1String("%s")); at >= 0 && used < values.size();
+         at = entry.indexOf(QLatin1String("%s"), from)) {
+        out += QStringView(entry).mid(from, at - from);
+        out += values[used++];
+        from = at + 2;
+    }
+    out += QStringView(entry).mid(from);
+    return out;
+}
+
 void ResetToDefaults()
 {
     for (MessageEntry& e : messageTable())

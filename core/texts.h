@@ -3,6 +3,7 @@
 // Texts are looked up at the moment of use so that language files can replace them.
 
 #include <QString>
+#include <QStringList>
 
 namespace texts {
 
@@ -26,6 +27,9 @@ bool SetMessage(const QString& key, const QString& text);
 // Entry 0 to 13 of the burn window's table; out-of-range gives an empty string.
 QString BurnFrm(int index);
 bool SetBurnFrm(int index, const QString& text);
+// An entry with its "%s" placeholders replaced by the values in order; a placeholder
+// without a value stays as it is, a value without a placeholder is left out.
+QString FormatBurnFrm(int index, const QStringList& values);
 
 // Restores every text to its default.
 void ResetToDefaults();

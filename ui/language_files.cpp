@@ -220,6 +220,9 @@ const std::vector<LocalisedWindow>& LocalisedWindows()
          {"RangeTypeRG", "FileName", "edt1", "Notebook1", "Label1", "Label2", "ZCountFromEdit", "ZCountToEdit",
           "ZCountEndCheck", "Label3", "Label4", "DateFromEdit", "DateToEdit", "DateEndCheck", "BitBtn1",
           "BitBtn2"}},
+        {"BurnFrm",
+         {"Panel1", "Label1", "cbb1", "BurnBtn", "Panel2", "ToolBar1", "DeleteBtn", "FileBtn", "FolderBtn", "lv1",
+          "Splitter1", "Memo1", "pb", "dlgOpen1", "Timer1"}},
     };
     return windows;
 }

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMenuBar>
@@ -137,6 +138,15 @@ void TMainForm::showEvent(QShowEvent* event)
         shown_ = true;
         FormShow();
     }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (OnCloseQuery && !OnCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TMainForm::FormShow()

@@ -40,6 +40,8 @@ public:
     std::function<void()> OnLocalise;
     // Opens the communication settings (set at start-up).
     std::function<void()> OnEditCommSettings;
+    // Asked before the window closes (and the program ends); false keeps it open.
+    std::function<bool()> OnCloseQuery;
 
     void ExitItemClick();
     void CommsetItemClick();
@@ -66,6 +68,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate(std::unique_ptr<ISerialPort> port);

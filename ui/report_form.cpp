@@ -138,6 +138,7 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     connect(Button2, &QPushButton::clicked, this, &Tfmfrm::Button2Click);
     connect(DeleteBtn, &QPushButton::clicked, this, &Tfmfrm::DeleteBtnClick);
     connect(PrintBtn, &QPushButton::clicked, this, &Tfmfrm::PrintBtnClick);
+    connect(RurnBtn, &QPushButton::clicked, this, &Tfmfrm::RurnBtnClick);
 
     dlgSave1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
     dlgSave1->setObjectName(QStringLiteral("dlgSave1"));
@@ -273,6 +274,12 @@ QStringList Tfmfrm::SelectedReportFiles() const
             files << path;
     }
     return files;
+}
+
+void Tfmfrm::RurnBtnClick()
+{
+    if (OnBurnFiles)
+        OnBurnFiles(SelectedReportFiles());
 }
 
 void Tfmfrm::btn1Click()

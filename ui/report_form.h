@@ -35,12 +35,16 @@ public:
     void dbgrd1DblClick();
     // The print dialog, then the report grid printed on the chosen printer or PDF file.
     void PrintBtnClick();
+    // RurnBtn: the selected, existing report files go to the burn window.
+    void RurnBtnClick();
     // The report files of the selected catalogue rows that exist, in catalogue order.
     QStringList SelectedReportFiles() const;
 
     // File choosers (the open and save dialogs); tests replace them.
     std::function<QString()> ChooseOpenFile;
     std::function<QString()> ChooseSaveFile;
+    // Shows the burn window modally with these files (set at start-up).
+    std::function<void(const QStringList& files)> OnBurnFiles;
 
     QFrame* pnl2;
     QTableView* dbgrd1;

@@ -14,6 +14,7 @@
 #include "ui/upload_report_dialog.h"
 #include "ui/language_files.h"
 #include "core/language_texts.h"
+#include "ui/burn_form.h"
 
 #include <QFrame>
 
@@ -57,6 +58,7 @@ ProgramWindows::ProgramWindows() = default;
 
 ProgramWindows::~ProgramWindows()
 {
+    burnFrm.reset();  // waits for a burn that is still running
     uploadReportDlg.reset();
     progressForm.reset();
     commDlg.reset();
@@ -66,7 +68,7 @@ ProgramWindows::~ProgramWindows()
 
 QList<QWidget*> ProgramWindows::Localised() const
 {
-    return {mainForm.get(), commDlg.get(), progressForm.get(), fmfrm, uploadReportDlg.get()};
+    return {mainForm.get(), commDlg.get(), progressForm.get(), fmfrm, uploadReportDlg.get(), burnFrm.get()};
 }
 
 void CreateProgramWindows(ProgramWindows& w)
@@ -83,6 +85,11 @@ void CreateProgramWindows(ProgramWindows& w)
     w.mainForm->setReportWindow(w.fmfrm);
     w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
     w.fmfrm->setRangeDialog(w.uploadReportDlg.get());
+    // Last: the burn window loads the drive transport and lists the drives.
+    w.burnFrm = std::make_unique<TBurnFrm>(w.mainForm.get());
+    TBurnFrm* burn = w.burnFrm.get();
+    w.fmfrm->OnBurnFiles = [burn](const QStringList& files) { burn->ExecuteWithFiles(files); };
+    w.mainForm->OnCloseQuery = [burn] { return burn->CanCloseProgram(); };
     // The language files reach every window created here, at the main window's first show.
     w.mainForm->OnLocalise = [windows = w.Localised()] { lang::ApplyLanguageFiles(windows); };
 }

@@ -12,11 +12,13 @@ class TCommDlg;
 class TProgressForm;
 class Tfmfrm;
 class TUploadReportDlg;
+class TBurnFrm;
 
 int RunProgram(int argc, char** argv);
 
 // The program's windows, created in the start-up order (the data module, the main window,
-// the communication dialog, the progress window, the report window, the range dialog)
+// the communication dialog, the progress window, the report window, the range dialog, the
+// burn window)
 // and destroyed in the reverse one; the data module goes last and writes the catalogue.
 struct ProgramWindows {
     ProgramWindows();
@@ -33,6 +35,7 @@ struct ProgramWindows {
     std::unique_ptr<TProgressForm> progressForm;
     Tfmfrm* fmfrm = nullptr;  // owned by the main window once docked
     std::unique_ptr<TUploadReportDlg> uploadReportDlg;
+    std::unique_ptr<TBurnFrm> burnFrm;
 };
 
 // Creates the windows and wires them to each other, the language files at the main

@@ -148,3 +148,16 @@ TEST(TextTables, DefaultsAndReplacement)
     texts::ResetToDefaults();
     EXPECT_EQ(texts::BurnFrm(8), "Information");
 }
+
+TEST(TextTables, BurnFrmPlaceholdersFilledInOrderWhateverTheTranslationHolds)
+{
+    texts::ResetToDefaults();
+    EXPECT_EQ(texts::FormatBurnFrm(1, {"600", "0"}), "INSUFFICIENT DISC SPACE. REQUIRED 600 KB,AVAILABLE 0 KB");
+    // A value holding "%s" is not taken for a placeholder.
+    EXPECT_EQ(texts::FormatBurnFrm(1, {"%s", "1"}), "INSUFFICIENT DISC SPACE. REQUIRED %s KB,AVAILABLE 1 KB");
+    texts::SetBurnFrm(1, "%s/%s/%s");
+    EXPECT_EQ(texts::FormatBurnFrm(1, {"a", "b"}), "a/b/%s");
+    texts::SetBurnFrm(1, "NO ROOM");
+    EXPECT_EQ(texts::FormatBurnFrm(1, {"a", "b"}), "NO ROOM");
+    texts::ResetToDefaults();
+}

@@ -5,9 +5,12 @@
 #include "core/texts.h"
 #include "tests/test_home.h"
 #include "tests/ui/language_rig.h"
+#include "ui/burn_form.h"
 #include "ui/language_files.h"
 
+#include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 #include <QStringDecoder>
 #include <gtest/gtest.h>
 
@@ -102,5 +105,9 @@ TEST(PolishLanguageFile, NoVisibleTextBecomesEmpty)
     EXPECT_GE(changed, 50) << changed;  // about every text the file names
     EXPECT_EQ(rig.fmfrm->btn1->text(), QString::fromUtf8("Raport szczegółowy"));
     EXPECT_EQ(rig.commDlg->windowTitle(), QString::fromUtf8("Ustawienia komunikacji"));
+    EXPECT_EQ(rig.burnFrm->windowTitle(), QString::fromUtf8("Nagrywanie płyty"));
+    EXPECT_EQ(rig.burnFrm->Label1->text(), QString::fromUtf8("Napęd:"));
+    EXPECT_EQ(rig.burnFrm->BurnBtn->text(), QString::fromUtf8("Nagraj"));
+    EXPECT_EQ(rig.burnFrm->FolderBtn->toolTip(), QString::fromUtf8("Otwórz folder"));
     texts::ResetToDefaults();
 }

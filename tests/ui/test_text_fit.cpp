@@ -9,6 +9,7 @@
 #include "reports/catalogue.h"
 #include "reports/report_grid_model.h"
 #include "ui/about_box.h"
+#include "ui/burn_form.h"
 #include "ui/comm_dialog.h"
 #include "ui/main_window.h"
 #include "ui/progress_form.h"
@@ -55,6 +56,8 @@ struct ShownWindows {
                              w.uploadReportDlg->DateFromEdit, w.uploadReportDlg->DateToEdit})
             e->setText("00000000");  // the widest digits, cut to each edit's length
         w.uploadReportDlg->show();
+        w.burnFrm->AddFileToBurnList(Settings().ReportDir + "Rep_1234_5678.txt");
+        w.burnFrm->show();
         about = std::make_unique<TAboutBox>(w.mainForm.get());
         about->show();
         settle();
@@ -62,6 +65,7 @@ struct ShownWindows {
     ~ShownWindows()
     {
         about.reset();
+        w.burnFrm->hide();
         w.uploadReportDlg->hide();
         w.commDlg->hide();
         w.progressForm->Close();
@@ -73,7 +77,8 @@ struct ShownWindows {
     }
     QList<QWidget*> windows() const
     {
-        return {w.mainForm.get(), w.progressForm.get(), w.commDlg.get(), w.uploadReportDlg.get(), about.get()};
+        return {w.mainForm.get(), w.progressForm.get(), w.commDlg.get(), w.uploadReportDlg.get(), w.burnFrm.get(),
+                about.get()};
     }
     // Problems of all windows, with both pages of the range dialog.
     QStringList problems() const
@@ -106,6 +111,8 @@ TEST(TextFit, EveryTextFitsAtTheDefaultFont)
     EXPECT_GE(shown.w.uploadReportDlg->height(), 204);
     EXPECT_GE(shown.w.commDlg->width(), 317);
     EXPECT_GE(shown.w.commDlg->height(), 224);
+    EXPECT_GE(shown.w.burnFrm->width(), 491);
+    EXPECT_GE(shown.w.burnFrm->height(), 235);
     EXPECT_GE(shown.w.fmfrm->btn1->width(), 88);
     EXPECT_GE(shown.w.fmfrm->btn1->height(), 27);
     EXPECT_GE(shown.w.uploadReportDlg->ZCountFromEdit->width(), 57);

@@ -1,0 +1,434 @@
+#include "ui/burn_form.h"
+
+#include "burn/burner.h"
+#include "burn/iso_image_file.h"
+#include "core/ini_file.h"
+#include "core/settings.h"
+#include "core/texts.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStyle>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+// The burner's table limits after every burn.
+constexpr int kMaxFiles = 600000;
+constexpr int kMaxDirectories = 20000;
+
+const char kStillRunning[] = "BURN REFUSED - THE PREVIOUS BURN HAS NOT ENDED YET";
+const char kNoHandover[] = "BURN REFUSED - THE WINDOW CANNOT RECEIVE THE BURNER'S EVENTS";
+const char kCancelQuestion[] =
+    "Stop the burn? The files written so far stay on the disc in a session that is not "
+    "closed; a write-once disc may not take further sessions.";
+const char kCloseRefused[] = "A disc is being burned. The program can be closed when the burn has ended.";
+
+// The burner's lines the operator sees: drive errors and refused files, not the
+// information lines, and not the blank line that ends a burn.
+bool shownInLog(uint8_t kind, const std::string& text)
+{
+    const bool shownKind = kind == kMsgDriveError || kind == kMsgTableLimit || kind == kMsgFileSystem;
+    return shownKind && text.find_first_not_of(' ') != std::string::npos;
+}
+
+// The settings' emulated recorder ([Burn] VirtualDrive, relative to the program directory).
+void addVirtualDrive(TScsiTransport& transport)
+{
+    QString image = QString::fromLocal8Bit(
+        ini::readString(Settings().SettingsFile, "Burn", "VirtualDrive", QByteArray()));
+    if (!image.isEmpty() && !image.startsWith('/'))
+        image = Settings().ProgramDir + image;
+    transport.virtualDrivePath = QFile::encodeName(image).toStdString();
+}
+
+QIcon themeIcon(const QWidget* w, const char* name, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(QString::fromLatin1(name), w->style()->standardIcon(fallback));
+}
+
+}  // namespace
+
+TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
+    : QDialog(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      mcdb_(std::make_unique<TMCDBurner>(transport ? *transport : ScsiTransport())), mainWindow_(mainWindow)
+{
+    setObjectName(QStringLiteral("BurnFrm"));
+    setWindowTitle(QStringLiteral("Burn"));
+    setModal(true);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setMinimumHeight(37);
+    Label1 = new QLabel(QStringLiteral("Drive: "), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    cbb1 = new QComboBox(Panel1);
+    cbb1->setObjectName(QStringLiteral("cbb1"));
+    cbb1->setMinimumWidth(361);
+    cbb1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    BurnBtn = new QPushButton(QStringLiteral("Burn"), Panel1);
+    BurnBtn->setObjectName(QStringLiteral("BurnBtn"));
+    BurnBtn->setAutoDefault(false);
+    CancelBtn = new QPushButton(QStringLiteral("Cancel"), Panel1);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    CancelBtn->setAutoDefault(false);
+    CancelBtn->hide();
+    auto* top = new QHBoxLayout(Panel1);
+    top->setContentsMargins(6, 4, 6, 4);
+    top->addWidget(Label1);
+    top->addWidget(cbb1, 1);
+    top->addWidget(BurnBtn);
+    top->addWidget(CancelBtn);
+
+    Panel2 = new QFrame;
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setMinimumWidth(254);
+    ToolBar1 = new QToolBar(Panel2);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    auto makeTool = [this](const char* name, const QString& hint, const QIcon& icon, void (TBurnFrm::*handler)()) {
+        auto* b = new QToolButton(ToolBar1);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(hint);
+        b->setIcon(icon);
+        b->setAutoRaise(true);  // flat
+        ToolBar1->addWidget(b);
+        connect(b, &QToolButton::clicked, this, handler);
+        return b;
+    };
+    DeleteBtn = makeTool("DeleteBtn", QStringLiteral("Delete"), themeIcon(this, "edit-delete", QStyle::SP_TrashIcon),
+                         &TBurnFrm::DeleteBtnClick);
+    FileBtn = makeTool("FileBtn", QStringLiteral("Open file"),
+                       themeIcon(this, "document-open", QStyle::SP_FileIcon), &TBurnFrm::FileBtnClick);
+    FolderBtn = makeTool("FolderBtn", QStringLiteral("Open folder"),
+                         themeIcon(this, "folder-open", QStyle::SP_DirOpenIcon), &TBurnFrm::FolderBtnClick);
+
+    lv1 = new QTableWidget(0, 2, Panel2);
+    lv1->setObjectName(QStringLiteral("lv1"));
+    lv1->setHorizontalHeaderLabels({QStringLiteral("FileName"), QString()});
+    lv1->setColumnHidden(1, true);  // the full path
+    lv1->verticalHeader()->hide();
+    lv1->horizontalHeader()->setStretchLastSection(true);
+    lv1->setShowGrid(true);
+    lv1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lv1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lv1->setWordWrap(false);
+    auto* left = new QVBoxLayout(Panel2);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(0);
+    left->addWidget(ToolBar1);
+    left->addWidget(lv1, 1);
+
+    Memo1 = new QPlainTextEdit;
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setMinimumWidth(160);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->addWidget(Panel2);
+    Splitter1->addWidget(Memo1);
+    Splitter1->setStretchFactor(1, 1);
+
+    pb = new QProgressBar(this);
+    pb->setObjectName(QStringLiteral("pb"));
+    pb->setMinimumHeight(16);
+    pb->setTextVisible(false);
+    pb->setRange(0, 100);
+    pb->setValue(0);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Panel1);
+    layout->addWidget(Splitter1, 1);
+    layout->addWidget(pb);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);  // grows with its texts, never cuts them
+    resize(QSize(491, 235).expandedTo(minimumSizeHint()));
+
+    // "File|*.*": one entry, every file (on Linux a name needs no dot).
+    dlgOpen1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*)"));
+    dlgOpen1->setObjectName(QStringLiteral("dlgOpen1"));
+    dlgOpen1->setFileMode(QFileDialog::ExistingFiles);
+    ChooseFiles = [this]() -> QStringList {
+        return dlgOpen1->exec() == QDialog::Accepted ? dlgOpen1->selectedFiles() : QStringList();
+    };
+    ChooseFolder = [this] {
+        return QFileDialog::getExistingDirectory(this, QStringLiteral("Open folder"), QDir::homePath());
+    };
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TBurnFrm::Timer1Timer);
+    Timer1->start();
+
+    connect(cbb1, &QComboBox::activated, this, &TBurnFrm::cbb1Change);
+    connect(BurnBtn, &QPushButton::clicked, this, &TBurnFrm::BurnBtnClick);
+    connect(CancelBtn, &QPushButton::clicked, this, &TBurnFrm::CancelBtnClick);
+
+    TMCDBurner& b = *mcdb_;
+    b.SetUnderrunProtection(true);
+    b.SetReadSpeed(0);
+    b.SetFinalizeDisc(false);
+    b.SetTestWrite(false);
+    b.SetReplaceFile(false);
+    b.SetPerformOPC(false);
+    b.SetCacheSize(4194304);
+    b.SetWritePostGap(true);
+    b.SetVersion("1.0.0");
+    b.SetDeviceBufferSize(0);
+    b.SetDeviceFreeBufferSize(0);
+    // Events of the write thread reach the window through the hand-over, in order; lines
+    // posted on this thread show at once unless earlier events still wait.
+    b.OnDebugMessage = [this](TSCSIDevice&, const std::string& text, uint8_t kind) {
+        if (shownInLog(kind, text))
+            handover_.RunInOrder([this, text] { Log(QFile::decodeName(QByteArray::fromStdString(text))); });
+    };
+    b.OnFinalizingTrack = [this](TMCDBurner&) { handover_.Post([this] { mcdbFinalizingTrack(); }); };
+    b.OnWriteDone = [this](TMCDBurner&, const std::string& error) {
+        handover_.Post([this, error] { mcdbWriteDone(QFile::decodeName(QByteArray::fromStdString(error))); });
+    };
+    b.OnEraseDone = [this](TMCDBurner&, bool) { handover_.Post([this] { mcdbEraseDone(); }); };
+    FormCreate();
+}
+
+// The burner (a member) waits for a running burn before the window's parts go.
+TBurnFrm::~TBurnFrm() = default;
+
+void TBurnFrm::FormCreate()
+{
+    Memo1->clear();
+    addVirtualDrive(mcdb_->Transport());
+    mcdb_->InitASPILayer(false);
+    mcdb_->SetDoDebug(true);
+    if (!mcdb_->ASPIInitialized()) {
+        Log(texts::BurnFrm(6));
+        return;
+    }
+    for (const std::string& line : mcdb_->DeviceList())
+        cbb1->addItem(QString::fromStdString(line));
+    if (cbb1->count() > 0) {
+        cbb1->setCurrentIndex(0);
+        cbb1Change();
+    }
+}
+
+void TBurnFrm::showEvent(QShowEvent* event)
+{
+    // Centred on the main window each time it is shown.
+    if (mainWindow_) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(mainWindow_->frameGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TBurnFrm::FormShow()
+{
+    lv1->horizontalHeaderItem(0)->setText(texts::BurnFrm(0));
+}
+
+void TBurnFrm::ExecuteWithFiles(const QStringList& paths)
+{
+    lv1->setRowCount(0);
+    for (const QString& path : paths)
+        AddFileToBurnList(path);
+    exec();
+}
+
+void TBurnFrm::AddFileToBurnList(const QString& path)
+{
+    const int row = lv1->rowCount();
+    lv1->insertRow(row);
+    lv1->setItem(row, 0, new QTableWidgetItem(QFileInfo(path).fileName()));
+    lv1->setItem(row, 1, new QTableWidgetItem(path));
+}
+
+QStringList TBurnFrm::FilePaths() const
+{
+    QStringList paths;
+    for (int row = 0; row < lv1->rowCount(); ++row)
+        paths << lv1->item(row, 1)->text();
+    return paths;
+}
+
+QStringList TBurnFrm::LogLines() const
+{
+    return Memo1->toPlainText().split('\n', Qt::SkipEmptyParts);
+}
+
+void TBurnFrm::Log(const QString& line)
+{
+    Memo1->appendPlainText(line);
+    Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+}
+
+void TBurnFrm::cbb1Change()
+{
+    if (cbb1->currentIndex() >= 0)
+        mcdb_->SelectDevice(cbb1->currentText().toStdString());
+}
+
+void TBurnFrm::DeleteBtnClick()
+{
+    for (int row = lv1->rowCount() - 1; row >= 0; --row)
+        if (lv1->selectionModel()->isRowSelected(row, {}))
+            lv1->removeRow(row);
+}
+
+void TBurnFrm::FileBtnClick()
+{
+    for (const QString& path : ChooseFiles ? ChooseFiles() : QStringList())
+        AddFileToBurnList(path);
+}
+
+void TBurnFrm::FolderBtnClick()
+{
+    const QString folder = ChooseFolder ? ChooseFolder() : QString();
+    if (folder.isEmpty())
+        return;
+    const QDir dir(folder);
+    const QStringList names =
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names)
+        AddFileToBurnList(dir.filePath(name));
+}
+
+// A file goes into the root; a folder becomes a directory of its name in the root that
+// holds its whole tree.
+void TBurnFrm::InsertListItem(const QString& path)
+{
+    const std::string source = QFile::encodeName(path).toStdString();
+    if (!QFileInfo(path).isDir()) {
+        mcdb_->InsertFile("\\", source, false);
+        return;
+    }
+    std::string error;
+    if (!InsertFolderIntoRoot(mcdb_->Tables(), source, &error))
+        Log(QFile::decodeName(QByteArray::fromStdString(error)));
+}
+
+void TBurnFrm::BurnBtnClick()
+{
+    // Finalization enables Burn while the first burn's threads still run.
+    if (burning_ || mcdb_->Writing()) {
+        Log(QString::fromLatin1(kStillRunning));
+        return;
+    }
+    if (!handover_.Valid()) {
+        Log(QString::fromLatin1(kNoHandover));
+        return;
+    }
+    TMCDBurner& b = *mcdb_;
+    b.SetSessionToImport(-1);
+    for (const QString& path : FilePaths())
+        InsertListItem(path);
+    b.SetWriteSpeed(0);
+    // Once round the loop so the log shows; no click may start a second burn meanwhile.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (b.DirectoryCount() == 0 && b.FileCount() == 0)
+        return;
+    b.PrepareImage(false);
+    const uint32_t freeBlocks = b.FreeDiscBlocks();
+    const int64_t sectors = b.ImageSectors();
+    if (sectors > int64_t(freeBlocks)) {
+        Log(texts::FormatBurnFrm(1, {QString::number(sectors * 2048 / 1024),
+                                     QString::number(int64_t(freeBlocks) * 2048 / 1024)}));
+        // A later press, perhaps with another disc in the drive, starts from empty tables
+        // rather than beside this disc's imported session and a second copy of the list.
+        b.ClearFileSystem(kMaxFiles, kMaxDirectories);
+        return;
+    }
+    Log(texts::BurnFrm(2));
+    burning_ = true;  // until the end of the burn is handled, also when StartWrite fails
+    finalizing_ = false;
+    if (b.StartWrite()) {
+        pb->setMaximum(static_cast<int>(std::min<int64_t>(sectors, INT32_MAX)));
+        BurnBtn->setEnabled(false);
+        CancelBtn->setEnabled(true);
+        CancelBtn->show();
+    }
+}
+
+void TBurnFrm::CancelBtnClick()
+{
+    if (!burning_ || finalizing_)
+        return;
+    const auto answer = QMessageBox::question(this, texts::BurnFrm(8), QString::fromLatin1(kCancelQuestion),
+                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+    // The burn may have ended or begun closing while the question was open.
+    if (answer == QMessageBox::Ok && burning_ && !finalizing_) {
+        CancelBtn->setEnabled(false);
+        mcdb_->AbortWrite();
+    }
+}
+
+void TBurnFrm::Timer1Timer()
+{
+    pb->setValue(static_cast<int>(std::min<int64_t>(mcdb_->BytesWritten() / 2048, pb->maximum())));
+}
+
+void TBurnFrm::mcdbFinalizingTrack()
+{
+    finalizing_ = true;
+    CancelBtn->hide();
+    BurnBtn->setEnabled(true);
+    Log(texts::BurnFrm(3));
+}
+
+void TBurnFrm::mcdbWriteDone(const QString& error)
+{
+    // The write thread raised this as its last act; let it end before the tables are
+    // emptied and another burn may start.
+    mcdb_->WaitForWriteDone();
+    burning_ = false;
+    CancelBtn->hide();
+    BurnBtn->setEnabled(true);
+    if (!error.isEmpty()) {
+        Log(texts::BurnFrm(5));
+        Log(error);  // why it failed, in the burner's words
+    } else {
+        Log(texts::BurnFrm(4));
+        mcdb_->LoadUnload(true);
+    }
+    mcdb_->ClearFileSystem(kMaxFiles, kMaxDirectories);
+    QApplication::beep();
+    mcdb_->PostDebugMessage(" ", kMsgDriveError);
+}
+
+void TBurnFrm::mcdbEraseDone()
+{
+    mcdb_->LoadUnload(true);
+}
+
+bool TBurnFrm::CanCloseProgram()
+{
+    if (!burning_)
+        return true;
+    QMessageBox::information(isVisible() ? static_cast<QWidget*>(this) : mainWindow_, texts::BurnFrm(8),
+                             QString::fromLatin1(kCloseRefused), QMessageBox::Ok);
+    return false;
+}

@@ -1,0 +1,103 @@
+#pragma once
+// TBurnFrm: the burn window. The drive choice and Burn at the top, the file list with its
+// tool bar on the left, the message log on the right, the progress bar at the bottom.
+// It owns the burner component (mcdb) and runs the burn procedure with it; the burner's
+// events come on its write thread and are handed to this window's thread in order.
+//
+// Beyond the list and the log, the window keeps a burn from being cut short: while one
+// runs, Cancel (asking first) takes the burner's abort path, another Burn is refused
+// with a log line, and the program refuses to close (CanCloseProgram).
+
+#include "core/thread_handover.h"
+
+#include <QDialog>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QFileDialog;
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTableWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class TMCDBurner;
+class TScsiTransport;
+
+class TBurnFrm : public QDialog {
+    Q_OBJECT
+public:
+    // transport: the burner's drive transport; the process-wide one unless a test passes
+    // its own. Either way the settings' virtual drive is added to it.
+    explicit TBurnFrm(QWidget* mainWindow, TScsiTransport* transport = nullptr);
+    ~TBurnFrm() override;
+
+    TMCDBurner& mcdb() { return *mcdb_; }  // the burner component
+
+    // The report window's hand-off: the list becomes these files, then the window is shown
+    // modally until the operator closes it.
+    void ExecuteWithFiles(const QStringList& paths);
+    // Appends one item: its caption the file name, its hidden column the full path.
+    void AddFileToBurnList(const QString& path);
+    QStringList FilePaths() const;
+    QStringList LogLines() const;
+    // A burn's threads run: from StartWrite until its end has been handled here.
+    bool Burning() const { return burning_; }
+    // The main window asks before it closes: false, with a message, while a burn runs.
+    bool CanCloseProgram();
+
+    void FormShow();
+    void cbb1Change();
+    void DeleteBtnClick();
+    void FileBtnClick();
+    void FolderBtnClick();
+    void BurnBtnClick();
+    void CancelBtnClick();
+    void Timer1Timer();
+    void mcdbFinalizingTrack();
+    void mcdbWriteDone(const QString& error);
+    void mcdbEraseDone();
+
+    // The file and folder choosers (dlgOpen1 and the folder browser); tests replace them.
+    std::function<QStringList()> ChooseFiles;
+    std::function<QString()> ChooseFolder;
+
+    QFrame* Panel1;  // top panel
+    QLabel* Label1;  // "Drive: "
+    QComboBox* cbb1;  // the drives
+    QPushButton* BurnBtn;
+    QPushButton* CancelBtn;  // shown while a burn can still be stopped
+    QFrame* Panel2;  // left panel
+    QToolBar* ToolBar1;
+    QToolButton* DeleteBtn;
+    QToolButton* FileBtn;
+    QToolButton* FolderBtn;
+    QTableWidget* lv1;  // the file list
+    QSplitter* Splitter1;
+    QPlainTextEdit* Memo1;  // the message log
+    QProgressBar* pb;
+    QFileDialog* dlgOpen1;
+    QTimer* Timer1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void Log(const QString& line);
+    void InsertListItem(const QString& path);
+
+    // Declared before the burner: the burner's destructor waits for its write thread,
+    // whose last events still reach a live hand-over.
+    TThreadHandover handover_;
+    std::unique_ptr<TMCDBurner> mcdb_;
+    QWidget* mainWindow_;
+    bool burning_ = false;
+    bool finalizing_ = false;
+};
