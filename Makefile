@@ -44,9 +44,10 @@ asan: deps
 	  ctest --output-on-failure -j$(JOBS)
 
 # The threads under the thread sanitizer: the serial port, the session and the command-line
-# tests against the simulator. Only the test programs these need are built.
-TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted
-TSAN_TARGETS ?= tests_link tests_e2e_register tests_e2e_reports
+# tests against the simulator; the burner's write and cache threads and the command-line
+# burn. Only the test programs these need are built.
+TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted|Burner|WritePipeline|CliBurn
+TSAN_TARGETS ?= tests_link tests_e2e_register tests_e2e_reports tests_burn
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_TSAN=ON -DVOBRELFM_BUILD_BENCH=OFF
 	cmake --build build-tsan -j$(JOBS) --target $(TSAN_TARGETS)
