@@ -37,10 +37,8 @@ QString UsageText()
         "NAME is COM0 to COM4 (resolved through SYSTEM.CFG [Ports]) or a device path;\n"
         "RATE is 9600, 19200, 38400, 57600 or 115200.\n"
         "Exit status: 0 success, 1 the register or the link failed or refused, 2 usage error,\n"
-        "3 file or printer error (a report or its catalogue entry not written). A DEBUG.LOG
-"
-        "that cannot be written is a warning.
-");
+        "3 file or printer error (a report or its catalogue entry not written). A DEBUG.LOG\n"
+        "that cannot be written is a warning.\n");
 }
 
 bool IsCommand(const QStringList& arguments)
