@@ -57,8 +57,9 @@ tsan: deps
 	  TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --output-on-failure -j$(JOBS) -R '$(TSAN_TESTS)'
 
-# Builds the fuzz targets with clang (address sanitizer on) and runs each for FUZZ_SECONDS.
-# Every tests/fuzz/fuzz_*.cpp must be listed here.
+# Builds the fuzz targets with clang (address sanitizer on) and runs each for FUZZ_SECONDS,
+# starting from its seed inputs in tests/fuzz/corpus/TARGET when there are any. Every
+# tests/fuzz/fuzz_*.cpp must be listed here.
 FUZZ_TARGETS = fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import fuzz_language_files fuzz_disc_state
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -71,8 +72,9 @@ fuzz:
 	cmake --build build-fuzz -j$(JOBS) --target $(FUZZ_TARGETS)
 	for f in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$f; \
+	  seeds=tests/fuzz/corpus/$$f; [ -d $$seeds ] || seeds=; \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/fuzz/lsan.supp \
-	  ./build-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$f tests/fuzz/corpus/$$f || exit 1; \
+	  ./build-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$f $$seeds || exit 1; \
 	done
 
 # Every build folder.

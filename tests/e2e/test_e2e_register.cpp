@@ -9,6 +9,7 @@
 #include "link/ibus_session.h"
 #include "link/ibus_trace.h"
 #include "tests/e2e/progress_answers.h"
+#include "tests/message_boxes.h"
 #include "tests/program_run.h"
 #include "tests/simulated_register.h"
 #include "tests/test_home.h"
@@ -205,16 +206,10 @@ TEST(EndToEndTest, WindowPortThatDoesNotExist)
     ASSERT_TRUE(writeSystemConfig("[Comm]\r\nPort=0\r\n"));
     Shell shell;
     shell.main.show();
-    QString message;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            message = box->text();
-            box->accept();
-        }
-    });
-    closer.start(20);
+    MessageBoxAnswerer boxes;
     shell.main.TestItemClick();
+    ASSERT_EQ(boxes.texts.size(), 1);
+    const QString& message = boxes.texts[0];
     EXPECT_TRUE(message.startsWith("Error openingCOM0!\r\nplease select other ports.")) << message.toStdString();
     // Port "None" is named as such, not as a device path.
     EXPECT_TRUE(message.contains("No port is chosen")) << message.toStdString();

@@ -12,6 +12,7 @@
 #include "ui/report_form.h"
 #include "reports/report_grid_model.h"
 #include "ui/upload_report_dialog.h"
+#include "tests/message_boxes.h"
 #include "tests/program_run.h"
 #include "tests/e2e/progress_answers.h"
 #include "tests/simulated_register.h"
@@ -191,9 +192,7 @@ struct ReportShell {
     TUploadReportDlg dialog{&main};
     Tfmfrm* form;
     QStringList seen;
-    QStringList boxes;
-    QTimer modal;
-    bool answerBoxesOk = true;
+    MessageBoxAnswerer boxes{{QMessageBox::Ok, QMessageBox::Cancel}};
     bool stayedOpen = false;  // the dialog was still open after the accept button
 
     explicit ReportShell(const QString& pty)
@@ -206,18 +205,6 @@ struct ReportShell {
         main.setReportWindow(form);
         main.show();
         QObject::connect(&progress, &QWidget::windowTitleChanged, [this](const QString& t) { seen << t; });
-        QObject::connect(&modal, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                boxes << box->text();
-                if (answerBoxesOk && box->button(QMessageBox::Ok))
-                    box->button(QMessageBox::Ok)->click();
-                else if (box->button(QMessageBox::Cancel))
-                    box->button(QMessageBox::Cancel)->click();
-                else
-                    box->accept();
-            }
-        });
-        modal.start(20);
     }
     // Fills the range dialog when it shows and presses the accept button (once or twice).
     void answerDialog(const QString& name, bool dates, const QString& from, const QString& to,
@@ -264,18 +251,18 @@ TEST(EndToEndReports, WindowDetailAndSummary)
 
     // The same name again: the overwrite question; Cancel keeps the dialog open, and no
     // download runs once the dialog is then cancelled.
-    shell.answerBoxesOk = false;
+    shell.boxes.answers = {QMessageBox::Cancel};
     const qsizetype statuses = shell.seen.size();
     const QDateTime stored = shell.dm.fmRpt.Entry(0).cDateTime;
     shell.answerDialog("abc", false, "1", "5", true);
     shell.form->btn1->click();
-    EXPECT_TRUE(shell.boxes.contains("File exists, replace it or not?"));
+    EXPECT_TRUE(shell.boxes.texts.contains("File exists, replace it or not?"));
     EXPECT_TRUE(shell.stayedOpen);
     EXPECT_EQ(shell.seen.size(), statuses);
     ASSERT_EQ(shell.dm.fmRpt.Count(), 2);
     EXPECT_EQ(shell.dm.fmRpt.Entry(0).cDateTime, stored);
     // ... and OK replaces the file and its catalogue entry.
-    shell.answerBoxesOk = true;
+    shell.boxes.answers = {QMessageBox::Ok, QMessageBox::Cancel};
     shell.answerDialog("ABC", false, "1", "5");
     shell.form->btn1->click();
     ASSERT_EQ(shell.dm.fmRpt.Count(), 2);
@@ -290,14 +277,14 @@ TEST(EndToEndReports, WindowRefusesBadNamesAndCancelDuringPaging)
     ReportShell shell(reg.pty());
     shell.answerDialog("  ", false, "1", "5", true);
     shell.form->btn1->click();
-    EXPECT_TRUE(shell.boxes.contains("File Name empty"));
+    EXPECT_TRUE(shell.boxes.texts.contains("File Name empty"));
     shell.answerDialog("a/b", false, "1", "5", true);
     shell.form->btn1->click();
-    ASSERT_FALSE(shell.boxes.isEmpty());
-    EXPECT_TRUE(shell.boxes.last().contains("\"/\""));
+    ASSERT_FALSE(shell.boxes.texts.isEmpty());
+    EXPECT_TRUE(shell.boxes.texts.last().contains("\"/\""));
     shell.answerDialog(QString(250, 'n'), false, "1", "5", true);
     shell.form->btn1->click();
-    EXPECT_TRUE(shell.boxes.last().contains("too long")) << shell.boxes.last().toStdString();
+    EXPECT_TRUE(shell.boxes.texts.last().contains("too long")) << shell.boxes.texts.last().toStdString();
 
     shell.answerDialog("big", false, "1", "5");
     QTimer cancel;

@@ -3,6 +3,7 @@
 #include "tests/spawned_process.h"
 #include "tests/test_home.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -21,6 +22,12 @@ std::string openError(TComm& comm, std::string* hint = nullptr)
         return e.what();
     }
     return {};
+}
+
+// The descriptors this process holds.
+int openDescriptors()
+{
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size());
 }
 
 }  // namespace
@@ -48,6 +55,7 @@ TEST(SerialPort, OpenFailures)
 {
     TestHome home;
     TComm comm;
+    const int before = openDescriptors();
     QFile file(home.path("plain.txt"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
@@ -62,6 +70,7 @@ TEST(SerialPort, OpenFailures)
     comm.setCommName(home.path("no-such-tty").toStdString());
     EXPECT_EQ(openError(comm, &hint), "Error opening serial port");
     EXPECT_NE(hint.find("does not exist"), std::string::npos);
+    EXPECT_EQ(openDescriptors(), before);  // a refused device is not left open
 }
 
 TEST(SerialPort, ComNamesResolveThroughPortsSection)
@@ -221,9 +230,11 @@ TEST(SerialPort, PortIsHeldExclusively)
     first.setCommName(pty.slave);
     second.setCommName(pty.slave);
     first.Open();
+    const int before = openDescriptors();
     std::string hint;
     EXPECT_EQ(openError(second, &hint), "Error opening serial port");
     EXPECT_NE(hint.find("in use"), std::string::npos);
+    EXPECT_EQ(openDescriptors(), before);
     first.Close();
     EXPECT_EQ(openError(second), "");
     second.Close();

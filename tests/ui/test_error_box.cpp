@@ -4,8 +4,8 @@
 
 #include "ui/application.h"
 #include "core/safe_file.h"
+#include "tests/message_boxes.h"
 
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -13,18 +13,7 @@
 TEST(StandardErrorBox, ExceptionFromAHandlerIsShownAndTheProgramGoesOn)
 {
     TApplication::SetTitle("VOBREL FM");
-    QString title, text;
-    int boxes = 0;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            title = box->windowTitle();
-            text = box->text();
-            ++boxes;
-            box->accept();
-        }
-    });
-    closer.start(20);
+    MessageBoxAnswerer boxes;
     QPushButton button;  // stands for the main window, which stays open
     button.show();
     QObject::connect(&button, &QPushButton::clicked, [] { throw FileError("Cannot create file \"x\". Disk full"); });
@@ -36,9 +25,8 @@ TEST(StandardErrorBox, ExceptionFromAHandlerIsShownAndTheProgramGoesOn)
     });
     QCoreApplication::exec();
     EXPECT_TRUE(after);
-    EXPECT_EQ(boxes, 1);
-    EXPECT_EQ(title, "VOBREL FM");
-    EXPECT_EQ(text, "Cannot create file \"x\". Disk full");
+    EXPECT_EQ(boxes.titles, QStringList{"VOBREL FM"});
+    EXPECT_EQ(boxes.texts, QStringList{"Cannot create file \"x\". Disk full"});
 }
 
 int main(int argc, char** argv)

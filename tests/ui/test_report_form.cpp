@@ -7,7 +7,7 @@
 #include "reports/report_grid_model.h"
 #include "ui/upload_report_dialog.h"
 #include "tests/fake_session.h"
-#include "tests/message_box_answer.h"
+#include "tests/message_boxes.h"
 #include "tests/recording_progress.h"
 #include "tests/test_home.h"
 
@@ -101,16 +101,13 @@ TEST(ReportWindow, DeleteAsksAndRemovesOnlyTheCurrentEntry)
     r.form.dbgrd1->selectionModel()->select(r.catalogue.index(1, 0),
                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
     EXPECT_EQ(r.catalogue.Current(), 1);
-    {
-        MessageBoxAnswer cancel(QMessageBox::Cancel);
-        r.form.DeleteBtnClick();
-        EXPECT_EQ(cancel.text, "Delete Record?");
-    }
+    MessageBoxAnswerer boxes({QMessageBox::Cancel});
+    r.form.DeleteBtnClick();
+    EXPECT_EQ(boxes.texts, QStringList{"Delete Record?"});
     EXPECT_EQ(r.catalogue.Count(), 3);
-    {
-        MessageBoxAnswer ok(QMessageBox::Ok);
-        r.form.DeleteBtnClick();
-    }
+    boxes.answers = {QMessageBox::Ok};
+    r.form.DeleteBtnClick();
+    EXPECT_EQ(boxes.texts.size(), 2);
     ASSERT_EQ(r.catalogue.Count(), 2);
     EXPECT_EQ(r.catalogue.Entry(0).Caption, "a.txt");
     EXPECT_EQ(r.catalogue.Entry(1).Caption, "c.txt");
