@@ -9,5 +9,8 @@
 // path already; anything else is returned unchanged.
 QString ResolvePortName(const std::string& name);
 
+// The device that COMn means when [Ports] maps it to `mapped` (empty: not mapped).
+QString DeviceForPort(int n, const QString& mapped);
+
 // While set, every "COMn" name resolves to this path (the demo register's pty).
 void SetPortOverride(const QString& path);
