@@ -1,11 +1,12 @@
 #include "core/program_folder.h"
 
+#include "core/posix_io.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <cstdlib>  // mkostemp
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -44,7 +45,7 @@ bool isExecutableFile(const QString& path)
 
 QString reason(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return QString::fromStdString(posix::errnoMessage(error));
 }
 
 }  // namespace
@@ -95,12 +96,11 @@ bool PrepareProgramDir(const QString& dir, QString* error)
         }
     }
     QByteArray probe = path + "/.write-test-XXXXXX";
-    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0) {
+    const posix::UniqueFd fd(::mkostemp(probe.data(), O_CLOEXEC));
+    if (!fd) {
         *error = QStringLiteral("Cannot write to the program folder %1 (%2).").arg(dir, reason(errno));
         return false;
     }
-    ::close(fd);
     ::unlink(probe.constData());
     return true;
 }

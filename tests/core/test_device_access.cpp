@@ -2,6 +2,7 @@
 // device-like nodes by an unprivileged user (the test drops to "nobody" when run as root).
 
 #include "core/device_access.h"
+#include "core/posix_io.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -95,25 +96,25 @@ TEST(DeviceAccess, HintsForAnUnprivilegedUser)
 
     // The child becomes "nobody" and sends back the four hints, one a line.
     int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
+    ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
+    posix::UniqueFd readEnd(pipeFds[0]);
+    posix::UniqueFd writeEnd(pipeFds[1]);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        ::close(pipeFds[0]);
         if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
             ::_exit(2);
         std::string out;
         for (const QString& path : {serial, ownerOnly, viaAcl, dir.path() + "/missing"})
             out += devaccess::accessHint(QFile::encodeName(path).toStdString()) + "\n";
-        const bool written = ::write(pipeFds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
+        const bool written = posix::write(writeEnd.get(), out.data(), out.size()) == static_cast<ssize_t>(out.size());
         ::_exit(written ? 0 : 3);
     }
-    ::close(pipeFds[1]);
+    writeEnd.reset();
     QByteArray out;
     char buffer[1024];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+    for (ssize_t n; (n = posix::read(readEnd.get(), buffer, sizeof buffer)) > 0;)
         out.append(buffer, n);
-    ::close(pipeFds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);

@@ -3,40 +3,15 @@
 // desktop's own validators, the manual page and the completion read back by groff and
 // bash, and the Debian package's file list and dependencies.
 
+#include "tests/program_run.h"
 #include "tests/test_home.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun run(const QString& program, const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-        int timeoutMs = 120000)
-{
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    ToolRun r;
-    if (!p.waitForStarted(10000)) {
-        r.err = program + QStringLiteral(" did not start");
-        return r;
-    }
-    p.closeWriteChannel();
-    p.waitForFinished(timeoutMs);
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return r;
-}
 
 // The build tree installed under a temporary root with the package's prefix, /usr.
 class Installed : public ::testing::Test {
@@ -46,7 +21,7 @@ protected:
         ASSERT_TRUE(root_.isValid());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DESTDIR"), root_.path());
-        const ToolRun r = run(QStringLiteral(CMAKE_COMMAND), {"--install", BUILD_DIR, "--prefix", "/usr"}, env);
+        const ProgramRun r = runCommand(QStringLiteral(CMAKE_COMMAND), {"--install", BUILD_DIR, "--prefix", "/usr"}, env);
         ASSERT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
         ASSERT_TRUE(home_.isValid());
     }
@@ -85,10 +60,10 @@ TEST_F(Installed, FilesLandInTheirFolders)
 
 TEST_F(Installed, DesktopEntryAndMetainfoPassTheValidators)
 {
-    const ToolRun desktop = run("desktop-file-validate", {usr("share/applications/vobrelfm.desktop")});
+    const ProgramRun desktop = runCommand("desktop-file-validate", {usr("share/applications/vobrelfm.desktop")});
     EXPECT_EQ(desktop.status, 0) << desktop.out.toStdString() << desktop.err.toStdString();
     EXPECT_EQ(desktop.out + desktop.err, "") << "not even a hint";
-    const ToolRun appstream = run("appstreamcli", {"validate", "--no-net", usr("share/metainfo/org.vobrelfm.vobrelfm.metainfo.xml")});
+    const ProgramRun appstream = runCommand("appstreamcli", {"validate", "--no-net", usr("share/metainfo/org.vobrelfm.vobrelfm.metainfo.xml")});
     EXPECT_EQ(appstream.status, 0) << appstream.out.toStdString() << appstream.err.toStdString();
     // The icon the entry names is the one installed, and it is an SVG drawing.
     const QByteArray icon = readTestFile(usr("share/icons/hicolor/scalable/apps/vobrelfm.svg"));
@@ -98,57 +73,57 @@ TEST_F(Installed, DesktopEntryAndMetainfoPassTheValidators)
 
 TEST_F(Installed, ProgramKeepsItsFilesInTheUsersDataFolder)
 {
-    const ToolRun r = run(program(), {"catalogue"}, userEnvironment());
+    const ProgramRun r = runCommand(program(), {"catalogue"}, userEnvironment());
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(QFileInfo(userFolder() + "data/fmList.txt").isFile());
     EXPECT_TRUE(QFileInfo(userFolder() + "Report").isDir());
     EXPECT_EQ(QDir(usr("bin")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"vobrelfm"})
         << "nothing written beside the installed program";
 
-    const ToolRun help = run(program(), {"--help"}, userEnvironment());
+    const ProgramRun help = runCommand(program(), {"--help"}, userEnvironment());
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("Program folder in use: " + userFolder())) << help.out.toStdString();
 
     // XDG_DATA_HOME moves the folder; --home wins over it.
     QProcessEnvironment env = userEnvironment();
     env.insert("XDG_DATA_HOME", home_.path() + "/xdg");
-    EXPECT_EQ(run(program(), {"catalogue"}, env).status, 0);
+    EXPECT_EQ(runCommand(program(), {"catalogue"}, env).status, 0);
     EXPECT_TRUE(QFileInfo(home_.path() + "/xdg/vobrelfm/data/fmList.txt").isFile());
-    EXPECT_EQ(run(program(), {"--home", home_.path() + "/elsewhere", "catalogue"}, env).status, 0);
+    EXPECT_EQ(runCommand(program(), {"--home", home_.path() + "/elsewhere", "catalogue"}, env).status, 0);
     EXPECT_TRUE(QFileInfo(home_.path() + "/elsewhere/data/fmList.txt").isFile());
 }
 
 TEST_F(Installed, UnusableProgramFolderEndsWithAFileError)
 {
     ASSERT_TRUE(writeTestFile(home_.path() + "/.local", "a file where a folder should be"));
-    const ToolRun r = run(program(), {"catalogue"}, userEnvironment());
+    const ProgramRun r = runCommand(program(), {"catalogue"}, userEnvironment());
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(r.err.contains("Cannot create the program folder " + userFolder())) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("Not a directory")) << r.err.toStdString();
     // The window says the same in the standard error box and ends the same way; the help
     // needs no folder.
-    EXPECT_EQ(run(program(), {"--help"}, userEnvironment()).status, 0);
+    EXPECT_EQ(runCommand(program(), {"--help"}, userEnvironment()).status, 0);
 }
 
 TEST_F(Installed, DemoFindsTheInstalledSimulator)
 {
-    const ToolRun r = run(program(), {"--demo", "test"}, userEnvironment());
+    const ProgramRun r = runCommand(program(), {"--demo", "test"}, userEnvironment());
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QRegularExpression("demo register on /dev/pts/\\d+"))) << r.err.toStdString();
     EXPECT_TRUE(QFileInfo(userFolder() + "DEBUG.LOG").isFile()) << "the trace goes to the user's folder";
     // A download from the demo register lands in the user's Report folder.
-    const ToolRun detail = run(program(), {"--demo", "detail", "--z", "1-3", "--name", "demo"}, userEnvironment());
+    const ProgramRun detail = runCommand(program(), {"--demo", "detail", "--z", "1-3", "--name", "demo"}, userEnvironment());
     EXPECT_EQ(detail.status, 0) << detail.err.toStdString();
     EXPECT_TRUE(QFileInfo(userFolder() + "Report/demo_1_3.txt").isFile());
 }
 
 TEST_F(Installed, ManualPageRendersCleanlyAndListsEveryOption)
 {
-    const ToolRun page = run("sh", {"-c", "gzip -dc \"$0\" | groff -man -Tutf8 -ww 2>&1 >/dev/null; gzip -dc \"$0\" | "
+    const ProgramRun page = runCommand("sh", {"-c", "gzip -dc \"$0\" | groff -man -Tutf8 -ww 2>&1 >/dev/null; gzip -dc \"$0\" | "
                                       "groff -man -Tascii -P-cbou",
                                 usr("share/man/man1/vobrelfm.1.gz")});
     ASSERT_EQ(page.status, 0);
-    const ToolRun help = run(program(), {"--help"}, userEnvironment());
+    const ProgramRun help = runCommand(program(), {"--help"}, userEnvironment());
     QRegularExpressionMatchIterator it = QRegularExpression("(--[a-z-]+)").globalMatch(help.out);
     int options = 0;
     for (; it.hasNext(); ++options) {
@@ -167,7 +142,7 @@ TEST_F(Installed, BashCompletionOffersCommandsOptionsAndValues)
         const QString script = QStringLiteral(
             "source \"$0\"; read -ra COMP_WORDS <<< \"$1\"; [[ $1 == *' ' ]] && COMP_WORDS+=('');"
             "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _vobrelfm; echo \"${COMPREPLY[*]}\"");
-        return run("bash", {"-c", script, usr("share/bash-completion/completions/vobrelfm"), line}).out.trimmed();
+        return runCommand("bash", {"-c", script, usr("share/bash-completion/completions/vobrelfm"), line}).out.trimmed();
     };
     EXPECT_EQ(complete("vobrelfm de"), "detail devices");
     EXPECT_EQ(complete("vobrelfm --home /srv/fm cat"), "catalogue");
@@ -181,13 +156,13 @@ TEST_F(Installed, BashCompletionOffersCommandsOptionsAndValues)
 TEST(DebianPackage, HoldsTheProgramAndNamesItsDependencies)
 {
     QTemporaryDir out;
-    const ToolRun pack = run(QStringLiteral(CPACK_COMMAND), {"--config", BUILD_DIR "/CPackConfig.cmake", "-B", out.path()});
+    const ProgramRun pack = runCommand(QStringLiteral(CPACK_COMMAND), {"--config", BUILD_DIR "/CPackConfig.cmake", "-B", out.path()});
     ASSERT_EQ(pack.status, 0) << pack.out.toStdString() << pack.err.toStdString();
     const QStringList debs = QDir(out.path()).entryList({"vobrelfm_*.deb"}, QDir::Files);
     ASSERT_EQ(debs.size(), 1);
     const QString deb = out.path() + '/' + debs.first();
 
-    const ToolRun contents = run("dpkg-deb", {"--contents", deb});
+    const ProgramRun contents = runCommand("dpkg-deb", {"--contents", deb});
     ASSERT_EQ(contents.status, 0) << contents.err.toStdString();
     QStringList files;
     for (const QString& line : contents.out.split('\n', Qt::SkipEmptyParts))
@@ -205,7 +180,7 @@ TEST(DebianPackage, HoldsTheProgramAndNamesItsDependencies)
     EXPECT_TRUE(contents.out.contains(QRegularExpression("-rwxr-xr-x root/root .* ./usr/bin/vobrelfm\n")))
         << contents.out.toStdString();
 
-    const ToolRun depends = run("dpkg-deb", {"--field", deb, "Depends"});
+    const ProgramRun depends = runCommand("dpkg-deb", {"--field", deb, "Depends"});
     for (const char* package : {"libqt6widgets6", "libsgutils2", "libstdc++6", "qt6-qpa-plugins",
                                 "fonts-liberation"})
         EXPECT_TRUE(depends.out.contains(package)) << package << " missing from: " << depends.out.toStdString();

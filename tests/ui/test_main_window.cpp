@@ -197,7 +197,7 @@ TEST(CommDialog, ChoosingNoneStoresZero)
 TEST(CommDialog, EachPortNameKeepsItsOwnDeviceInPorts)
 {
     TestHome home;
-    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Comm]\r\nPort=1\r\n[Ports]\r\nCOM2=/dev/ttyACM0\r\n"));
+    ASSERT_TRUE(writeSystemConfig("[Comm]\r\nPort=1\r\n[Ports]\r\nCOM2=/dev/ttyACM0\r\n"));
     TCommDlg dialog;
     QTimer::singleShot(0, &dialog, [&] {
         // COM1 shows its default; typing maps it. COM2 shows its stored device.
