@@ -33,5 +33,10 @@ QString DeviceForPort(int n, const QString& mapped)
 {
     if (!portOverride().isEmpty())
         return portOverride();
-    return mapped.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : mapped;
+    return mapped.isEmpty() ? DefaultPortDevice(n) : mapped;
+}
+
+QString DefaultPortDevice(int n)
+{
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 }

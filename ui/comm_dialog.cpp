@@ -181,7 +181,7 @@ void TCommDlg::ShowPortDevice()
     const bool mapped = shownPort_ >= 1 && shownPort_ <= kMappedPorts;
     DeviceCB->setEnabled(mapped);
     DeviceCB->lineEdit()->setPlaceholderText(
-        mapped ? DeviceForPort(shownPort_, QString()) + QStringLiteral(" (default)") : QString());
+        mapped ? DefaultPortDevice(shownPort_) + QStringLiteral(" (default)") : QString());
     DeviceCB->setEditText(mapped ? portDevices_[shownPort_] : QString());
     UpdatePortHints();
 }

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -202,6 +203,7 @@ TEST(CommDialog, EachPortNameKeepsItsOwnDeviceInPorts)
     QTimer::singleShot(0, &dialog, [&] {
         // COM1 shows its default; typing maps it. COM2 shows its stored device.
         EXPECT_EQ(dialog.DeviceCB->currentText(), "");
+        EXPECT_EQ(dialog.DeviceCB->lineEdit()->placeholderText(), "/dev/ttyS0 (default)");
         EXPECT_TRUE(dialog.DeviceCB->isEnabled());
         dialog.DeviceCB->setEditText("/dev/ttyUSB0");
         EXPECT_TRUE(dialog.PortHints->text().contains("COM1: /dev/ttyUSB0"));
