@@ -42,9 +42,10 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vobrelfm)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service tool for the fiscal memory of cash registers")
-set(CPACK_PACKAGE_DESCRIPTION "Reads the fiscal memory of a cash register over a serial line (detail and
-summary reports over a range of Z numbers or dates), keeps the reports in a catalogue,
-prints them and archives them on recordable CDs. Comes with a simulated register.")
+set(CPACK_PACKAGE_DESCRIPTION "Reads the fiscal memory of a cash register over a serial line
+(detail and summary reports over a range of Z numbers or dates), keeps the
+reports in a catalogue, prints them and archives them on recordable CDs.
+Comes with a simulated register to try it out.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -85,6 +85,7 @@ TCommDlg::TCommDlg(QWidget* parent) : QDialog(parent)
     PortHints = new QLabel(this);
     PortHints->setObjectName(QStringLiteral("PortHints"));
     PortHints->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PortHints->setWordWrap(true);  // an access hint is a sentence; it wraps instead of widening the dialog
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
@@ -148,6 +149,20 @@ void TCommDlg::UpdatePortHints()
     if (!hint.isEmpty())
         lines << hint;
     PortHints->setText(lines.join('\n'));
+    growToFit();
+}
+
+void TCommDlg::growToFit()
+{
+    // Before the first show Qt sizes the dialog to its contents by itself.
+    if (!testAttribute(Qt::WA_WState_Created))
+        return;
+    layout()->activate();
+    QSize wanted = sizeHint().expandedTo(size());
+    if (layout()->hasHeightForWidth())
+        wanted.setHeight(std::max(wanted.height(), layout()->totalHeightForWidth(wanted.width())));
+    if (wanted != size())
+        resize(wanted);
 }
 
 QString TCommDlg::PortDevice(int n) const
