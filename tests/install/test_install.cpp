@@ -131,7 +131,7 @@ TEST_F(Installed, ManualPageRendersCleanlyAndListsEveryOption)
         EXPECT_TRUE(page.out.contains(option)) << option.toStdString();
     }
     EXPECT_GT(options, 15);
-    for (const char* command : {"test", "detail|summary", "catalogue", "devices", "mkiso", "discinfo"})
+    for (const char* command : {"test", "detail|summary", "catalogue", "devices", "mkiso", "discinfo", "print"})
         EXPECT_TRUE(page.out.contains(QString("\n       ") + command)) << command;
     EXPECT_FALSE(page.out.contains("warning")) << page.out.toStdString();
 }
@@ -151,6 +151,7 @@ TEST_F(Installed, BashCompletionOffersCommandsOptionsAndValues)
     EXPECT_EQ(complete("vobrelfm test --baud 1"), "19200 115200");
     EXPECT_EQ(complete("vobrelfm test --port COM"), "COM0 COM1 COM2 COM3 COM4");
     EXPECT_EQ(complete("vobrelfm detail --name "), "") << "a report name is the user's own";
+    EXPECT_EQ(complete("vobrelfm print --printer "), "") << "no port names for a printer";
 }
 
 TEST(DebianPackage, HoldsTheProgramAndNamesItsDependencies)
@@ -181,7 +182,7 @@ TEST(DebianPackage, HoldsTheProgramAndNamesItsDependencies)
         << contents.out.toStdString();
 
     const ProgramRun depends = runCommand("dpkg-deb", {"--field", deb, "Depends"});
-    for (const char* package : {"libqt6widgets6", "libsgutils2", "libstdc++6", "qt6-qpa-plugins",
+    for (const char* package : {"libqt6widgets6", "libqt6printsupport6", "libsgutils2", "libstdc++6", "qt6-qpa-plugins",
                                 "fonts-liberation"})
         EXPECT_TRUE(depends.out.contains(package)) << package << " missing from: " << depends.out.toStdString();
 }
