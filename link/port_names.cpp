@@ -38,5 +38,6 @@ QString DeviceForPort(int n, const QString& mapped)
 
 QString DefaultPortDevice(int n)
 {
-    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+    // COM0 is the choice "None": no device unless [Ports] names one.
+    return n >= 1 ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : QString();
 }

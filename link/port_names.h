@@ -11,7 +11,7 @@ QString ResolvePortName(const std::string& name);
 
 // The device that COMn means when [Ports] maps it to `mapped` (empty: not mapped).
 QString DeviceForPort(int n, const QString& mapped);
-// The device of COMn without a [Ports] entry: /dev/ttyS(n-1).
+// The device of COMn without a [Ports] entry: /dev/ttyS(n-1); none for COM0 ("None").
 QString DefaultPortDevice(int n);
 
 // While set, every "COMn" name resolves to this path (the demo register's pty).

@@ -73,10 +73,15 @@ TEST_F(Installed, DesktopEntryAndMetainfoPassTheValidators)
 
 TEST_F(Installed, ProgramKeepsItsFilesInTheUsersDataFolder)
 {
-    const ProgramRun r = runCommand(program(), {"catalogue"}, userEnvironment());
+    // The folder is made at the first start, even by a command that writes nothing.
+    const ProgramRun listing = runCommand(program(), {"catalogue"}, userEnvironment());
+    EXPECT_EQ(listing.status, 0) << listing.err.toStdString();
+    EXPECT_TRUE(QFileInfo(userFolder()).isDir());
+    const QStringList download{"--demo", "detail", "--z", "1-2", "--name", "a"};
+    const ProgramRun r = runCommand(program(), download, userEnvironment());
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(QFileInfo(userFolder() + "data/fmList.txt").isFile());
-    EXPECT_TRUE(QFileInfo(userFolder() + "Report").isDir());
+    EXPECT_TRUE(QFileInfo(userFolder() + "Report/a_1_2.txt").isFile());
     EXPECT_EQ(QDir(usr("bin")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"vobrelfm"})
         << "nothing written beside the installed program";
 
@@ -87,9 +92,9 @@ TEST_F(Installed, ProgramKeepsItsFilesInTheUsersDataFolder)
     // XDG_DATA_HOME moves the folder; --home wins over it.
     QProcessEnvironment env = userEnvironment();
     env.insert("XDG_DATA_HOME", home_.path() + "/xdg");
-    EXPECT_EQ(runCommand(program(), {"catalogue"}, env).status, 0);
+    EXPECT_EQ(runCommand(program(), download, env).status, 0);
     EXPECT_TRUE(QFileInfo(home_.path() + "/xdg/vobrelfm/data/fmList.txt").isFile());
-    EXPECT_EQ(runCommand(program(), {"--home", home_.path() + "/elsewhere", "catalogue"}, env).status, 0);
+    EXPECT_EQ(runCommand(program(), QStringList{"--home", home_.path() + "/elsewhere"} + download, env).status, 0);
     EXPECT_TRUE(QFileInfo(home_.path() + "/elsewhere/data/fmList.txt").isFile());
 }
 
@@ -115,6 +120,19 @@ TEST_F(Installed, DemoFindsTheInstalledSimulator)
     const ProgramRun detail = runCommand(program(), {"--demo", "detail", "--z", "1-3", "--name", "demo"}, userEnvironment());
     EXPECT_EQ(detail.status, 0) << detail.err.toStdString();
     EXPECT_TRUE(QFileInfo(userFolder() + "Report/demo_1_3.txt").isFile());
+}
+
+TEST_F(Installed, LanguageFilesComeFromTheUsersFolder)
+{
+    // No .LNG file can be put beside an installed program: the user's folder holds it, and
+    // lang.lng as always; lang.lng wins where both name a text.
+    ASSERT_TRUE(QDir().mkpath(userFolder()));
+    ASSERT_TRUE(writeTestFile(userFolder() + "vobrelfm.LNG", "[String]\r\nConnect=Polaczenie\r\nsDisconnect=Koniec\r\n"));
+    ASSERT_TRUE(writeTestFile(userFolder() + "lang.lng", "[String]\r\nsDisconnect=Rozlaczenie\r\n"));
+    const ProgramRun r = runCommand(program(), {"--demo", "test"}, userEnvironment());
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Polaczenie...")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Rozlaczenie...")) << r.err.toStdString();
 }
 
 TEST_F(Installed, ManualPageRendersCleanlyAndListsEveryOption)

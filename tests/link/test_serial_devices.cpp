@@ -47,6 +47,8 @@ TEST(PortNames, MappedDefaultAndDemoDevices)
 {
     TestHome home;
     EXPECT_EQ(DeviceForPort(1, ""), "/dev/ttyS0");
+    EXPECT_EQ(DeviceForPort(0, ""), "") << "COM0 is the choice None";
+    EXPECT_EQ(DeviceForPort(0, "/dev/ttyUSB3"), "/dev/ttyUSB3");
     EXPECT_EQ(DeviceForPort(4, "/dev/serial/by-id/usb-x"), "/dev/serial/by-id/usb-x");
     WritePortMapping(3, "/dev/ttyUSB0");
     EXPECT_EQ(ReadPortMapping(3), "/dev/ttyUSB0");
