@@ -91,8 +91,9 @@ QString Values()
 QString ExitStatus()
 {
     return QStringLiteral("Exit status: 0 success, 1 the register or the link failed or refused, "
-                          "2 usage error, 3 file or printer error (also when the program folder cannot be "
-                          "created or written).");
+                          "2 usage error, 3 file or printer error (a report or its catalogue entry not "
+                          "written, or a program folder that cannot be created or written). A DEBUG.LOG "
+                          "that cannot be written is a warning.");
 }
 
 QString Files()

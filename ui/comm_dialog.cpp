@@ -149,20 +149,6 @@ void TCommDlg::UpdatePortHints()
     if (!hint.isEmpty())
         lines << hint;
     PortHints->setText(lines.join('\n'));
-    growToFit();
-}
-
-void TCommDlg::growToFit()
-{
-    // Before the first show Qt sizes the dialog to its contents by itself.
-    if (!testAttribute(Qt::WA_WState_Created))
-        return;
-    layout()->activate();
-    QSize wanted = sizeHint().expandedTo(size());
-    if (layout()->hasHeightForWidth())
-        wanted.setHeight(std::max(wanted.height(), layout()->totalHeightForWidth(wanted.width())));
-    if (wanted != size())
-        resize(wanted);
 }
 
 QString TCommDlg::PortDevice(int n) const

@@ -43,9 +43,6 @@ public:
     QPushButton* CancelBtn;
 
 private:
-    // Makes the dialog large enough for hints that grew while it exists.
-    void growToFit();
-
     static constexpr int kMappedPorts = 4;
     QString portDevices_[kMappedPorts + 1];  // index 1 to 4; empty: not mapped
     int shownPort_ = -1;                     // the port whose device DeviceCB shows
