@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= 2
 
-.PHONY: all deps build run demo test bench asan tsan fuzz clean screenshots
+.PHONY: all deps build run demo test deb bench asan tsan fuzz clean screenshots
 
 all: build
 
@@ -24,6 +24,12 @@ demo: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# The Debian package (build/vobrelfm_VERSION_ARCH.deb) for /usr: apt install ./build/vobrelfm_*.deb
+deb: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+	cd $(BUILD_DIR) && cpack -G DEB
 
 # Benchmarks: ratios against baselines measured in the same run; the print baseline is
 # enscript with ghostscript's ps2pdf.

@@ -6,6 +6,7 @@
 #include "burn/scsi_opcodes.h"
 #include "burn/scsi_transport.h"
 #include "core/byte_order.h"
+#include "core/device_access.h"
 #include "core/posix_io.h"
 
 #include <algorithm>
@@ -19,6 +20,21 @@ namespace {
 
 constexpr unsigned kPassThroughTimeoutMs = 120000;
 constexpr uint8_t kLunMarker = 250;
+
+// What to do about a recorder node the user may not open, naming the group that owns it.
+std::string accessRemedy(const std::string& node)
+{
+    const devaccess::Facts f = devaccess::factsOf(node);
+    switch (devaccess::remedyFor(f)) {
+    case devaccess::Remedy::JoinGroup:
+        return "JOIN THE GROUP " + f.group + " (sudo adduser $USER " + f.group + ") AND LOG IN AGAIN";
+    case devaccess::Remedy::LogInAgain:
+        return "LOG IN AGAIN TO USE THE GROUP " + f.group;
+    default:
+        return "ASK THE ADMINISTRATOR FOR ACCESS TO THIS DEVICE";
+    }
+}
+
 const char kManagerId[17] = "VOBRELFM SG_IO  ";
 
 struct Slot {
@@ -93,8 +109,7 @@ public:
             posix::UniqueFd fd = openDevice(node);
             if (!fd.valid()) {
                 if ((errno == EACCES || errno == EPERM) && notices)
-                    notices->push_back(node + ": ACCESS DENIED - THE USER NEEDS PERMISSION FOR THIS DEVICE "
-                                              "(ON DEBIAN, MEMBERSHIP OF THE CDROM GROUP)");
+                    notices->push_back(node + ": ACCESS DENIED - " + accessRemedy(node));
                 continue;
             }
             Slot slot;

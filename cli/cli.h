@@ -15,6 +15,8 @@ QString UsageText();
 // Runs a command (arguments without the program name and the global options); the
 // application object exists already.
 int RunCommand(const QStringList& arguments);
+// True when the arguments ask for the usage text (which needs no program folder).
+bool IsHelp(const QStringList& arguments);
 // True when the arguments name a command rather than the window.
 bool IsCommand(const QStringList& arguments);
 // True when the command lays out text with fonts and needs a graphical application object

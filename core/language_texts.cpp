@@ -1,11 +1,13 @@
 #include "core/language_texts.h"
 
 #include "core/code_page.h"
+#include "core/program_folder.h"
 #include "core/safe_file.h"
 #include "core/settings.h"
 #include "core/texts.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace lang {
 namespace {
@@ -56,7 +58,12 @@ QString ExeLanguageFilePath(const QString& executablePath)
 
 QString ExeLanguageFilePath()
 {
-    return ExeLanguageFilePath(QCoreApplication::applicationFilePath());
+    // An installed program's folder is not the user's: its .LNG file may lie in the
+    // program folder instead.
+    const QString beside = ExeLanguageFilePath(QCoreApplication::applicationFilePath());
+    if (QFileInfo::exists(beside) || !IsInstalledProgram(QCoreApplication::applicationDirPath()))
+        return beside;
+    return Settings().ProgramDir + QFileInfo(beside).fileName();
 }
 
 QString LangFilePath()

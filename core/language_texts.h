@@ -1,6 +1,7 @@
 #pragma once
 // The two optional language files and the text tables they replace. The .LNG file is
-// named after the executable and lies beside it; lang.lng lies in the program directory.
+// named after the executable and lies beside it (for an installed program, also in the
+// program directory); lang.lng lies in the program directory.
 // Both are INI files of 8-bit text in the display code page, read once and never written.
 // This unit loads them and applies their message texts (section String) and the burn
 // window's table (section BurnFrm); the window texts are the user interface's part.
@@ -17,7 +18,8 @@ inline constexpr qint64 kMaxFileSize = 1 << 20;
 // The executable's path with its extension replaced by ".LNG" ("vobrelfm" gives
 // "vobrelfm.LNG", "x.exe" gives "x.LNG").
 QString ExeLanguageFilePath(const QString& executablePath);
-// The .LNG file of the running program.
+// The .LNG file of the running program: beside it, or for an installed program without
+// one there, the same name in the program folder.
 QString ExeLanguageFilePath();
 // ProgramDir + "lang.lng".
 QString LangFilePath();

@@ -63,6 +63,23 @@ void WriteCommSettings()
     ini::writeInteger(s.SettingsFile, cfg::kCommSection, cfg::kBaudRateKey, s.CommBaudRate);
 }
 
+namespace {
+QByteArray portKey(int n)
+{
+    return QByteArrayLiteral("COM") + QByteArray::number(n);
+}
+}  // namespace
+
+QString ReadPortMapping(int n)
+{
+    return QString::fromLocal8Bit(ini::readString(Settings().SettingsFile, cfg::kPortsSection, portKey(n), {}));
+}
+
+void WritePortMapping(int n, const QString& device)
+{
+    ini::writeString(Settings().SettingsFile, cfg::kPortsSection, portKey(n), device.toLocal8Bit());
+}
+
 QString TakeHomeOption(QStringList& arguments)
 {
     QString home;

@@ -58,6 +58,10 @@ void ReadSystemConfig(QStringList* warnings = nullptr);
 void ReadCommSettings(QStringList* warnings = nullptr);
 // Writes CommPort and CommBaudRate to [Comm]; throws FileError when the file cannot be written.
 void WriteCommSettings();
+// [Ports] COMn: the device the name COMn means, empty when it is not mapped.
+QString ReadPortMapping(int n);
+// Writes [Ports] COMn (empty: back to the default device); throws FileError like WriteCommSettings.
+void WritePortMapping(int n, const QString& device);
 
 // Removes "--home DIR" (or "--home=DIR") from the argument list; returns DIR or an empty string.
 QString TakeHomeOption(QStringList& arguments);

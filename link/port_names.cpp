@@ -1,6 +1,5 @@
 #include "link/port_names.h"
 
-#include "core/ini_file.h"
 #include "core/settings.h"
 
 namespace {
@@ -24,16 +23,21 @@ QString ResolvePortName(const std::string& name)
     if (qname.size() > 3 && qname.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
         bool ok = false;
         const int n = qname.mid(3).toInt(&ok);
-        if (ok && !portOverride().isEmpty())
-            return portOverride();
-        if (ok) {
-            const QByteArray mapped = ini::readString(Settings().SettingsFile, cfg::kPortsSection,
-                                                      qname.toUpper().toLatin1(), QByteArray());
-            if (!mapped.isEmpty())
-                return QString::fromLocal8Bit(mapped);
-            // COM0 is the choice "None": no device unless [Ports] names one.
-            return n >= 1 ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : QString();
-        }
+        if (ok)
+            return DeviceForPort(n, portOverride().isEmpty() ? ReadPortMapping(n) : QString());
     }
     return qname;
+}
+
+QString DeviceForPort(int n, const QString& mapped)
+{
+    if (!portOverride().isEmpty())
+        return portOverride();
+    return mapped.isEmpty() ? DefaultPortDevice(n) : mapped;
+}
+
+QString DefaultPortDevice(int n)
+{
+    // COM0 is the choice "None": no device unless [Ports] names one.
+    return n >= 1 ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : QString();
 }

@@ -9,5 +9,10 @@
 // path already; anything else is returned unchanged.
 QString ResolvePortName(const std::string& name);
 
+// The device that COMn means when [Ports] maps it to `mapped` (empty: not mapped).
+QString DeviceForPort(int n, const QString& mapped);
+// The device of COMn without a [Ports] entry: /dev/ttyS(n-1); none for COM0 ("None").
+QString DefaultPortDevice(int n);
+
 // While set, every "COMn" name resolves to this path (the demo register's pty).
 void SetPortOverride(const QString& path);

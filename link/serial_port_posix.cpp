@@ -3,6 +3,7 @@
 // a writer that drains a queue of blocks. Both wake on an eventfd when Close begins.
 
 #include "link/port_names.h"
+#include "core/device_access.h"
 #include "link/serial_port_p.h"
 
 #include <QSocketNotifier>
@@ -60,9 +61,10 @@ std::string openFailureHint(int error, const std::string& path)
 {
     switch (error) {
     case EACCES:
-    case EPERM:
-        return "Access to " + path + " was denied: the user needs permission to use this "
-               "device (on Debian, membership of the dialout group).";
+    case EPERM: {
+        const std::string hint = devaccess::accessHint(path);
+        return "Access to " + path + " was denied." + (hint.empty() ? "" : " " + hint);
+    }
     case ENOENT:
     case ENXIO:
     case ENODEV:

@@ -40,6 +40,9 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner)
     YearLabel = new QLabel(QStringLiteral("2026"), this);
     BuildLabel = new QLabel(QStringLiteral("Build for Linux"), this);
     NoticeLabel = new QLabel(QStringLiteral("Fiscal memory service tool"), this);
+    FolderLabel = new QLabel(QStringLiteral("Program folder: %1").arg(Settings().ProgramDir), this);
+    FolderLabel->setObjectName(QStringLiteral("FolderLabel"));
+    FolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     OKBtn = new QPushButton(QStringLiteral("&OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setDefault(true);
@@ -52,6 +55,7 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner)
     layout->addWidget(YearLabel, 2, 1);
     layout->addWidget(BuildLabel, 3, 1);
     layout->addWidget(NoticeLabel, 4, 1);
-    layout->addWidget(OKBtn, 5, 0, 1, 2, Qt::AlignCenter);
+    layout->addWidget(FolderLabel, 5, 0, 1, 2);
+    layout->addWidget(OKBtn, 6, 0, 1, 2, Qt::AlignCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }

@@ -17,5 +17,6 @@ public:
     QLabel* YearLabel;
     QLabel* BuildLabel;
     QLabel* NoticeLabel;
+    QLabel* FolderLabel;  // the program folder in use
     QPushButton* OKBtn;
 };

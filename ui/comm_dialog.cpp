@@ -1,8 +1,10 @@
 #include "ui/comm_dialog.h"
 
 #include "core/settings.h"
+#include "core/device_access.h"
 #include "link/port_names.h"
 #include "ui/window_layout.h"
+#include "link/serial_devices.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -68,9 +71,21 @@ TCommDlg::TCommDlg(QWidget* parent) : QDialog(parent)
     PortCB->setEditable(false);
     PortCB->addItems({QStringLiteral("None"), QStringLiteral("COM1"), QStringLiteral("COM2"),
                       QStringLiteral("COM3"), QStringLiteral("COM4")});
+    DeviceCB = new QComboBox(this);
+    DeviceCB->setObjectName(QStringLiteral("DeviceCB"));
+    DeviceCB->setEditable(true);
+    DeviceCB->setInsertPolicy(QComboBox::NoInsert);
+    DeviceCB->setToolTip(QStringLiteral("The device this port name means"));
+    connect(PortCB, &QComboBox::currentIndexChanged, this, &TCommDlg::ShowPortDevice);
+    connect(DeviceCB, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        if (shownPort_ >= 1 && shownPort_ <= kMappedPorts)
+            portDevices_[shownPort_] = text.trimmed();
+        UpdatePortHints();
+    });
     PortHints = new QLabel(this);
     PortHints->setObjectName(QStringLiteral("PortHints"));
     PortHints->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PortHints->setWordWrap(true);  // an access hint is a sentence; it wraps instead of widening the dialog
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
@@ -86,13 +101,14 @@ TCommDlg::TCommDlg(QWidget* parent) : QDialog(parent)
     layout->addWidget(StopBitsRG, 1, 0);
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(PortCB);
-    portRow->addWidget(PortHints, 1);
+    portRow->addWidget(DeviceCB, 1);
     layout->addLayout(portRow, 2, 0, 1, 2);
+    layout->addWidget(PortHints, 3, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(OKBtn);
     buttons->addWidget(CancelBtn);
-    layout->addLayout(buttons, 3, 0, 1, 2);
+    layout->addLayout(buttons, 4, 0, 1, 2);
     SetDesignedLayout(this, layout, {317, 224}, true);
 }
 
@@ -118,29 +134,80 @@ void TCommDlg::setBaudRateIndex(int index)
 void TCommDlg::UpdatePortHints()
 {
     QStringList lines;
-    for (int n = 1; n <= 4; ++n) {
-        const QString path = ResolvePortName(QStringLiteral("COM%1").arg(n).toStdString());
-        const bool exists = QFileInfo::exists(path);
-        lines << QStringLiteral("COM%1: %2 (%3)").arg(n).arg(path,
-                                                            exists ? QStringLiteral("present")
-                                                                   : QStringLiteral("not found"));
+    QString hint;
+    for (int n = 1; n <= kMappedPorts; ++n) {
+        const QString path = DeviceForPort(n, portDevices_[n]);
+        const QFileInfo info(path);
+        const std::string access = info.exists() ? devaccess::accessHint(path.toStdString()) : std::string();
+        const QString state = !info.exists() ? QStringLiteral("not found")
+                              : access.empty() ? QStringLiteral("present")
+                                               : QStringLiteral("no access");
+        lines << QStringLiteral("COM%1: %2 (%3)").arg(n).arg(path, state);
+        if (n == PortCB->currentIndex())
+            hint = QString::fromStdString(access);
     }
+    if (!hint.isEmpty())
+        lines << hint;
     PortHints->setText(lines.join('\n'));
+}
+
+QString TCommDlg::PortDevice(int n) const
+{
+    return n >= 1 && n <= kMappedPorts ? portDevices_[n] : QString();
+}
+
+void TCommDlg::setPortDevice(int n, const QString& device)
+{
+    if (n >= 1 && n <= kMappedPorts)
+        portDevices_[n] = device;
+}
+
+void TCommDlg::setDeviceList(const QList<SerialDevice>& devices)
+{
+    const int shown = shownPort_;
+    shownPort_ = -1;  // refilling the list must not change a port's device
+    DeviceCB->clear();
+    for (const SerialDevice& device : devices) {
+        DeviceCB->addItem(device.path);
+        if (!device.target.isEmpty())
+            DeviceCB->setItemData(DeviceCB->count() - 1, device.target, Qt::ToolTipRole);
+    }
+    shownPort_ = shown;
+    ShowPortDevice();
+}
+
+void TCommDlg::ShowPortDevice()
+{
+    shownPort_ = PortCB->currentIndex();
+    const bool mapped = shownPort_ >= 1 && shownPort_ <= kMappedPorts;
+    DeviceCB->setEnabled(mapped);
+    DeviceCB->lineEdit()->setPlaceholderText(
+        mapped ? DefaultPortDevice(shownPort_) + QStringLiteral(" (default)") : QString());
+    DeviceCB->setEditText(mapped ? portDevices_[shownPort_] : QString());
+    UpdatePortHints();
 }
 
 bool EditCommSettings(TCommDlg& dialog)
 {
     ReadCommSettings();
     ProgramSettings& s = Settings();
+    QString stored[5];
+    for (int n = 1; n <= 4; ++n) {
+        stored[n] = ReadPortMapping(n);
+        dialog.setPortDevice(n, stored[n]);
+    }
     dialog.setBaudRateIndex(s.CommBaudRate);
     const int port = s.CommPort;
     dialog.PortCB->setCurrentIndex(port >= 0 && port < dialog.PortCB->count() ? port : -1);
-    dialog.UpdatePortHints();
+    dialog.setDeviceList(ListSerialDevices());
     CentreOnScreen(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     s.CommPort = dialog.PortCB->currentIndex();
     s.CommBaudRate = dialog.BaudRateIndex();
     WriteCommSettings();
+    for (int n = 1; n <= 4; ++n)
+        if (dialog.PortDevice(n) != stored[n])
+            WritePortMapping(n, dialog.PortDevice(n));
     return true;
 }

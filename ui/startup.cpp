@@ -5,6 +5,7 @@
 #include "ui/main_window.h"
 #include "ui/progress_form.h"
 #include "core/settings.h"
+#include "core/program_folder.h"
 #include "ui/comm_dialog.h"
 #include "link/ibus_session.h"
 #include "link/port_names.h"
@@ -36,21 +37,49 @@ QString executableDir()
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
 }
 
-// Starts the simulated register and returns the path of its pty, or an empty string.
-QString startDemoRegister(QProcess& simulator)
-{
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim");
-    simulator.setProgram(program);
-    simulator.setArguments({QStringLiteral("--baud"), QStringLiteral("9600,19200,38400,57600,115200"),
-                            QStringLiteral("--stop-with-stdin")});
-    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    simulator.start();
-    if (!simulator.waitForStarted(5000))
-        return {};
-    while (!simulator.canReadLine() && simulator.waitForReadyRead(5000)) {
+// The simulated register of --demo on a pseudo-terminal, which every port name then
+// leads to; it ends with the program.
+class DemoRegister {
+public:
+    ~DemoRegister()
+    {
+        if (simulator_.state() != QProcess::NotRunning) {
+            simulator_.terminate();
+            simulator_.waitForFinished(2000);
+        }
     }
-    return QString::fromLocal8Bit(simulator.readLine()).trimmed();
-}
+
+    // Starts the simulator found from the executable's folder; false with a message on stderr.
+    bool Start(const QString& exeDir)
+    {
+        const QString program = SimulatorPath(exeDir);
+        if (program.isEmpty()) {
+            std::fprintf(stderr, "the demo register (ecrsim) was not found beside %s or in its libexec folder\n",
+                         exeDir.toLocal8Bit().constData());
+            return false;
+        }
+        simulator_.setProgram(program);
+        simulator_.setArguments({QStringLiteral("--baud"), QStringLiteral("9600,19200,38400,57600,115200"),
+                                 QStringLiteral("--stop-with-stdin")});
+        simulator_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        simulator_.start();
+        if (simulator_.waitForStarted(5000)) {
+            while (!simulator_.canReadLine() && simulator_.waitForReadyRead(5000)) {
+            }
+        }
+        const QString pty = QString::fromLocal8Bit(simulator_.readLine()).trimmed();
+        if (pty.isEmpty()) {
+            std::fprintf(stderr, "the demo register (%s) could not be started\n", program.toLocal8Bit().constData());
+            return false;
+        }
+        SetPortOverride(pty);
+        std::fprintf(stderr, "demo register on %s\n", pty.toLocal8Bit().constData());
+        return true;
+    }
+
+private:
+    QProcess simulator_;
+};
 
 }  // namespace
 
@@ -101,9 +130,14 @@ int RunProgram(int argc, char** argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     const QString home = TakeHomeOption(arguments);
     const bool demo = arguments.removeAll(QStringLiteral("--demo")) > 0;
-    InitProgramPaths(home.isEmpty() ? executableDir() : QDir(home).absolutePath());
+    const QString exeDir = executableDir();
+    InitProgramPaths(ChooseProgramDir(home.isEmpty() ? QString() : QDir(home).absolutePath(), exeDir));
     arguments.removeFirst();
     ReadDisplayCodePage();
+    // The folder is made (or checked) before anything is written there; no fall-back to
+    // another folder, so that reports never land where the user does not look.
+    QString folderError;
+    const bool folderReady = IsHelp(arguments) || PrepareProgramDir(Settings().ProgramDir, &folderError);
 
     if (IsCommand(arguments)) {
         // Printing measures text with fonts: a graphical application object, on the
@@ -116,6 +150,13 @@ int RunProgram(int argc, char** argv)
             app = std::make_unique<QCoreApplication>(argc, argv);
         }
         QCoreApplication::setApplicationName(QString::fromLatin1(kFixedTitle));
+        if (!folderReady) {
+            std::fprintf(stderr, "%s\n", folderError.toLocal8Bit().constData());
+            return kExitFileError;
+        }
+        DemoRegister demoRegister;
+        if (demo && !demoRegister.Start(exeDir))
+            return kExitFailed;
         // A file error that no command handles (DEBUG.LOG or a catalogue that cannot be
         // written) ends the command with its message instead of aborting the program.
         try {
@@ -129,23 +170,16 @@ int RunProgram(int argc, char** argv)
 
     TApplication app(argc, argv);
     TApplication::SetTitle(QString::fromLatin1(kFixedTitle));
-    QProcess simulator;
-    if (demo) {
-        const QString pty = startDemoRegister(simulator);
-        if (pty.isEmpty()) {
-            std::fprintf(stderr, "the demo register (ecrsim) could not be started\n");
-            return kExitFailed;
-        }
-        SetPortOverride(pty);
-        std::fprintf(stderr, "demo register on %s\n", pty.toLocal8Bit().constData());
+    if (!folderReady) {
+        std::fprintf(stderr, "%s\n", folderError.toLocal8Bit().constData());
+        TApplication::ShowErrorBox(folderError);
+        return kExitFileError;
     }
+    DemoRegister demoRegister;
+    if (demo && !demoRegister.Start(exeDir))
+        return kExitFailed;
     ProgramWindows windows;
     CreateProgramWindows(windows);
     windows.mainForm->show();
-    const int status = app.exec();
-    if (simulator.state() != QProcess::NotRunning) {
-        simulator.terminate();
-        simulator.waitForFinished(2000);
-    }
-    return status;
+    return app.exec();
 }

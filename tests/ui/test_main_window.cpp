@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "ui/comm_dialog.h"
 #include "link/ibus_session.h"
+#include "link/serial_devices.h"
 #include "tests/fake_register_port.h"
 #include "tests/test_home.h"
 
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -76,6 +78,7 @@ TEST(MainWindow, ShownCaptionBecomesAppCaptionAndTitle)
     EXPECT_TRUE(report.isVisible());
     TAboutBox about(&form);
     EXPECT_EQ(about.NameLabel->text(), "FM SERWIS");
+    EXPECT_EQ(about.FolderLabel->text(), "Program folder: " + Settings().ProgramDir);
     form.close();
 }
 
@@ -190,4 +193,52 @@ TEST(CommDialog, ChoosingNoneStoresZero)
     ReadCommSettings();
     EXPECT_EQ(Settings().CommPort, 0);
     EXPECT_EQ(Settings().CommBaudRate, 2);
+}
+
+TEST(CommDialog, EachPortNameKeepsItsOwnDeviceInPorts)
+{
+    TestHome home;
+    ASSERT_TRUE(writeSystemConfig("[Comm]\r\nPort=1\r\n[Ports]\r\nCOM2=/dev/ttyACM0\r\n"));
+    TCommDlg dialog;
+    QTimer::singleShot(0, &dialog, [&] {
+        // COM1 shows its default; typing maps it. COM2 shows its stored device.
+        EXPECT_EQ(dialog.DeviceCB->currentText(), "");
+        EXPECT_EQ(dialog.DeviceCB->lineEdit()->placeholderText(), "/dev/ttyS0 (default)");
+        EXPECT_TRUE(dialog.DeviceCB->isEnabled());
+        dialog.DeviceCB->setEditText("/dev/ttyUSB0");
+        EXPECT_TRUE(dialog.PortHints->text().contains("COM1: /dev/ttyUSB0"));
+        dialog.PortCB->setCurrentIndex(2);
+        EXPECT_EQ(dialog.DeviceCB->currentText(), "/dev/ttyACM0");
+        dialog.PortCB->setCurrentIndex(0);  // "None" has no device
+        EXPECT_FALSE(dialog.DeviceCB->isEnabled());
+        dialog.PortCB->setCurrentIndex(1);
+        EXPECT_EQ(dialog.DeviceCB->currentText(), "/dev/ttyUSB0");
+        dialog.OKBtn->click();
+    });
+    EXPECT_TRUE(EditCommSettings(dialog));
+    // Only the mapping that changed is written; COM2 keeps its line.
+    EXPECT_EQ(readTestFile(Settings().SettingsFile),
+              "[Comm]\r\nPort=1\r\nBaudRate=0\r\n[Ports]\r\nCOM2=/dev/ttyACM0\r\nCOM1=/dev/ttyUSB0\r\n");
+
+    // Cancel forgets what was typed.
+    QTimer::singleShot(0, &dialog, [&] {
+        EXPECT_EQ(dialog.DeviceCB->currentText(), "/dev/ttyUSB0");
+        dialog.DeviceCB->setEditText("/dev/ttyS3");
+        dialog.CancelBtn->click();
+    });
+    EXPECT_FALSE(EditCommSettings(dialog));
+    EXPECT_EQ(ReadPortMapping(1), "/dev/ttyUSB0");
+}
+
+TEST(CommDialog, DeviceListOffersThePresentDevices)
+{
+    TestHome home;
+    TCommDlg dialog;
+    dialog.setDeviceList({{"/dev/ttyS0", ""}, {"/dev/serial/by-id/usb-Adapter-port0", "/dev/ttyUSB0"}});
+    ASSERT_EQ(dialog.DeviceCB->count(), 2);
+    EXPECT_EQ(dialog.DeviceCB->itemText(1), "/dev/serial/by-id/usb-Adapter-port0");
+    EXPECT_EQ(dialog.DeviceCB->itemData(1, Qt::ToolTipRole).toString(), "/dev/ttyUSB0");
+    // Filling the list changes no port's device.
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(dialog.PortDevice(n), "");
 }
