@@ -238,7 +238,7 @@ TEST(ReportWindow, CatalogueViewAndCurrentEntryFollowEachOther)
     ASSERT_EQ(r.catalogue.Current(), 3);
     EXPECT_EQ(r.form.dbgrd1->currentIndex().row(), 3);
     EXPECT_EQ(selectedRows(), QList<int>{3});
-    answerNextBox(QMessageBox::Ok);
+    MessageBoxAnswerer okBox({QMessageBox::Ok});
     r.form.DeleteBtnClick();
     ASSERT_EQ(r.catalogue.Count(), 3);
     EXPECT_EQ(r.catalogue.Entry(0).Caption, "a.txt");
@@ -251,7 +251,7 @@ TEST(ReportWindow, CatalogueViewAndCurrentEntryFollowEachOther)
     clickRow(1, Qt::ControlModifier);
     EXPECT_EQ(selectedRows(), (QList<int>{0, 1}));
     EXPECT_EQ(r.catalogue.Current(), 1);
-    answerNextBox(QMessageBox::Ok);
+    MessageBoxAnswerer okBox({QMessageBox::Ok});
     r.form.DeleteBtnClick();
     ASSERT_EQ(r.catalogue.Count(), 2);
     EXPECT_EQ(r.catalogue.Entry(0).Caption, "a.txt");
