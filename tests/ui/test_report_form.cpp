@@ -251,7 +251,7 @@ TEST(ReportWindow, CatalogueViewAndCurrentEntryFollowEachOther)
     clickRow(1, Qt::ControlModifier);
     EXPECT_EQ(selectedRows(), (QList<int>{0, 1}));
     EXPECT_EQ(r.catalogue.Current(), 1);
-    MessageBoxAnswerer okBox({QMessageBox::Ok});
+    MessageBoxAnswerer okAgain({QMessageBox::Ok});
     r.form.DeleteBtnClick();
     ASSERT_EQ(r.catalogue.Count(), 2);
     EXPECT_EQ(r.catalogue.Entry(0).Caption, "a.txt");
