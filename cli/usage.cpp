@@ -78,6 +78,11 @@ const QList<Item>& Commands()
          QStringLiteral("print a report file as the report window does, into a PDF file or on a printer "
                         "(default: the system's default printer); --pages and --font-size default to "
                         "SYSTEM.CFG [Print] Pages and Fontsize")},
+        {QStringLiteral("burn"), QStringLiteral("[--drive N|LINE] [--test-write] [--finalize] [--speed N] [--no-eject] "
+                                                "[--verify] PATH..."),
+         QStringLiteral("write the files (a directory: its tree under its own name) into the root of a new "
+                        "session that keeps the disc's last session; --verify reads the session back and "
+                        "compares every file with its source")},
     };
     return items;
 }
@@ -90,10 +95,12 @@ QString Values()
 
 QString ExitStatus()
 {
-    return QStringLiteral("Exit status: 0 success, 1 the register or the link failed or refused, "
-                          "2 usage error, 3 file or printer error (a report or its catalogue entry not "
-                          "written, or a program folder that cannot be created or written). A DEBUG.LOG "
-                          "that cannot be written is a warning.");
+    return QStringLiteral(
+        "Exit status: 0 success, 1 the register or the link failed or refused (burn: the burn or the "
+        "verification failed), 2 usage error, 3 file or printer error (a report or its catalogue entry "
+        "not written, a program folder that cannot be created or written; burn: a source file missing, "
+        "unreadable or changed), 4 the files do not fit on the disc. A DEBUG.LOG that cannot be written "
+        "is a warning.");
 }
 
 QString Files()
