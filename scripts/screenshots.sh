@@ -47,14 +47,20 @@ sleep 1
 export QT_QPA_PLATFORM=xcb
 : >"$OUT/titles.txt"
 
-# Waits until a window whose title matches $1 is mapped; prints its id.
+# Waits until process $1 shows a window other than $2 (titles may be translated, so
+# windows are found by their process); prints its id.
 wait_window() {
     for _ in $(seq 100); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)
-        if [ -n "$id" ]; then echo "$id"; return 0; fi
+        for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null || true); do
+            if [ "$id" != "${2:-}" ] && xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable" &&
+               [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" -gt 50 ]; then
+                echo "$id"
+                return 0
+            fi
+        done
         sleep 0.1
     done
-    echo "no window named '$1'" >&2
+    echo "process $1 shows no new window" >&2
     return 1
 }
 
@@ -70,33 +76,26 @@ for window in main progress progress-error progress-readonly range-z range-date 
     "$BUILD/window_gallery" --home "$HOME_DIR" "$window" >"$WORK/gallery.out" 2>>"$WORK/gallery.log" &
     pid=$!
     for _ in $(seq 100); do grep -q ready "$WORK/gallery.out" 2>/dev/null && break; sleep 0.1; done
-    case $window in
-        main) title="VOBREL FM" ;;
-        progress) title="Upload" ;;
-        progress-error) title="Error" ;;
-        progress-readonly) title="PAMI" ;;
-        range-*) title="Upload report" ;;
-        comm) title="Communication setting" ;;
-        about) title="About" ;;
-    esac
-    id=$(wait_window "$title") && shoot "gallery-$window" "$id"
+    id=$(awk '/^ready/{print $2}' "$WORK/gallery.out")
+    [ -n "$id" ] && shoot "gallery-$window" "$id"
     kill "$pid"; wait "$pid" 2>/dev/null || true
 done
 
-# The program itself, its COM2 on a register that never answers.
+# The program itself, its COM2 on a register that never answers, driven by the menus'
+# English mnemonics (so without the language files; the gallery above shows those).
 mkfifo "$WORK/ecrsim.in"
 "$BUILD/ecrsim" --silent --stop-with-stdin <"$WORK/ecrsim.in" >"$WORK/ecrsim.out" 2>/dev/null &
 PIDS+=($!)
 exec 3>"$WORK/ecrsim.in"  # the simulator runs until this closes
 for _ in $(seq 50); do [ -s "$WORK/ecrsim.out" ] && break; sleep 0.1; done
 PTY=$(head -1 "$WORK/ecrsim.out")
-if [ ! -f "$HOME_DIR/SYSTEM.CFG" ]; then
-    printf '[Comm]\r\nPort=2\r\nBaudRate=0\r\n[Ports]\r\nCOM2=%s\r\n' "$PTY" >"$HOME_DIR/SYSTEM.CFG"
-fi
-"$BUILD/vobrelfm" --home "$HOME_DIR" 2>>"$WORK/program.log" &
+PROGRAM_HOME=$WORK/program
+mkdir -p "$PROGRAM_HOME"
+printf '[Comm]\r\nPort=2\r\nBaudRate=0\r\n[Ports]\r\nCOM2=%s\r\n' "$PTY" >"$PROGRAM_HOME/SYSTEM.CFG"
+"$BUILD/vobrelfm" --home "$PROGRAM_HOME" 2>>"$WORK/program.log" &
 PROGRAM=$!
 PIDS+=($PROGRAM)
-main=$(wait_window "VOBREL FM")
+main=$(wait_window "$PROGRAM")
 shoot program-main "$main"
 
 # Runs the Test menu item (Communication, then its only item).
@@ -109,27 +108,26 @@ run_test() {
 # Test: the progress window while connecting, then its error; the window manager's close
 # button then ends the command as OK does (the port closes and DEBUG.LOG is written).
 run_test
-progress=$(wait_window "Connect")
+progress=$(wait_window "$PROGRAM" "$main")
 shoot program-test-connecting "$progress"
 sleep 9  # ten handshake attempts of 0.8 s
-progress=$(wait_window "Error")
 shoot program-test-error "$progress"
-rm -f "$HOME_DIR/DEBUG.LOG"
+rm -f "$PROGRAM_HOME/DEBUG.LOG"
 wmctrl -i -c "$progress"
 sleep 1
-echo "closed from the title bar in the error state: DEBUG.LOG $( [ -s "$HOME_DIR/DEBUG.LOG" ] && echo written || echo MISSING)" >>"$OUT/titles.txt"
+echo "closed from the title bar in the error state: DEBUG.LOG $( [ -s "$PROGRAM_HOME/DEBUG.LOG" ] && echo written || echo MISSING)" >>"$OUT/titles.txt"
 
 # Test again, closed from the title bar while connecting: acts as Cancel.
-rm -f "$HOME_DIR/DEBUG.LOG"
+rm -f "$PROGRAM_HOME/DEBUG.LOG"
 run_test
-progress=$(wait_window "Connect")
+progress=$(wait_window "$PROGRAM" "$main")
 sleep 1
 wmctrl -i -c "$progress"
 sleep 1
-echo "closed from the title bar while connecting: DEBUG.LOG $( [ -s "$HOME_DIR/DEBUG.LOG" ] && echo written || echo MISSING), progress window $(xdotool search --onlyvisible --name Connect >/dev/null 2>&1 && echo STILL SHOWN || echo gone)" >>"$OUT/titles.txt"
+echo "closed from the title bar while connecting: DEBUG.LOG $( [ -s "$PROGRAM_HOME/DEBUG.LOG" ] && echo written || echo MISSING), progress window $(xwininfo -id "$progress" 2>/dev/null | grep -q IsViewable && echo STILL SHOWN || echo gone)" >>"$OUT/titles.txt"
 
 xdotool windowactivate --sync "$main" key alt+h a
-about=$(wait_window "About")
+about=$(wait_window "$PROGRAM" "$main")
 shoot program-about "$about"
 xdotool key Escape
 kill "$PROGRAM" 2>/dev/null || true
@@ -140,10 +138,9 @@ printf '[Comm]\r\nPort=0\r\n' >"$WORK/none/SYSTEM.CFG"
 "$BUILD/vobrelfm" --home "$WORK/none" 2>>"$WORK/program.log" &
 PROGRAM=$!
 PIDS+=($PROGRAM)
-main=$(wait_window "VOBREL FM")
+main=$(wait_window "$PROGRAM")
 run_test
-sleep 1.5
-box=$(xdotool search --onlyvisible --name "VOBREL FM" | tail -1)
+box=$(wait_window "$PROGRAM" "$main")
 shoot program-port-none "$box"
 kill "$PROGRAM" 2>/dev/null || true
 exec 3>&-

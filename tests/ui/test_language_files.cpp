@@ -209,16 +209,25 @@ TEST_F(LanguageFiles, ReplacedCaptionGrowsItsControl)
     rig.fmfrm->pnl1->layout()->activate();
     const int textWidth = rig.fmfrm->btn1->fontMetrics().horizontalAdvance(longText);
     EXPECT_GT(rig.fmfrm->btn1->width(), textWidth);
-    EXPECT_GE(rig.uploadReportDlg->Label3->width(), rig.uploadReportDlg->Label3->fontMetrics().horizontalAdvance(QString(60, 'W')));
+    // The date page shown: the label keeps its place and its edit moves right of it.
+    rig.uploadReportDlg->RangeTypeButtons->button(1)->click();
+    rig.uploadReportDlg->show();
+    QApplication::processEvents();
+    QLabel* label = rig.uploadReportDlg->Label3;
+    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(QString(60, 'W')));
+    EXPECT_EQ(label->x(), 8);
+    EXPECT_GT(rig.uploadReportDlg->DateFromEdit->x(), label->geometry().right());
+    rig.uploadReportDlg->hide();
 }
 
-TEST_F(LanguageFiles, RightAlignedLabelGrowsToTheLeft)
+TEST_F(LanguageFiles, RightAlignedLabelKeepsItsFieldBesideIt)
 {
     QLabel* label = rig.uploadReportDlg->FileName;
-    const int right = label->geometry().right();
-    lang::ApplyLangFile(rig.Localised(), profile("[UploadReportDlg]\r\nFileName=Nazwa pliku\r\n"));
-    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(QStringLiteral("Nazwa pliku")));
-    EXPECT_EQ(label->geometry().right(), right);
+    lang::ApplyLangFile(rig.Localised(), profile("[UploadReportDlg]\r\nFileName=Nazwa pliku raportu\r\n"));
+    rig.uploadReportDlg->layout()->activate();
+    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(QStringLiteral("Nazwa pliku raportu")));
+    EXPECT_GT(rig.uploadReportDlg->edt1->x(), label->geometry().right());
+    EXPECT_LE(rig.uploadReportDlg->edt1->x() - label->geometry().right(), 8);
 }
 
 TEST_F(LanguageFiles, MainWindowFirstShowAppliesTheFilesOnce)

@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,9 +38,12 @@ struct ShownWindows {
     ProgramWindows w;
     std::unique_ptr<TAboutBox> about;
 
-    ShownWindows()
+    // languageFile: a lang.lng put into the program directory before the windows exist.
+    explicit ShownWindows(const QString& languageFile = QString())
     {
         texts::ResetToDefaults();
+        if (!languageFile.isEmpty())
+            QFile::copy(languageFile, Settings().ProgramDir + "lang.lng");
         CreateProgramWindows(w);
         w.dm->fmRpt.AddReport(Settings().ReportDir + "Rep_1234_5678.txt", "Summary",
                               QDateTime(QDate(2024, 12, 29), QTime(23, 58, 59)));
@@ -69,6 +73,7 @@ struct ShownWindows {
         w.uploadReportDlg->hide();
         w.commDlg->hide();
         w.progressForm->Close();
+        texts::ResetToDefaults();
     }
     static void settle()
     {
@@ -153,6 +158,15 @@ TEST(TextFit, ControlsGrowWithLongerCaptions)
     }
     shown.w.dm->fmRpt.SetColumnTitles("Rodzaj raportu", "Nazwa pliku raportu", "Data i godzina zapisu");
     ShownWindows::settle();
+    const QStringList problems = shown.problems();
+    EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+}
+
+// The shipped Polish texts fit as well.
+TEST(TextFit, EveryPolishTextFits)
+{
+    ShownWindows shown(QStringLiteral(VOBRELFM_SOURCE_DIR "/lang/pl/lang.lng"));
+    ASSERT_NE(shown.w.fmfrm->btn1->text(), "Detail Report");  // the file was applied
     const QStringList problems = shown.problems();
     EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
 }

@@ -105,8 +105,18 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
-    QTimer::singleShot(500, [] {
-        std::puts("ready");
+    // "ready" and the X window id of the window shown last, for the screenshot script.
+    QWidget* shown = w.mainForm.get();
+    if (window.startsWith(QLatin1String("progress")))
+        shown = w.progressForm.get();
+    else if (window.startsWith(QLatin1String("range")))
+        shown = w.uploadReportDlg.get();
+    else if (window == QLatin1String("comm"))
+        shown = w.commDlg.get();
+    else if (about)
+        shown = about.get();
+    QTimer::singleShot(500, [shown] {
+        std::printf("ready %llu\n", static_cast<unsigned long long>(shown->winId()));
         std::fflush(stdout);
     });
     return app.exec();
