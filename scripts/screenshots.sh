@@ -72,7 +72,7 @@ shoot() {
 }
 
 # The window gallery: one window at a time, in a state that shows its longest texts.
-for window in main progress progress-error progress-readonly range-z range-date comm about; do
+for window in main progress progress-error progress-readonly range-z range-date comm about burn; do
     "$BUILD/window_gallery" --home "$HOME_DIR" "$window" >"$WORK/gallery.out" 2>>"$WORK/gallery.log" &
     pid=$!
     for _ in $(seq 100); do grep -q ready "$WORK/gallery.out" 2>/dev/null && break; sleep 0.1; done

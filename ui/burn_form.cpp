@@ -126,7 +126,9 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     lv1->setHorizontalHeaderLabels({QStringLiteral("FileName"), QString()});
     lv1->setColumnHidden(1, true);  // the full path
     lv1->verticalHeader()->hide();
-    lv1->horizontalHeader()->setStretchLastSection(true);
+    // The names are never cut: the column is as wide as its longest name (the list
+    // scrolls sideways when that is wider than the panel).
+    lv1->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     lv1->setShowGrid(true);
     lv1->setSelectionBehavior(QAbstractItemView::SelectRows);
     lv1->setSelectionMode(QAbstractItemView::ExtendedSelection);

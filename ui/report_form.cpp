@@ -166,6 +166,10 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
 
 Tfmfrm::~Tfmfrm() = default;
 
+namespace {
+constexpr int kReportLineLength = 24;  // characters of one report record
+}  // namespace
+
 void Tfmfrm::fitCatalogueColumns()
 {
     // Type 60, Name 100, DateTime 130 pixels at least; wider where a title or a value
@@ -205,7 +209,8 @@ void Tfmfrm::showEvent(QShowEvent* event)
     ReportGrid->verticalHeader()->setDefaultSectionSize(std::max(20, QFontMetrics(font).height() + 4));
     fitReportColumn();
     if (!sized_) {
-        // The catalogue pane starts 228 pixels wide, or wide enough for its three columns.
+        // The catalogue pane starts 228 pixels wide, or wide enough for its three columns
+        // as long as the report beside it keeps room for a whole 24-character line.
         sized_ = true;
         const int marker = std::max(dbgrd1->verticalHeader()->sizeHint().width(),
                                     dbgrd1->fontMetrics().horizontalAdvance(QStringLiteral("\u25B6")) + 8);
@@ -216,7 +221,11 @@ void Tfmfrm::showEvent(QShowEvent* event)
         const int wanted = std::max(228, marker + columns + 2 * dbgrd1->frameWidth() + kSlack +
                                              dbgrd1->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
         const int total = spl1->sizes().value(0) + spl1->sizes().value(1);
-        spl1->setSizes({wanted, std::max(total - wanted, 0)});
+        const int reportLine = ReportGrid->fontMetrics().horizontalAdvance(QString(kReportLineLength, QLatin1Char('W'))) +
+                               2 * ReportGrid->frameWidth() + kSlack +
+                               ReportGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        const int catalogue = std::max(228, std::min(wanted, total - reportLine));
+        spl1->setSizes({catalogue, std::max(total - catalogue, 0)});
     }
 }
 

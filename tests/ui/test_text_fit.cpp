@@ -10,6 +10,7 @@
 #include "reports/report_grid_model.h"
 #include "ui/about_box.h"
 #include "ui/burn_form.h"
+#include "ui/burn_form.h"
 #include "ui/comm_dialog.h"
 #include "ui/main_window.h"
 #include "ui/progress_form.h"
@@ -64,6 +65,9 @@ struct ShownWindows {
         w.burnFrm->show();
         about = std::make_unique<TAboutBox>(w.mainForm.get());
         about->show();
+        for (const char* name : {"Rep_1234_5678.txt", "Summary_010124_311224.txt"})
+            w.burnFrm->AddFileToBurnList(Settings().ReportDir + name);
+        w.burnFrm->show();
         settle();
     }
     ~ShownWindows()

@@ -11,6 +11,7 @@
 #include "reports/report_grid_model.h"
 #include "ui/about_box.h"
 #include "ui/application.h"
+#include "ui/burn_form.h"
 #include "ui/comm_dialog.h"
 #include "ui/main_window.h"
 #include "ui/progress_form.h"
@@ -32,7 +33,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: window_gallery --home DIR WINDOW\n"
-    "WINDOW: main, progress, progress-error, progress-readonly, range-z, range-date, comm, about\n";
+    "WINDOW: main, progress, progress-error, progress-readonly, range-z, range-date, comm, about, burn\n";
 
 void fillSamples(ProgramWindows& w)
 {
@@ -43,7 +44,7 @@ void fillSamples(ProgramWindows& w)
     }
     std::vector<QByteArray> lines = {"", "FISCAL MEMORY REPORT", "Z 1-5"};
     for (int i = 1; i <= 40; ++i)
-        lines.push_back("Z" + QByteArray::number(i).rightJustified(4, '0') + "  29.12.24  1234.56 PLN");
+        lines.push_back("Z" + QByteArray::number(i).rightJustified(4, '0') + "  29.12.24   1234.56");  // 24 characters, one record
     w.fmfrm->Grid().SetAllRows(std::move(lines));
 }
 
@@ -101,6 +102,11 @@ int main(int argc, char** argv)
         about = std::make_unique<TAboutBox>(w.mainForm.get());
         CentreOnScreen(about.get());
         about->show();
+    } else if (window == QLatin1String("burn")) {
+        for (const char* name : {"Rep_1_5.txt", "Summary_010124_311224.txt"})
+            w.burnFrm->AddFileToBurnList(Settings().ReportDir + name);
+        CentreOnScreen(w.burnFrm.get());
+        w.burnFrm->show();
     } else if (window != QLatin1String("main")) {
         std::fputs(kUsage, stderr);
         return 2;
@@ -113,6 +119,8 @@ int main(int argc, char** argv)
         shown = w.uploadReportDlg.get();
     else if (window == QLatin1String("comm"))
         shown = w.commDlg.get();
+    else if (window == QLatin1String("burn"))
+        shown = w.burnFrm.get();
     else if (about)
         shown = about.get();
     QTimer::singleShot(500, [shown] {
