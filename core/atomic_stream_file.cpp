@@ -1,6 +1,7 @@
 #include "core/atomic_stream_file.h"
 
 #include "core/posix_io.h"
+#include "core/whole_file.h"
 
 #include <cerrno>
 #include <climits>
@@ -98,8 +99,10 @@ void TAtomicStreamFile::Discard()
 
 bool TAtomicStreamFile::Fail(const std::string& what, int error)
 {
-    if (error_.empty())
-        error_ = what + " " + path_ + ": " + posix::errnoMessage(error);
+    if (error_.empty()) {
+        reason_ = posix::errnoMessage(error);
+        error_ = what + " " + path_ + ": " + reason_;
+    }
     return false;
 }
 
@@ -108,10 +111,11 @@ bool TAtomicStreamFile::Open(const std::string& path, std::string* error)
     Discard();
     path_ = path;
     error_.clear();
+    reason_.clear();
     hasMode_ = false;
     const std::string problem = ReplaceableFileProblem(path);
     if (!problem.empty()) {
-        *error = problem;
+        *error = reason_ = error_ = problem;
         return false;
     }
     std::string unused;
@@ -137,7 +141,8 @@ bool TAtomicStreamFile::Open(const std::string& path, std::string* error)
         if (errno != EEXIST)
             break;
     }
-    *error = "cannot create " + path + ": " + posix::errnoMessage(errno);
+    reason_ = posix::errnoMessage(errno);
+    *error = error_ = "cannot create " + path + ": " + reason_;
     return false;
 }
 
@@ -149,7 +154,7 @@ bool TAtomicStreamFile::Write(const void* data, std::size_t size)
         return false;
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = posix::write(fd_.get(), p, size);
+        const ssize_t n = posix::retryEintr([&] { return wholefile::CurrentSteps().write(fd_.get(), p, size); });
         if (n < 0)
             return Fail("cannot write", errno);
         if (n == 0)
@@ -162,25 +167,26 @@ bool TAtomicStreamFile::Write(const void* data, std::size_t size)
 
 bool TAtomicStreamFile::Commit(std::string* error)
 {
+    const wholefile::Steps& steps = wholefile::CurrentSteps();
     bool ok = fd_ && error_.empty();
     if (!fd_)
         Fail("cannot write", EBADF);
     if (ok && hasMode_ && ::fchmod(fd_.get(), mode_) != 0)
         ok = Fail("cannot write", errno);
-    if (ok && posix::retryEintr([this] { return ::fsync(fd_.get()); }) != 0)
+    if (ok && posix::retryEintr([&] { return steps.fsync(fd_.get()); }) != 0)
         ok = Fail("cannot write", errno);
     if (fd_) {
         // close is never retried; its failure (a late write error) fails the commit.
-        if (::close(fd_.release()) != 0 && ok)
+        if (steps.close(fd_.release()) != 0 && ok)
             ok = Fail("cannot write", errno);
     }
     // The target may have changed since Open: never rename over anything but a file.
     const std::string problem = ok ? ReplaceableFileProblem(target_) : std::string();
     if (!problem.empty()) {
-        error_ = problem;
+        reason_ = error_ = problem;
         ok = false;
     }
-    if (ok && ::rename(temp_.c_str(), target_.c_str()) != 0)
+    if (ok && steps.rename(temp_.c_str(), target_.c_str()) != 0)
         ok = Fail("cannot write", errno);
     if (!ok) {
         Discard();
@@ -191,11 +197,11 @@ bool TAtomicStreamFile::Commit(std::string* error)
     // The rename is durable once the directory is on disk too.
     const posix::UniqueFd dir(posix::open(directoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir) {
-        const bool synced = posix::retryEintr([&] { return ::fsync(dir.get()); }) == 0 || errno == EINVAL;
+        const bool synced = posix::retryEintr([&] { return steps.fsync(dir.get()); }) == 0 || errno == EINVAL;
         const int syncError = errno;
         if (!synced) {
-            *error = "cannot flush the folder of " + path_ + " (the new file is in place): " +
-                     posix::errnoMessage(syncError);
+            reason_ = posix::errnoMessage(syncError);
+            *error = "cannot flush the folder of " + path_ + " (the new file is in place): " + reason_;
             return false;
         }
     }

@@ -5,7 +5,8 @@
 // the temporary file renamed over the target (and the directory flushed). The target
 // must be a regular file or a new name; a symbolic link is followed to its target. A
 // device, a FIFO, a socket or a directory is refused before anything is written, so no
-// write ever goes into one and no rename ever replaces one. Plain C++, no Qt.
+// write ever goes into one and no rename ever replaces one. Plain C++, no Qt. The system
+// calls of a write go through wholefile::CurrentSteps(), so tests can make them fail.
 
 #include "core/posix_io.h"
 
@@ -32,6 +33,9 @@ public:
 
     // The path the data will replace (a symbolic link resolved).
     const std::string& Target() const { return target_; }
+    // The reason of the first failure without the file's name (the system's text, or why
+    // the target cannot be replaced); empty while none.
+    const std::string& Reason() const { return reason_; }
 
 private:
     bool Fail(const std::string& what, int error);
@@ -40,6 +44,7 @@ private:
     std::string target_;  // where the rename goes
     std::string temp_;
     std::string error_;
+    std::string reason_;
     posix::UniqueFd fd_;
     bool hasMode_ = false;
     unsigned mode_ = 0;

@@ -1,10 +1,11 @@
 #pragma once
-// Whole files without Qt, for every layer (the burner too). A file is written to a new
-// temporary file beside it; every write, the fsync and the close are checked, and only
-// then is the temporary renamed over the target and the directory synced. On any failure
-// the temporary goes and the old file stays byte for byte. Reading takes regular files
-// only, with a size limit, and never blocks on a FIFO or a device.
-// The Qt-facing wrappers and the program's message texts are in safe_file.h.
+// Whole files without Qt, for every layer (the burner too). Writing goes through
+// TAtomicStreamFile (core/atomic_stream_file.h): a temporary file beside the target, every
+// write, the fsync and the close checked, then the rename and the directory synced; on any
+// failure the temporary goes and the old file stays byte for byte. Reading takes regular
+// files only, with a size limit, and never blocks on a FIFO or a device. Both go through
+// one seam of system calls that tests can replace. The Qt-facing wrappers and the
+// program's message texts are in safe_file.h.
 
 #include <cstddef>
 #include <string>
@@ -17,39 +18,13 @@ namespace wholefile {
 inline constexpr std::size_t kReadLimit = 64u << 20;
 
 // Replaces (or creates) path with content. False with the reason (the system's text, or
-// "not a regular file") when the file could not be written whole.
+// why the target is no file to replace) when the file could not be written whole.
 bool Write(const std::string& path, std::string_view content, std::string* reason);
 
 // Reads a regular file of at most limit bytes. False with the reason when the file is
 // missing, is no regular file, is larger than limit or cannot be read.
 bool Read(const std::string& path, std::string* content, std::string* reason,
           std::size_t limit = kReadLimit);
-
-// A whole file written in pieces (an image): Open, Append any number of times, Commit.
-// Destroying it without a successful Commit removes the temporary file.
-class Writer {
-public:
-    explicit Writer(std::string path);
-    ~Writer();
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-
-    bool Open();
-    bool Append(const void* data, std::size_t size);
-    bool Commit();
-    // The reason of the first failure (empty while none).
-    const std::string& Reason() const { return reason_; }
-
-private:
-    bool Fail(int error);
-    bool Fail(const std::string& reason);
-    void Discard();
-
-    std::string path_;     // the target (a symbolic link resolved to the file it names)
-    std::string tmpPath_;  // the temporary beside it while open
-    int fd_ = -1;
-    std::string reason_;
-};
 
 // The system calls a write goes through. A test replaces them to inject failures (a full
 // disk, an I/O error at fsync, a failing rename) without LD_PRELOAD.

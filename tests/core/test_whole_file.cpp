@@ -111,7 +111,7 @@ TEST(WholeFile, ReplacingKeepsTheModeAndTheLinkAndRefusesSpecialFiles)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
     QString reason;
     EXPECT_FALSE(writeWholeFile(fifo, "x", &reason));
-    EXPECT_EQ(reason, "not a regular file");
+    EXPECT_TRUE(reason.endsWith("is a FIFO, not a regular file: it is not replaced")) << reason.toStdString();
     EXPECT_FALSE(writeWholeFile(home.path(""), "x", &reason));  // a directory
     EXPECT_EQ(QFileInfo(fifo).isFile(), false);
     EXPECT_TRUE(QFileInfo(home.path("")).isDir());
