@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+class TScsiTransport;
+
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
@@ -22,3 +24,9 @@ bool IsCommand(const QStringList& arguments);
 // True when the command lays out text with fonts and needs a graphical application object
 // (on the offscreen platform: it still runs without a display).
 bool CommandPaints(const QStringList& arguments);
+
+namespace cli {
+// The burner's transport as SYSTEM.CFG configures it ([Burn] VirtualDrive, relative to the
+// program directory, and VirtualDriveSpeed): the burn commands and the burn window.
+void configureTransport(TScsiTransport& transport);
+}  // namespace cli

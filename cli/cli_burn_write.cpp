@@ -96,11 +96,8 @@ bool isSourceFileError(const std::string& text)
 
 QString formatNoRoom(int64_t requiredSectors, uint32_t freeSectors)
 {
-    QString text = texts::BurnFrm(1);
-    const int64_t required = requiredSectors * 2048 / 1024, available = int64_t(freeSectors) * 2048 / 1024;
-    text.replace(text.indexOf(QLatin1String("%s")), 2, QString::number(required));
-    text.replace(text.indexOf(QLatin1String("%s")), 2, QString::number(available));
-    return text;
+    return texts::FormatBurnFrm(1, {QString::number(requiredSectors * 2048 / 1024),
+                                    QString::number(int64_t(freeSectors) * 2048 / 1024)});
 }
 
 // Puts one argument into the root: a file as itself, a directory as a directory of its
@@ -113,16 +110,9 @@ int insertPath(TMCDBurner& burner, const QString& path)
         printError(QStringLiteral("cannot read %1: no such file or directory").arg(path));
         return kExitFileError;
     }
-    std::string destination = "\\";
-    if (info.isDir()) {
-        TDEntry* dir = burner.Tables().InsertDirectoryByName(burner.Tables().Root(), info.fileName().toStdString(),
-                                                             kAttrDirectory);
-        if (!dir)
-            return kExitFileError;
-        destination = dir->path;
-    }
     std::string error;
-    if (!InsertTree(burner.Tables(), source, destination, false, &error)) {
+    if (!(info.isDir() ? InsertFolderIntoRoot(burner.Tables(), source, &error)
+                       : InsertTree(burner.Tables(), source, "\\", false, &error))) {
         printError(QString::fromStdString(error));
         return kExitFileError;
     }

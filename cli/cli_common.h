@@ -43,9 +43,6 @@ int runMkIso(const QStringList& args);
 int runPrint(const QStringList& args);
 int runBurn(const QStringList& args);
 
-// The burner commands' transport: the settings' virtual drive ([Burn] VirtualDrive,
-// relative to the program directory).
-void configureTransport(TScsiTransport& transport);
 // The device line that --drive names: a number in the device list (empty: 0) or a line.
 // False with a message when the number is out of range.
 bool resolveDrive(const QString& drive, const std::vector<std::string>& devices, std::string* line);

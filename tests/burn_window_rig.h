@@ -10,7 +10,7 @@
 #include "ui/burn_form.h"
 #include "tests/iso_oracle.h"
 #include "tests/test_home.h"
-#include "tests/message_box_answer.h"
+#include "tests/message_boxes.h"
 #include "tests/wait_util.h"
 
 #include <QDir>

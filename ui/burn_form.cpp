@@ -2,8 +2,7 @@
 
 #include "burn/burner.h"
 #include "burn/iso_image_file.h"
-#include "core/ini_file.h"
-#include "core/settings.h"
+#include "cli/cli.h"
 #include "core/texts.h"
 
 #include <QApplication>
@@ -48,16 +47,6 @@ bool shownInLog(uint8_t kind, const std::string& text)
 {
     const bool shownKind = kind == kMsgDriveError || kind == kMsgTableLimit || kind == kMsgFileSystem;
     return shownKind && text.find_first_not_of(' ') != std::string::npos;
-}
-
-// The settings' emulated recorder ([Burn] VirtualDrive, relative to the program directory).
-void addVirtualDrive(TScsiTransport& transport)
-{
-    QString image = QString::fromLocal8Bit(
-        ini::readString(Settings().SettingsFile, "Burn", "VirtualDrive", QByteArray()));
-    if (!image.isEmpty() && !image.startsWith('/'))
-        image = Settings().ProgramDir + image;
-    transport.virtualDrivePath = QFile::encodeName(image).toStdString();
 }
 
 QIcon themeIcon(const QWidget* w, const char* name, QStyle::StandardPixmap fallback)
@@ -221,7 +210,7 @@ TBurnFrm::~TBurnFrm() = default;
 void TBurnFrm::FormCreate()
 {
     Memo1->clear();
-    addVirtualDrive(mcdb_->Transport());
+    cli::configureTransport(mcdb_->Transport());
     mcdb_->InitASPILayer(false);
     mcdb_->SetDoDebug(true);
     if (!mcdb_->ASPIInitialized()) {

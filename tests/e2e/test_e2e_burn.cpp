@@ -322,16 +322,15 @@ TEST(EndToEndBurn, CancelAsksFirstThenStopsTheBurnThroughTheAbortPath)
     ASSERT_TRUE(waitFor([&] { return gate.wasReached(); }, 60000));
     EXPECT_FALSE(r.form->CancelBtn->isHidden());
     {
-        MessageBoxAnswer no(QMessageBox::Cancel);
+        MessageBoxAnswerer boxes({QMessageBox::Cancel});
         r.form->CancelBtn->click();
-        EXPECT_EQ(no.answered, 1);
-        EXPECT_TRUE(no.text.startsWith("Stop the burn?")) << no.text.toStdString();
-    }
-    EXPECT_TRUE(r.form->CancelBtn->isEnabled());  // still running, still cancellable
-    {
-        MessageBoxAnswer yes(QMessageBox::Ok);
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_TRUE(boxes.texts[0].startsWith("Stop the burn?")) << boxes.texts[0].toStdString();
+        EXPECT_EQ(boxes.titles, QStringList{"Information"});
+        EXPECT_TRUE(r.form->CancelBtn->isEnabled());  // still running, still cancellable
+        boxes.answers = {QMessageBox::Ok};
         r.form->CancelBtn->click();
-        EXPECT_EQ(yes.answered, 1);
+        EXPECT_EQ(boxes.texts.size(), 2);
     }
     gate.release();
     ASSERT_TRUE(waitFor([&] { return !r.form->Burning(); }, 60000));
@@ -352,10 +351,10 @@ TEST(EndToEndBurn, TheProgramDoesNotCloseWhileABurnRuns)
     r.form->BurnBtn->click();
     ASSERT_TRUE(r.form->Burning());  // its end has not reached the window yet
     {
-        MessageBoxAnswer ok(QMessageBox::Ok);
+        MessageBoxAnswerer boxes;
         EXPECT_FALSE(main.close());
-        EXPECT_EQ(ok.answered, 1);
-        EXPECT_TRUE(ok.text.contains("burn")) << ok.text.toStdString();
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_TRUE(boxes.texts[0].contains("burn")) << boxes.texts[0].toStdString();
     }
     EXPECT_TRUE(main.isVisible());
     ASSERT_TRUE(waitFor([&] { return !r.form->Burning(); }, 60000));
