@@ -8,12 +8,25 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 using namespace emulated;
+
+namespace {
+
+// CPU time of the calling thread, in nanoseconds.
+int64_t threadCpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+}  // namespace
 
 std::unique_ptr<TEmulatedDrive> TEmulatedDrive::Open(const std::string& imagePath, std::string* error)
 {
@@ -365,7 +378,9 @@ uint8_t TEmulatedDrive::Write(const uint8_t* cdb, const uint8_t* data, uint32_t 
         testWritten_ += count;
         return kGood;
     }
+    const int64_t cpu = threadCpuNs();
     const ssize_t n = ::pwrite(fd_, data, bytesIn, off_t(lba) * kBlockSize);
+    mediumCpuNs_ += threadCpuNs() - cpu;
     if (n != ssize_t(bytesIn))
         return Fail(sense, kMediumError, 0x0C, 0x00);
     if (Overwritable())
@@ -383,7 +398,9 @@ uint8_t TEmulatedDrive::Synchronize(const uint8_t* cdb, uint8_t* sense)
     fill_ = 0;
     recording_ = false;
     testWritten_ = 0;
+    const int64_t cpu = threadCpuNs();
     ::fsync(fd_);
+    mediumCpuNs_ += threadCpuNs() - cpu;
     if (immediate)
         busyUntil_ = Clock::now() + rest + std::chrono::milliseconds(operationMs);
     else

@@ -2,11 +2,11 @@
 // stored under a name of its own or named on stderr with a failing exit status.
 
 #include "tests/iso_oracle.h"
+#include "tests/program_run.h"
 #include "tests/test_home.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -14,17 +14,9 @@
 
 namespace {
 
-struct MkIso {
-    int status = -1;
-    QString err;
-};
-
-MkIso mkiso(const QStringList& args)
+ProgramRun mkiso(const QStringList& args)
 {
-    QProcess p;
-    p.start(QStringLiteral(VOBRELFM_PATH), QStringList{"mkiso"} + args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError())};
+    return runProgram(QStringList{"mkiso"} + args);
 }
 
 QString makeFile(const TestHome& home, const QString& name, const QByteArray& content)
@@ -52,7 +44,7 @@ TEST(MkIso, TheImageReplacesOnlyARegularFileOrANewName)
     ASSERT_TRUE(QFile::link(fifo, home.path("to-pipe")));
     QDir().mkpath(home.path("folder"));
     for (const char* target : {"pipe", "to-pipe", "folder"}) {
-        const MkIso r = mkiso({"--output", home.path(target), src});
+        const ProgramRun r = mkiso({"--output", home.path(target), src});
         EXPECT_EQ(r.status, 3) << target;
         EXPECT_TRUE(r.err.contains("not a regular file")) << r.err.toStdString();
     }
@@ -86,7 +78,7 @@ TEST(MkIso, NamesThatDifferOnlyByCaseStayDistinct)
     makeFile(home, "src/Dir/a.txt", "in Dir");
     makeFile(home, "src/DIR/a.txt", "in DIR");
     const QString iso = home.path("case.iso");
-    const MkIso r = mkiso({"--output", iso, home.path("src")});
+    const ProgramRun r = mkiso({"--output", iso, home.path("src")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     // The Joliet tree keeps every name with its own data.
     const QString out = home.path("out");
@@ -111,7 +103,7 @@ TEST(MkIso, FilesThatCannotBeStoredAreNamedAndFailTheCommand)
     makeFile(home, longName, "long");
     ASSERT_EQ(::mkfifo(QFile::encodeName(home.path("src/pipe")).constData(), 0600), 0);
     const QString iso = home.path("some.iso");
-    MkIso r = mkiso({"--output", iso, home.path("src")});
+    ProgramRun r = mkiso({"--output", iso, home.path("src")});
     EXPECT_NE(r.status, 0);
     EXPECT_TRUE(r.err.contains("NOT A REGULAR FILE): " + home.path("src/pipe"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("FILE NAME TOO LONG")) << r.err.toStdString();

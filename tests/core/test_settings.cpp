@@ -51,8 +51,7 @@ TEST(SystemConfig, DefaultsWithoutFileOrKeys)
 TEST(SystemConfig, ValuesHexAndGarbage)
 {
     TestHome home;
-    ASSERT_TRUE(writeTestFile(Settings().SettingsFile,
-                              "[Comm]\r\nPort=0x4\r\nBaudRate=abc\r\n[Print]\r\nFontsize= 12 \r\n"));
+    ASSERT_TRUE(writeSystemConfig("[Comm]\r\nPort=0x4\r\nBaudRate=abc\r\n[Print]\r\nFontsize= 12 \r\n"));
     ReadSystemConfig();
     EXPECT_EQ(Settings().CommPort, 4);
     EXPECT_EQ(Settings().CommBaudRate, 0);
@@ -63,8 +62,7 @@ TEST(SystemConfig, CommentAfterAValueIsNamedAndABomHidesNoSection)
 {
     TestHome home;
     // As an editor that saves UTF-8 writes it: a byte-order mark, then the first section.
-    ASSERT_TRUE(writeTestFile(Settings().SettingsFile,
-                              "\xEF\xBB\xBF[Comm]\r\nPort=1 ; COM1\r\nBaudRate=3\r\n"));
+    ASSERT_TRUE(writeSystemConfig("\xEF\xBB\xBF[Comm]\r\nPort=1 ; COM1\r\nBaudRate=3\r\n"));
     QStringList warnings;
     ReadSystemConfig(&warnings);
     EXPECT_EQ(Settings().CommBaudRate, 3);
@@ -72,7 +70,7 @@ TEST(SystemConfig, CommentAfterAValueIsNamedAndABomHidesNoSection)
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_EQ(warnings[0], "SYSTEM.CFG: [Comm] Port=1 ; COM1 is not a number; the default 2 is used");
     // Valid values, and keys that are missing, give no warning.
-    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Comm]\r\nPort=0x1\r\n"));
+    ASSERT_TRUE(writeSystemConfig("[Comm]\r\nPort=0x1\r\n"));
     warnings.clear();
     ReadSystemConfig(&warnings);
     EXPECT_TRUE(warnings.isEmpty());

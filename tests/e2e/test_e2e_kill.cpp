@@ -3,6 +3,7 @@
 
 #include "core/settings.h"
 #include "reports/catalogue.h"
+#include "tests/program_run.h"
 #include "tests/simulated_register.h"
 #include "tests/test_home.h"
 
@@ -79,10 +80,8 @@ TEST(KillNine, DownloadsKilledAtRandomMomentsLeaveWholeFiles)
         ASSERT_FALSE(reg.pty().isEmpty());
         QElapsedTimer timer;
         timer.start();
-        QProcess p;
-        p.start(VOBRELFM_PATH, {"--home", home, "detail", "--z", "1-2", "--name", "keep", "--port", reg.pty()});
-        ASSERT_TRUE(p.waitForFinished(60000));
-        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        const ProgramRun r = runProgram({"--home", home, "detail", "--z", "1-2", "--name", "keep", "--port", reg.pty()});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
         runMs = static_cast<int>(timer.elapsed());
         report = readTestFile(home + "Report/keep_1_2.txt");
         ASSERT_FALSE(report.isEmpty());
