@@ -214,7 +214,8 @@ void TBurnFrm::FormCreate()
     mcdb_->InitASPILayer(false);
     mcdb_->SetDoDebug(true);
     if (!mcdb_->ASPIInitialized()) {
-        Log(texts::BurnFrm(6));
+        creationNotice_ = texts::BurnFrm(6);
+        Log(creationNotice_);
         return;
     }
     for (const std::string& line : mcdb_->DeviceList())
@@ -240,6 +241,13 @@ void TBurnFrm::showEvent(QShowEvent* event)
 void TBurnFrm::FormShow()
 {
     lv1->horizontalHeaderItem(0)->setText(texts::BurnFrm(0));
+    // The missing-transport notice was logged at creation, before the language files were
+    // applied: while it is still all the log holds, it is shown in the current language.
+    if (!mcdb_->ASPIInitialized() && LogLines() == QStringList{creationNotice_}) {
+        Memo1->clear();
+        creationNotice_ = texts::BurnFrm(6);
+        Log(creationNotice_);
+    }
 }
 
 void TBurnFrm::ExecuteWithFiles(const QStringList& paths)

@@ -98,6 +98,7 @@ private:
     TThreadHandover handover_;
     std::unique_ptr<TMCDBurner> mcdb_;
     QWidget* mainWindow_;
+    QString creationNotice_;  // the transport's failure as logged at creation
     bool burning_ = false;
     bool finalizing_ = false;
 };

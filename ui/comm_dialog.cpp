@@ -96,6 +96,7 @@ TCommDlg::TCommDlg(QWidget* parent) : QDialog(parent)
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QGridLayout;
+    layout->setContentsMargins(8, 8, 8, 8);  // a nested layout has none of its own
     layout->addWidget(BaudRateRG, 0, 0);
     layout->addWidget(ParityRG, 0, 1, 2, 1);
     layout->addWidget(StopBitsRG, 1, 0);

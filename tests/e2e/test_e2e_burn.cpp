@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QToolButton>
 #include <condition_variable>
@@ -229,6 +230,17 @@ TEST(EndToEndBurn, WithoutATransportLayerTheLogSaysSoAndNoDriveIsListed)
     EXPECT_EQ(r.form->LogLines(), QStringList{"Error initializing ASPI Layer"});
     EXPECT_EQ(r.form->cbb1->count(), 0);
     EXPECT_FALSE(r.form->mcdb().ASPIInitialized());
+    // The language files come after the window was made: shown, it speaks their language.
+    ASSERT_TRUE(texts::SetBurnFrm(6, QString::fromUtf8("Błąd inicjalizacji warstwy ASPI")));
+    r.form->show();
+    EXPECT_EQ(r.form->LogLines(), QStringList{QString::fromUtf8("Błąd inicjalizacji warstwy ASPI")});
+    // A log that has grown since is left as it stands.
+    r.form->hide();
+    r.form->Memo1->appendPlainText("later line");
+    ASSERT_TRUE(texts::SetBurnFrm(6, "Other text"));
+    r.form->show();
+    EXPECT_EQ(r.form->LogLines(), (QStringList{QString::fromUtf8("Błąd inicjalizacji warstwy ASPI"), "later line"}));
+    texts::ResetToDefaults();
 }
 
 TEST(EndToEndBurn, OpenFolderListsItsEntriesAndSubFoldersAreWrittenWholeUnderTheirNames)
