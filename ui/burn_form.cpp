@@ -72,7 +72,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     cbb1 = new QComboBox(Panel1);
     cbb1->setObjectName(QStringLiteral("cbb1"));
     cbb1->setMinimumWidth(361);
-    cbb1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbb1->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // a drive line is never cut
     BurnBtn = new QPushButton(QStringLiteral("Burn"), Panel1);
     BurnBtn->setObjectName(QStringLiteral("BurnBtn"));
     BurnBtn->setAutoDefault(false);
@@ -220,6 +220,10 @@ void TBurnFrm::FormCreate()
     }
     for (const std::string& line : mcdb_->DeviceList())
         cbb1->addItem(QString::fromStdString(line));
+    // The list is as wide as its longest drive line (and a character more: the combo's own
+    // hint measures text without the glyphs' overhang), and the window grows with it.
+    cbb1->setMinimumWidth(
+        std::max(cbb1->minimumWidth(), cbb1->sizeHint().width() + cbb1->fontMetrics().averageCharWidth()));
     if (cbb1->count() > 0) {
         cbb1->setCurrentIndex(0);
         cbb1Change();

@@ -10,7 +10,6 @@
 #include "reports/report_grid_model.h"
 #include "ui/about_box.h"
 #include "ui/burn_form.h"
-#include "ui/burn_form.h"
 #include "ui/comm_dialog.h"
 #include "ui/main_window.h"
 #include "ui/progress_form.h"
@@ -45,6 +44,8 @@ struct ShownWindows {
         texts::ResetToDefaults();
         if (!languageFile.isEmpty())
             QFile::copy(languageFile, Settings().ProgramDir + "lang.lng");
+        // The emulated recorder: its drive line names the image by its whole path.
+        writeSystemConfig("[Burn]\r\nVirtualDrive=disc.img\r\n");
         CreateProgramWindows(w);
         w.dm->fmRpt.AddReport(Settings().ReportDir + "Rep_1234_5678.txt", "Summary",
                               QDateTime(QDate(2024, 12, 29), QTime(23, 58, 59)));
@@ -61,8 +62,6 @@ struct ShownWindows {
                              w.uploadReportDlg->DateFromEdit, w.uploadReportDlg->DateToEdit})
             e->setText("00000000");  // the widest digits, cut to each edit's length
         w.uploadReportDlg->show();
-        w.burnFrm->AddFileToBurnList(Settings().ReportDir + "Rep_1234_5678.txt");
-        w.burnFrm->show();
         about = std::make_unique<TAboutBox>(w.mainForm.get());
         about->show();
         for (const char* name : {"Rep_1234_5678.txt", "Summary_010124_311224.txt"})
