@@ -4,6 +4,7 @@
 #include "burn/iso_image_file.h"
 #include "cli/cli.h"
 #include "core/texts.h"
+#include "ui/delete_key.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -123,6 +124,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     lv1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lv1->setWordWrap(false);
+    OnDeleteKey(lv1, [this] { DeleteBtn->click(); });
     auto* left = new QVBoxLayout(Panel2);
     left->setContentsMargins(0, 0, 0, 0);
     left->setSpacing(0);

@@ -9,6 +9,7 @@
 #include "reports/report_file.h"
 #include "reports/report_grid_model.h"
 #include "print/report_printer.h"
+#include "ui/delete_key.h"
 #include "ui/designed.h"
 #include "ui/upload_report_dialog.h"
 
@@ -47,6 +48,7 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     dbgrd1->verticalHeader()->setDefaultSectionSize(std::max(18, dbgrd1->fontMetrics().height() + 4));
     dbgrd1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     fitCatalogueColumns();
+    OnDeleteKey(dbgrd1, [this] { DeleteBtn->click(); });  // asks first, as the button does
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(&catalogue_, signal, this, [this] { fitCatalogueColumns(); });
     connect(&catalogue_, &QAbstractItemModel::modelReset, this, [this] { fitCatalogueColumns(); });

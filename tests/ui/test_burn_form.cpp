@@ -10,6 +10,7 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QToolButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 TEST(BurnWindow, ControlsCarryTheirNamesCaptionsAndHints)
@@ -90,6 +91,15 @@ TEST(BurnWindow, OpenFileAppendsInTheDialogsOrderAndDeleteRemovesTheSelectedRows
                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
     f.DeleteBtn->click();
     EXPECT_EQ(f.FilePaths(), QStringList{"/data/a b.txt"});
+    // The Delete key in the list does what the toolbar button does.
+    f.ChooseFiles = [] { return QStringList{"/data/c.txt"}; };
+    f.FileBtn->click();
+    f.show();
+    f.lv1->setFocus();
+    f.lv1->selectRow(1);
+    QTest::keyClick(f.lv1, Qt::Key_Delete);
+    EXPECT_EQ(f.FilePaths(), QStringList{"/data/a b.txt"});
+    f.hide();
     f.ChooseFolder = [] { return QString(); };  // cancelled
     f.FolderBtn->click();
     EXPECT_EQ(f.FilePaths().size(), 1);

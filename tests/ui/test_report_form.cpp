@@ -111,6 +111,13 @@ TEST(ReportWindow, DeleteAsksAndRemovesOnlyTheCurrentEntry)
     ASSERT_EQ(r.catalogue.Count(), 2);
     EXPECT_EQ(r.catalogue.Entry(0).Caption, "a.txt");
     EXPECT_EQ(r.catalogue.Entry(1).Caption, "c.txt");
+    // The Delete key in the catalogue asks the same question.
+    r.form.dbgrd1->setCurrentIndex(r.catalogue.index(1, 0));
+    boxes.answers = {QMessageBox::Ok};
+    QTest::keyClick(r.form.dbgrd1, Qt::Key_Delete);
+    EXPECT_EQ(boxes.texts.size(), 3);
+    ASSERT_EQ(r.catalogue.Count(), 1);
+    EXPECT_EQ(r.catalogue.Entry(0).Caption, "a.txt");
 }
 
 TEST(ReportWindow, SelectedReportFilesSkipsMissingOnes)
