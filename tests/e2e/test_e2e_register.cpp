@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -45,6 +46,23 @@ struct Shell {
                 seen << t;
         });
     }
+};
+
+// The main window and its progress window, COM2 on a register that never answers.
+class SilentRegisterWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        texts::ResetToDefaults();
+        ASSERT_FALSE(reg.pty().isEmpty());
+        ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
+        shell = std::make_unique<Shell>();  // reads SYSTEM.CFG
+        shell->main.show();
+    }
+
+    TestHome home;
+    SimulatedRegister reg{{"--silent"}};
+    std::unique_ptr<Shell> shell;
 };
 
 }  // namespace
@@ -131,71 +149,51 @@ TEST(EndToEndTest, WindowTestWithAnsweringRegister)
     EXPECT_EQ(log.count(ibus::kTraceReceive), 3);
 }
 
-TEST(EndToEndTest, WindowTestWithSilentRegisterWaitsForOk)
+TEST_F(SilentRegisterWindow, WindowTestWithSilentRegisterWaitsForOk)
 {
-    TestHome home;
-    texts::ResetToDefaults();
-    SimulatedRegister reg({"--silent"});
-    ASSERT_FALSE(reg.pty().isEmpty());
-    ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
-    Shell shell;
-    shell.main.show();
-    ProgressAnswers answers(shell.progress, shell.main.Bus());
-    shell.main.TestItemClick();
-    EXPECT_EQ(shell.seen.last(), "Connect...Error");
-    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
-    EXPECT_FALSE(shell.main.Bus().isActive());
+    ProgressAnswers answers(shell->progress, shell->main.Bus());
+    shell->main.TestItemClick();
+    EXPECT_EQ(shell->seen.last(), "Connect...Error");
+    EXPECT_EQ(shell->progress.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(shell->main.Bus().isActive());
     EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 10);
 }
 
 // The window manager's close button on the progress window ends the command as OK does
 // when the error is shown, and as Cancel does while the handshake runs: the port closes
 // and DEBUG.LOG is written either way.
-TEST(EndToEndTest, WindowClosedFromTheTitleBarEndsTheCommand)
+TEST_F(SilentRegisterWindow, WindowClosedFromTheTitleBarEndsTheCommand)
 {
-    TestHome home;
-    texts::ResetToDefaults();
-    SimulatedRegister reg({"--silent"});
-    ASSERT_FALSE(reg.pty().isEmpty());
-    ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
-    Shell shell;
-    shell.main.show();
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (shell.progress.ProgressState() == kProgressErrorShown)
-            shell.progress.close();
+        if (shell->progress.ProgressState() == kProgressErrorShown)
+            shell->progress.close();
     });
     closer.start(50);
-    shell.main.TestItemClick();
+    shell->main.TestItemClick();
     closer.stop();
-    EXPECT_EQ(shell.seen.last(), "Connect...Error");
-    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
-    EXPECT_FALSE(shell.main.Bus().isActive());
-    EXPECT_TRUE(shell.main.isEnabled());
+    EXPECT_EQ(shell->seen.last(), "Connect...Error");
+    EXPECT_EQ(shell->progress.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(shell->main.Bus().isActive());
+    EXPECT_TRUE(shell->main.isEnabled());
     EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 10);
 
     QFile::remove(Settings().ProgramDir + "DEBUG.LOG");
-    QTimer::singleShot(1200, [&] { shell.progress.close(); });
-    shell.main.TestItemClick();
-    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
-    EXPECT_FALSE(shell.main.Bus().isActive());
-    EXPECT_TRUE(shell.main.isEnabled());
+    QTimer::singleShot(1200, [&] { shell->progress.close(); });
+    shell->main.TestItemClick();
+    EXPECT_EQ(shell->progress.ProgressState(), kProgressClosed);
+    EXPECT_FALSE(shell->main.Bus().isActive());
+    EXPECT_TRUE(shell->main.isEnabled());
     EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 2);
 }
 
-TEST(EndToEndTest, WindowCancelDuringHandshake)
+TEST_F(SilentRegisterWindow, WindowCancelDuringHandshake)
 {
-    TestHome home;
-    SimulatedRegister reg({"--silent"});
-    ASSERT_FALSE(reg.pty().isEmpty());
-    ASSERT_TRUE(writeSystemConfigForDevice(reg.pty(), 2));
-    Shell shell;
-    shell.main.show();
-    QTimer::singleShot(1200, [&] { shell.progress.CancelBtn->click(); });
-    shell.main.TestItemClick();
-    EXPECT_EQ(shell.progress.ProgressState(), kProgressClosed);
-    EXPECT_TRUE(shell.main.isEnabled());
-    EXPECT_FALSE(shell.main.Bus().isActive());
+    QTimer::singleShot(1200, [&] { shell->progress.CancelBtn->click(); });
+    shell->main.TestItemClick();
+    EXPECT_EQ(shell->progress.ProgressState(), kProgressClosed);
+    EXPECT_TRUE(shell->main.isEnabled());
+    EXPECT_FALSE(shell->main.Bus().isActive());
     EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 2);
 }
 
