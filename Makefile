@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= 2
 
-.PHONY: all deps build run demo test deb bench asan tsan fuzz clean screenshots
+.PHONY: all deps build run demo test vmtest deb bench asan tsan fuzz clean screenshots
 
 all: build
 
@@ -24,6 +24,13 @@ demo: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# The command line against the kernel's own serial, USB serial and CD drivers in a virtual
+# machine (qemu under software emulation, Debian's kernel package cached in build-vm/).
+vmtest: build
+	@./scripts/install-deps.sh qemu-system-x86 busybox-static || \
+	  { echo "make vmtest needs qemu-system-x86 and busybox-static: sudo apt-get install qemu-system-x86 busybox-static" >&2; exit 1; }
+	./scripts/vm/vmtest.sh $(BUILD_DIR)
 
 # The Debian package (build/vobrelfm_VERSION_ARCH.deb) for /usr: apt install ./build/vobrelfm_*.deb
 deb: deps
