@@ -235,6 +235,8 @@ case_mount() {
 
 run_all() {
     . "$DATA/config"
+    echo "vmtest: guest up after $(uptime_now) s"
+    boot_messages=$(dmesg | wc -l)
     run_case devices-present case_devices_present
     run_case test-8250 case_test "$UART"
     run_case test-ftdi case_test "$FTDI"
@@ -255,5 +257,7 @@ run_all() {
     run_case burn-test-write-virtio case_burn "$VIRTIO_CD" --test-write
     run_case mount-ide case_mount "$IDE_CD"
     run_case mount-virtio case_mount "$VIRTIO_CD"
+    # The kernel's messages since the boot tell what the drivers made of the program's commands.
+    [ "$VERBOSE" = 1 ] && dmesg | tail -n +$((boot_messages + 1)) | sed 's/^/vmtest: kernel: /'
     echo "vmtest: $passed passed, $failed failed"
 }

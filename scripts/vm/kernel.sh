@@ -35,5 +35,9 @@ if [ ! -f "$root/.complete" ]; then
     touch "$root.tmp/.complete"
     mv "$root.tmp" "$root"
     rm -rf "$cache/download"
+    # Older kernels the cache kept are of no further use.
+    for old in "$cache"/linux-image-*; do
+        [ "$old" = "$root" ] || rm -rf "$old"
+    done
 fi
 echo "$root"

@@ -46,7 +46,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# start_sim NAME ARGS...: starts ecrsim on a pseudo-terminal of its own; sets pty to its path.
+# start_sim NAME ARGS...: starts ecrsim on a pseudo-terminal of its own; sets pty to the
+# path of its other end. qemu opens that end as a serial line (-chardev serial) and sets on
+# it the speed the guest's driver programs, so that ecrsim, which reads the line speed of its
+# pseudo-terminal, hears the guest at the speed the guest chose.
 start_sim() {
     local name=$1
     shift
