@@ -75,11 +75,11 @@ case_devices_present() {
     done
     UART=/dev/ttyS1
     PCI_UART=$(tty_at 'ttyS*' '*/pci0000:00/*') || { echo "no PCI UART"; ok=1; }
-    FTDI=$(tty_at 'ttyUSB*' '*-1:1.0*') || { echo "no adapter on USB port 1"; ok=1; }
-    FTDI_LOCK=$(tty_at 'ttyUSB*' '*-2:1.0*') || { echo "no adapter on USB port 2"; ok=1; }
+    USB_SERIAL=$(tty_at 'ttyUSB*' '*-1:1.0*') || { echo "no adapter on USB port 1"; ok=1; }
+    USB_LOCK=$(tty_at 'ttyUSB*' '*-2:1.0*') || { echo "no adapter on USB port 2"; ok=1; }
     IDE_CD=$(cd_at '*/ata*') || { echo "no IDE CD-ROM"; ok=1; }
     VIRTIO_CD=$(cd_at '*/virtio*') || { echo "no virtio-SCSI CD-ROM"; ok=1; }
-    echo "UART $UART, PCI UART $PCI_UART, FTDI $FTDI and $FTDI_LOCK, IDE $IDE_CD, virtio $VIRTIO_CD"
+    echo "UART $UART, PCI UART $PCI_UART, USB serial $USB_SERIAL and $USB_LOCK, IDE $IDE_CD, virtio $VIRTIO_CD"
     [ $ok = 0 ] || fail "an emulated device is missing"
 }
 
@@ -143,9 +143,10 @@ case_second_instance() {
         fail "second instance did not say the port is in use"
 }
 
-# While the program holds an FTDI adapter, the driver's latency timer is at 1 ms (the
-# low-latency flag); once the program has ended it is back at the driver's 16 ms.
-case_low_latency_ftdi() {
+# While the program holds a USB serial adapter, ftdi_sio's latency timer shows 1 ms (the
+# low-latency flag); once the program has ended it is back at what it was (the emulated
+# adapter's own value).
+case_low_latency_usb() {
     timer=/sys/class/tty/${1##*/}/device/latency_timer
     before=$(cat "$timer")
     hold_port "$1" || { release_port; fail "the instance did not get the port"; return 1; }
@@ -243,14 +244,14 @@ run_all() {
     boot_messages=$(dmesg | wc -l)
     run_case devices-present case_devices_present
     run_case test-8250 case_test "$UART"
-    run_case test-ftdi case_test "$FTDI"
+    run_case test-usb case_test "$USB_SERIAL"
     run_case speed-115200-8250 case_speed "$UART"
-    run_case speed-115200-ftdi case_speed "$FTDI"
+    run_case speed-115200-usb case_speed "$USB_SERIAL"
     run_case detail-8250 case_detail "$UART"
-    run_case detail-ftdi case_detail "$FTDI"
+    run_case detail-usb case_detail "$USB_SERIAL"
     run_case second-instance-8250 case_second_instance "$PCI_UART"
-    run_case second-instance-ftdi case_second_instance "$FTDI_LOCK"
-    run_case low-latency-ftdi case_low_latency_ftdi "$FTDI_LOCK"
+    run_case second-instance-usb case_second_instance "$USB_LOCK"
+    run_case low-latency-usb case_low_latency_usb "$USB_LOCK"
     run_case low-latency-8250 case_low_latency_8250 "$PCI_UART"
     run_case devices case_devices
     run_case discinfo-ide case_discinfo "$IDE_CD"

@@ -12,7 +12,7 @@ data=${4:?$usage}
 here=$(cd "$(dirname "$0")" && pwd)
 
 # Drivers of the guest's devices: the IDE and virtio-SCSI CD-ROMs, the SCSI generic nodes a
-# desktop has, the USB host controller with the FTDI adapter, and the CD file system.
+# desktop has, the USB host controller with the serial adapter (ftdi_sio), and the CD file system.
 MODULES="ata_piix ata_generic sr_mod sg virtio_pci virtio_scsi xhci_pci ftdi_sio isofs"
 
 stage=$(mktemp -d "${out}.stage.XXXXXX")

@@ -1,6 +1,6 @@
 #!/bin/bash
 # The command line against real kernel drivers: Debian's kernel under qemu's software
-# emulation, with a 16550 UART and a PCI UART (8250 driver) and two emulated FTDI USB
+# emulation, with a 16550 UART and a PCI UART (8250 driver) and two emulated USB serial
 # adapters (ftdi_sio) wired to host pseudo-terminals where ecrsim plays the register, and
 # an IDE and a virtio-SCSI CD-ROM holding an image that mkiso made. The guest runs the
 # cases of scripts/vm/cases.sh and prints one result line each; this script prints them
@@ -93,9 +93,9 @@ echo long > "$run/disc/a_long_file_name_of_a_report_kept_on_the_disc_2026.txt"
 # The guest's registers: one each on the 16550 and the first adapter; the PCI UART and the
 # second adapter lead to registers that never answer, for the cases of a port in use.
 start_sim uart "${register[@]}"; uart=$pty
-start_sim ftdi "${register[@]}"; ftdi=$pty
+start_sim usb "${register[@]}"; usb=$pty
 start_sim pci --silent; pci=$pty
-start_sim ftdi2 --silent; ftdi2=$pty
+start_sim usb2 --silent; usb2=$pty
 
 scripts/vm/initramfs.sh "$run/initramfs.cpio" "$kroot" "$build/vobrelfm" "$run/data"
 
@@ -108,8 +108,8 @@ timeout "$limit" qemu-system-x86_64 -accel tcg -m 512 -nodefaults -nographic -no
     -chardev "serial,id=uart1,path=$uart" -device isa-serial,chardev=uart1,index=1 \
     -chardev "serial,id=uart2,path=$pci" -device pci-serial,chardev=uart2 \
     -device qemu-xhci,id=xhci \
-    -chardev "serial,id=ftdi1,path=$ftdi" -device usb-serial,bus=xhci.0,port=1,chardev=ftdi1 \
-    -chardev "serial,id=ftdi2,path=$ftdi2" -device usb-serial,bus=xhci.0,port=2,chardev=ftdi2 \
+    -chardev "serial,id=usb1,path=$usb" -device usb-serial,bus=xhci.0,port=1,chardev=usb1 \
+    -chardev "serial,id=usb2,path=$usb2" -device usb-serial,bus=xhci.0,port=2,chardev=usb2 \
     -drive "file=$run/disc.iso,format=raw,if=ide,index=2,media=cdrom,readonly=on" \
     -device virtio-scsi-pci,id=vscsi \
     -drive "file=$run/disc.iso,format=raw,if=none,id=vcd,media=cdrom,readonly=on" \
