@@ -27,9 +27,12 @@ test: build
 
 # The command line against the kernel's own serial, USB serial and CD drivers in a virtual
 # machine (qemu under software emulation, Debian's kernel package cached in build-vm/).
-vmtest: build
+# Only the program and the register simulator are built for it.
+vmtest: deps
 	@./scripts/install-deps.sh qemu-system-x86 busybox-static || \
 	  { echo "make vmtest needs qemu-system-x86 and busybox-static: sudo apt-get install qemu-system-x86 busybox-static" >&2; exit 1; }
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target vobrelfm ecrsim
 	./scripts/vm/vmtest.sh $(BUILD_DIR)
 
 # The Debian package (build/vobrelfm_VERSION_ARCH.deb) for /usr: apt install ./build/vobrelfm_*.deb
