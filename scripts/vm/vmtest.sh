@@ -57,13 +57,14 @@ start_sim() {
     "$build/ecrsim" --stop-with-stdin --transcript "$run/$name.trace" "$@" \
         < "$run/alive" > "$run/$name.path" 2> "$run/$name.err" 9>&- &
     pids+=($!)
+    pty=""
     read -r pty < "$run/$name.path" || true
     [ -n "$pty" ] || { echo "vmtest: ecrsim $name did not start: $(cat "$run/$name.err")" >&2; exit 1; }
 }
 
 # Report lines with 8-bit text (Windows-1250 letters) so that the comparison sees every byte.
 for i in $(seq 1 120); do
-    printf 'ZAK %04d \xb9\xe6\xea\xb3\xf1 %9d.%02d\n' "$i" $((i * 37)) $((i % 100))
+    printf 'ZAK %04d \xb9\xe6\xea\xb3\xf1 %6d.%02d\n' "$i" $((i * 37)) $((i % 100))
 done > "$run/lines.txt"
 register=(--lines "$run/lines.txt")
 
