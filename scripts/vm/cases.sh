@@ -181,17 +181,21 @@ drive_line() {
     vobrelfm --home /tmp/lines devices 2>/dev/null | grep -F "$model" | head -n 1
 }
 
-# Every drive is listed at the kernel's address (host:target:LUN of host:channel:target:LUN).
+# Every drive is listed at the kernel's address: the kernel's target and LUN, and as its
+# one-digit adapter the place of the kernel's host among the hosts that have drives (hosts
+# 1 and 2 are adapters 0 and 1).
 case_devices() {
     vobrelfm --home /tmp/devices devices > /tmp/devices.out 2>&1
     status=$?
     cat /tmp/devices.out
     [ $status = 0 ] || fail "devices exited with $status" || return 1
+    hosts=$(for b in /sys/block/sr*; do basename "$(readlink -f "$b/device")"; done | cut -d: -f1 | sort -n -u)
     for node in "$IDE_CD" "$VIRTIO_CD"; do
         address=$(basename "$(readlink -f "/sys/block/${node##*/}/device")")
         model=$(sed 's/ *$//' "/sys/block/${node##*/}/device/model")
-        echo "$node: kernel address $address, $model"
-        expected=$(echo "$address" | awk -F: '{ print $1 ":" $3 ":" $4 "," }')
+        adapter=$(echo "$hosts" | grep -nx "${address%%:*}" | cut -d: -f1)
+        expected=$((adapter - 1)):$(echo "$address" | cut -d: -f3):$(echo "$address" | cut -d: -f4),
+        echo "$node: kernel address $address, $model: expected line $expected..."
         grep -F "$model" /tmp/devices.out | grep -q "^$expected" ||
             fail "$node is not listed at $expected (kernel $address)" || return 1
     done

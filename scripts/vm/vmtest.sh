@@ -2,9 +2,10 @@
 # The command line against real kernel drivers: Debian's kernel under qemu's software
 # emulation, with a 16550 UART and a PCI UART (8250 driver) and two emulated USB serial
 # adapters (ftdi_sio) wired to host pseudo-terminals where ecrsim plays the register, and
-# an IDE and a virtio-SCSI CD-ROM holding an image that mkiso made. The guest runs the
-# cases of scripts/vm/cases.sh and prints one result line each; this script prints them
-# and exits non-zero when a case failed or the guest did not finish.
+# an IDE CD-ROM (secondary master) and a virtio-SCSI CD-ROM (target 3) holding an image
+# that mkiso made. The guest runs the cases of scripts/vm/cases.sh and prints one result
+# line each; this script prints them and exits non-zero when a case failed or the guest
+# did not finish.
 #   scripts/vm/vmtest.sh [BUILD_DIR]
 # VM_DIR: the kernel cache and the run's files (build-vm); VM_TIMEOUT: seconds the guest may
 # take (240); VM_VERBOSE=1: the output of passing cases too.
@@ -114,7 +115,7 @@ timeout "$limit" qemu-system-x86_64 -accel tcg -m 512 -nodefaults -nographic -no
     -drive "file=$run/disc.iso,format=raw,if=ide,index=2,media=cdrom,readonly=on" \
     -device virtio-scsi-pci,id=vscsi \
     -drive "file=$run/disc.iso,format=raw,if=none,id=vcd,media=cdrom,readonly=on" \
-    -device scsi-cd,bus=vscsi.0,drive=vcd \
+    -device scsi-cd,bus=vscsi.0,scsi-id=3,drive=vcd \
     < /dev/null 9>&- | sed -u 's/\r$//; s/\x1b\[[0-9;?]*[A-Za-z]//g; s/\x1bc//g' | tee "$run/console.log" ||
     status=$?
 
