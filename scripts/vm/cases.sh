@@ -46,6 +46,16 @@ wait_for() {
     done
 }
 
+# The opposite: waits until PATH has gone, for up to 20 s.
+wait_gone() {
+    tries=0
+    while [ -e "$1" ]; do
+        tries=$((tries + 1))
+        [ $tries -gt 400 ] && return 1
+        usleep 50000
+    done
+}
+
 # The tty whose sysfs device path matches PATTERN (for example the PCI UART, or the USB
 # adapter on hub port 2).
 tty_at() {
@@ -70,16 +80,17 @@ cd_at() {
 
 case_devices_present() {
     ok=0
-    for node in /dev/ttyS1 /dev/ttyUSB0 /dev/ttyUSB1 /dev/sr0 /dev/sr1; do
+    for node in /dev/ttyS1 /dev/ttyUSB0 /dev/ttyUSB1 /dev/ttyUSB2 /dev/sr0 /dev/sr1; do
         wait_for $node || { echo "$node did not appear"; ok=1; }
     done
     UART=/dev/ttyS1
     PCI_UART=$(tty_at 'ttyS*' '*/pci0000:00/*') || { echo "no PCI UART"; ok=1; }
     USB_SERIAL=$(tty_at 'ttyUSB*' '*-1:1.0*') || { echo "no adapter on USB port 1"; ok=1; }
     USB_LOCK=$(tty_at 'ttyUSB*' '*-2:1.0*') || { echo "no adapter on USB port 2"; ok=1; }
+    USB_UNPLUG=$(tty_at 'ttyUSB*' '*-3:1.0*') || { echo "no adapter on USB port 3"; ok=1; }
     IDE_CD=$(cd_at '*/ata*') || { echo "no IDE CD-ROM"; ok=1; }
     VIRTIO_CD=$(cd_at '*/virtio*') || { echo "no virtio-SCSI CD-ROM"; ok=1; }
-    echo "UART $UART, PCI UART $PCI_UART, USB serial $USB_SERIAL and $USB_LOCK, IDE $IDE_CD, virtio $VIRTIO_CD"
+    echo "UART $UART, PCI UART $PCI_UART, USB serial $USB_SERIAL, $USB_LOCK and $USB_UNPLUG, IDE $IDE_CD, virtio $VIRTIO_CD"
     [ $ok = 0 ] || fail "an emulated device is missing"
 }
 
@@ -173,6 +184,37 @@ case_low_latency_8250() {
     [ "$after" = "$before" ] || fail "port flags left at $after (were $before)"
 }
 
+# A USB adapter pulled out during a download: once the pages flow, the guest asks the host
+# (a line on the console) to unplug the adapter from the emulated USB hub. The download
+# must end as a failure without retries on the vanished port and store nothing. The
+# download is ended after 60 s should it hang.
+case_unplug() {
+    home=/tmp/unplug
+    rm -f /tmp/unplug.err
+    mkfifo /tmp/unplug.err
+    vobrelfm --home "$home" detail --z 1-40 --name gone --port "$1" --baud 115200 2> /tmp/unplug.err &
+    program=$!
+    exec 4< /tmp/unplug.err
+    while read -r line <&4; do
+        echo "program: $line"
+        case "$line" in Upload*) break ;; esac
+    done
+    echo "vmtest: unplug $2" > /dev/console
+    gone=0
+    wait_gone "$1" && gone=1
+    (sleep 60; kill $program) 2>/dev/null &
+    watchdog=$!
+    cat <&4 | sed 's/^/program: /'
+    wait $program
+    status=$?
+    kill $watchdog 2>/dev/null
+    exec 4<&-
+    [ $gone = 1 ] || fail "$1 was not unplugged" || return 1
+    [ $status = 1 ] || fail "the download exited with $status, not 1" || return 1
+    [ ! -e "$home/Report/gone_1_40.txt" ] || fail "a report was stored" || return 1
+    ! grep -q 'Retry:' "$home/DEBUG.LOG" || fail "the download retried on a vanished port"
+}
+
 # --- CD-ROM drives --------------------------------------------------------------------
 
 # The device line `devices` prints for NODE: the one with the drive's product name.
@@ -257,6 +299,7 @@ run_all() {
     run_case second-instance-usb case_second_instance "$USB_LOCK"
     run_case low-latency-usb case_low_latency_usb "$USB_LOCK"
     run_case low-latency-8250 case_low_latency_8250 "$PCI_UART"
+    run_case unplug-usb case_unplug "$USB_UNPLUG" unplug
     run_case devices case_devices
     run_case discinfo-ide case_discinfo "$IDE_CD"
     run_case discinfo-virtio case_discinfo "$VIRTIO_CD"

@@ -98,8 +98,24 @@ start_sim uart "${register[@]}"; uart=$pty
 start_sim usb "${register[@]}"; usb=$pty
 start_sim pci --silent; pci=$pty
 start_sim usb2 --silent; usb2=$pty
+# The third adapter is pulled out during a download: its register answers each page late.
+start_sim usb3 "${register[@]}" --late 400; usb3=$pty
 
 scripts/vm/initramfs.sh "$run/initramfs.cpio" "$kroot" "$build/vobrelfm" "$run/data"
+
+# Shows the guest's console and carries out its requests: "vmtest: unplug ID" pulls the
+# device ID out of the machine through qemu's monitor.
+follow_console() {
+    local line
+    while IFS= read -r line; do
+        printf '%s\n' "$line"
+        case "$line" in
+        "vmtest: unplug "*)
+            printf 'device_del %s\n' "${line#vmtest: unplug }" |
+                socat - "UNIX-CONNECT:$run/monitor.sock" > "$run/monitor.out" 2>&1 || true ;;
+        esac
+    done
+}
 
 echo "vmtest: booting $(cat "$kroot/version") under qemu (software emulation)"
 status=0
@@ -112,12 +128,14 @@ timeout "$limit" qemu-system-x86_64 -accel tcg -m 512 -nodefaults -nographic -no
     -device qemu-xhci,id=xhci \
     -chardev "serial,id=usb1,path=$usb" -device usb-serial,bus=xhci.0,port=1,chardev=usb1 \
     -chardev "serial,id=usb2,path=$usb2" -device usb-serial,bus=xhci.0,port=2,chardev=usb2 \
+    -chardev "serial,id=usb3,path=$usb3" -device usb-serial,bus=xhci.0,port=3,chardev=usb3,id=unplug \
+    -monitor "unix:$run/monitor.sock,server=on,wait=off" \
     -drive "file=$run/disc.iso,format=raw,if=ide,index=2,media=cdrom,readonly=on" \
     -device virtio-scsi-pci,id=vscsi \
     -drive "file=$run/disc.iso,format=raw,if=none,id=vcd,media=cdrom,readonly=on" \
     -device scsi-cd,bus=vscsi.0,scsi-id=3,drive=vcd \
-    < /dev/null 9>&- | sed -u 's/\r$//; s/\x1b\[[0-9;?]*[A-Za-z]//g; s/\x1bc//g' | tee "$run/console.log" ||
-    status=$?
+    < /dev/null 9>&- | sed -u 's/\r$//; s/\x1b\[[0-9;?]*[A-Za-z]//g; s/\x1bc//g' | tee "$run/console.log" |
+    follow_console || status=$?
 
 took=$(awk -v a="$started" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.0f", b - a }')
 passed=$(grep -c '^vmtest: PASS ' "$run/console.log" || true)
