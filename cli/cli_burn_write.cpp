@@ -8,7 +8,7 @@
 #include "cli/cli_common.h"
 #include "core/texts.h"
 #include "burn/burner.h"
-#include "burn/iso/iso_image_file.h"
+#include "burn/iso/local_tree.h"
 #include "burn/write/session_verify.h"
 
 #include <QFileInfo>
