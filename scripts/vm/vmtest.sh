@@ -1,6 +1,6 @@
 #!/bin/bash
 # The command line against real kernel drivers: Debian's kernel under qemu's software
-# emulation, with a 16550 UART and a PCI UART (8250 driver) and two emulated USB serial
+# emulation, with a 16550 UART and a PCI UART (8250 driver) and three emulated USB serial
 # adapters (ftdi_sio) wired to host pseudo-terminals where ecrsim plays the register, and
 # an IDE CD-ROM (secondary master) and a virtio-SCSI CD-ROM (target 3) holding an image
 # that mkiso made. The guest runs the cases of scripts/vm/cases.sh and prints one result
