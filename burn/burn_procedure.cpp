@@ -268,7 +268,9 @@ bool TBurnProcedure::Start(const std::vector<std::string>& paths, const TBurnOpt
         burner_.ClearFileSystem(kMaxFiles, kMaxDirectories);
         return false;
     }
-    burner_.SetWriteSpeed(options.speed);
+    // SET CD SPEED goes out at once; DVD-RAM takes none (as in the write pipeline).
+    if (burner_.Commands().DiscType != dtDvdRam)
+        burner_.SetWriteSpeed(options.speed);
     if (burner_.DirectoryCount() == 0 && burner_.FileCount() == 0)
         return Refuse(TBurnOutcome::NothingToBurn, "NOTHING TO BURN");
     // The session is imported here, after the new files (as the layout would), so that a

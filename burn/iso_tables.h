@@ -173,5 +173,10 @@ TIsoDate IsoDateFromTime(int64_t unixSeconds);
 TIsoDate IsoDateNow();
 // UTF-8 to UCS-2 big-endian (characters outside the basic plane become "_").
 std::string Ucs2BigEndian(const std::string& utf8);
+// UCS-2 big-endian to UTF-8.
+std::string Utf8FromUcs2(const uint8_t* ucs2, std::size_t bytes);
+// A name as the disc gives it back: through UCS-2 and back to UTF-8 (bytes that are not
+// UTF-8 come back as "_").
+std::string JolietNameOnDisc(const std::string& name);
 // The number of UCS-2 characters of a UTF-8 text.
 std::size_t Ucs2Length(const std::string& utf8);
