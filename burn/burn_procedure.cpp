@@ -1,9 +1,9 @@
 #include "burn/burn_procedure.h"
 
 #include "burn/burner.h"
-#include "burn/emulated_drive.h"
-#include "burn/iso_image_file.h"
-#include "core/byte_order.h"
+#include "burn/emulated/emulated_drive.h"
+#include "burn/iso/iso_image_file.h"
+#include "core/base/byte_order.h"
 
 #include <sys/stat.h>
 

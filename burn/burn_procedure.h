@@ -27,7 +27,7 @@
 // OnLastWrite events (handlers set before it was made still run, first, and are put back
 // when it goes); the burner's message lines stay with the caller (OnDebugMessage).
 
-#include "burn/session_verify.h"
+#include "burn/write/session_verify.h"
 
 #include "burn/burner.h"
 

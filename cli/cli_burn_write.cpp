@@ -9,8 +9,8 @@
 #include "core/texts.h"
 #include "burn/burn_procedure.h"
 #include "burn/burner.h"
-#include "burn/iso_image_file.h"
-#include "burn/session_verify.h"
+#include "burn/iso/iso_image_file.h"
+#include "burn/write/session_verify.h"
 
 #include <QFileInfo>
 #include <atomic>

@@ -2,9 +2,9 @@
 // reports agrees with what the disc holds afterwards.
 
 #include "burn/burn_procedure.h"
-#include "burn/emulated_drive.h"
-#include "burn/scsi_opcodes.h"
-#include "tests/burner_rig.h"
+#include "burn/emulated/emulated_drive.h"
+#include "burn/transport/scsi_opcodes.h"
+#include "tests/support/burner_rig.h"
 
 #include <condition_variable>
 #include <fcntl.h>
