@@ -2,7 +2,6 @@
 
 #include "burn/burn_procedure.h"
 #include "burn/burner.h"
-#include "burn/iso/iso_image_file.h"
 #include "cli/cli.h"
 #include "core/texts.h"
 #include "ui/delete_key.h"
@@ -247,9 +246,9 @@ void TBurnFrm::FormCreate()
     mcdb_->InitASPILayer(false);
     mcdb_->SetDoDebug(true);
     if (!mcdb_->ASPIInitialized()) {
-        creationNotice_ = texts::BurnFrm(6);
-        Log(creationNotice_);
+        Log(texts::BurnFrm(6));
         UpdateBurnButton();
+        creationLines_ = LogLines();
         return;
     }
     for (const std::string& line : mcdb_->DeviceList())
@@ -309,10 +308,11 @@ void TBurnFrm::FormShow()
     lv1->horizontalHeaderItem(0)->setText(texts::BurnFrm(0));
     // The missing-transport notice was logged at creation, before the language files were
     // applied: while it is still all the log holds, it is shown in the current language.
-    if (!mcdb_->ASPIInitialized() && LogLines() == QStringList{creationNotice_}) {
+    if (!mcdb_->ASPIInitialized() && LogLines() == creationLines_) {
         Memo1->clear();
-        creationNotice_ = texts::BurnFrm(6);
-        Log(creationNotice_);
+        Log(texts::BurnFrm(6));
+        Log(QString::fromLatin1(kNoRecorderHelp));
+        creationLines_ = LogLines();
     }
 }
 

@@ -110,7 +110,7 @@ private:
     std::unique_ptr<Sink> sink_;
     std::unique_ptr<TBurnProcedure> procedure_;  // the one burn procedure, on mcdb_
     QWidget* mainWindow_;
-    QString creationNotice_;  // the transport's failure as logged at creation
+    QStringList creationLines_;  // the log as the transport's failure left it at creation
     bool burning_ = false;
     bool finalizing_ = false;
     bool lastWriteOut_ = false;

@@ -128,6 +128,12 @@ bool InsertTree(TIsoTables& tables, const std::string& source, const std::string
                     *error = "INVALID DESTINATION PATH";
                     return false;
                 }
+                // A tree that a later burn could not import is refused here, not then.
+                if (DirectoryLevel(parent) + 1 > kMaxImportDepth) {
+                    *error = "cannot add " + child + ": the tree is deeper than " + std::to_string(kMaxImportDepth) +
+                             " levels, which a later session could not carry";
+                    return false;
+                }
                 TDEntry* made = tables.InsertDirectoryByName(parent, name, kAttrDirectory);
                 if (!made) {
                     *error = "the directory table is full";

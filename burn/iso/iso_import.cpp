@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int kMaxImportDepth = 64;
 constexpr uint32_t kMaxImportDirectoryBytes = 16u * 1024 * 1024;
 
 

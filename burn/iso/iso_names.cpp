@@ -78,6 +78,14 @@ std::string Utf8FromUcs2(const uint8_t* p, std::size_t bytes)
     return out;
 }
 
+int DirectoryLevel(const TDEntry* dir)
+{
+    int level = 0;
+    for (; dir && dir->parent; dir = dir->parent)
+        ++level;
+    return level;
+}
+
 std::string JolietNameOnDisc(const std::string& name)
 {
     const std::string ucs = Ucs2BigEndian(name);

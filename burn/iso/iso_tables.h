@@ -52,6 +52,12 @@ struct TDEntry {
     std::unordered_set<std::string> jolietCut;       // the cut Joliet names here
 };
 
+// The deepest directory the session import reads back (the root is level 0); a tree
+// inserted deeper could not be carried into a later session.
+inline constexpr int kMaxImportDepth = 64;
+// The level of a directory below the root (the root: 0).
+int DirectoryLevel(const TDEntry* dir);
+
 inline constexpr int kAttrHidden = 2;
 inline constexpr int kAttrDirectory = 16;
 

@@ -6,7 +6,9 @@
 #include "burn/transport/scsi_opcodes.h"
 #include "tests/support/burner_rig.h"
 
+#include <QFileInfo>
 #include <condition_variable>
+#include <fstream>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -316,4 +318,53 @@ TEST(BurnProcedure, TheDriveCannotBeChangedWhileABurnRuns)
     gate.release();
     EXPECT_EQ(burn.Finish().outcome, TBurnOutcome::Done);
     EXPECT_TRUE(r.burner.SelectDevice(r.burner.DeviceList()[0]));
+}
+
+TEST(BurnProcedure, VerifyFindsAFileUnderTheNameTheDiscGaveIt)
+{
+    BurnerRig r;
+    ASSERT_TRUE(r.start());
+    // A name in an 8-bit code page: its byte E9h is no UTF-8 and is stored cleaned.
+    const std::string latin = r.home.path("").toStdString() + "caf\xE9.txt";
+    {
+        std::ofstream out(latin, std::ios::binary);
+        out << std::string(3000, 'x');
+        ASSERT_TRUE(out.good());
+    }
+    TBurnOptions verify;
+    verify.verify = true;
+    const TBurnReport report = r.burnReport({latin}, verify);
+    EXPECT_EQ(report.outcome, TBurnOutcome::Done) << report.text;
+    EXPECT_TRUE(report.verified) << report.verify.problem;
+    EXPECT_EQ(report.verify.files, 1);
+}
+
+TEST(BurnProcedure, ATreeDeeperThanTheImportReadsIsRefusedAtInsertion)
+{
+    struct Case {
+        int levels;  // directories below the root, the folder itself included
+        TBurnOutcome outcome;
+    };
+    for (const Case& c : {Case{kMaxImportDepth, TBurnOutcome::Done}, Case{kMaxImportDepth + 1, TBurnOutcome::FileError}}) {
+        SCOPED_TRACE(c.levels);
+        BurnerRig r;
+        ASSERT_TRUE(r.start());
+        QString relative = "top";
+        for (int level = 2; level <= c.levels; ++level)
+            relative += "/d";
+        r.makeFile(relative + "/deep.txt", 100);
+        TBurnOptions strict;
+        strict.missingIsError = true;
+        const TBurnReport report = r.burnReport({r.home.path("top").toStdString()}, strict);
+        EXPECT_EQ(report.outcome, c.outcome) << report.text;
+        if (c.outcome != TBurnOutcome::Done) {
+            EXPECT_NE(report.text.find("deeper than 64 levels"), std::string::npos) << report.text;
+            EXPECT_EQ(count(*r.drive(), op::Write10), 0u);
+            continue;
+        }
+        // The next burn carries the whole tree.
+        const TBurnReport next = r.burnReport({r.makeFile("b.txt", 10)}, strict);
+        EXPECT_EQ(next.outcome, TBurnOutcome::Done) << next.text;
+        EXPECT_FALSE(r.logged("4:"));
+    }
 }
