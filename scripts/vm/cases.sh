@@ -257,8 +257,9 @@ case_discinfo() {
     fi
 }
 
-# A burn on a drive that cannot write must end at once with that reason (exit status 1),
-# not with a reason found later on the way (the disc's free space, a missing write mode).
+# A burn on a drive that cannot write must end at once with that reason (exit status 5,
+# a drive that cannot be written), not with a reason found later on the way (the disc's
+# free space, a missing write mode).
 case_burn() {
     node=$1
     shift
@@ -267,9 +268,8 @@ case_burn() {
     timeout 60 vobrelfm --home /tmp/burn burn --drive "$line" "$@" "$DATA/burn/report.txt" > /tmp/burn.out 2>&1
     status=$?
     cat /tmp/burn.out
-    [ $status = 1 ] || fail "burn exited with $status, not 1" || return 1
-    grep -Eqi 'cannot write|writes nothing|not a recorder' /tmp/burn.out ||
-        fail "burn did not say the drive cannot write"
+    [ $status = 5 ] || fail "burn exited with $status, not 5" || return 1
+    grep -qF "THE DRIVE $line CANNOT WRITE DISCS" /tmp/burn.out || fail "burn did not say the drive cannot write"
 }
 
 # The kernel's iso9660 driver reads the image mkiso made: the same files, byte for byte.
