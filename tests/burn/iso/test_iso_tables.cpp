@@ -120,6 +120,18 @@ TEST(IsoTables, DirectoryNamesAndLimits)
     EXPECT_EQ(s.messages.back(), std::make_pair(3, std::string(">>> MAXIMUM FILES CAN BE 1")));
 }
 
+TEST(IsoTables, DirectoryLevelsCountFromTheRoot)
+{
+    Tables s;
+    TDEntry* one = s.t.InsertDirectoryByName(s.t.Root(), "one", kAttrDirectory);
+    ASSERT_TRUE(one);
+    TDEntry* two = s.t.InsertDirectoryByName(one, "two", kAttrDirectory);
+    ASSERT_TRUE(two);
+    EXPECT_EQ(DirectoryLevel(s.t.Root()), 0);
+    EXPECT_EQ(DirectoryLevel(one), 1);
+    EXPECT_EQ(DirectoryLevel(two), 2);
+}
+
 TEST(IsoTables, IsoNamesStayUniqueInADirectory)
 {
     Tables s;
