@@ -68,6 +68,7 @@ public:
     {
         form_.handover_.RunInOrder([this, text] { form_.Log(QFile::decodeName(QByteArray::fromStdString(text))); });
     }
+    void WriteStarting(int64_t) override { form_.Log(texts::BurnFrm(2)); }
     void LastWriteOut() override { form_.handover_.Post([this] { form_.mcdbLastWriteOut(); }); }
     void FinalizingTrack() override { form_.handover_.Post([this] { form_.mcdbFinalizingTrack(); }); }
     void WriteEnded() override
@@ -451,13 +452,17 @@ void TBurnFrm::CancelBtnClick()
 {
     if (!burning_ || finalizing_)
         return;
+    if (lastWriteOut_) {
+        Log(QString::fromLatin1(kCannotStop));
+        return;
+    }
     const auto answer = QMessageBox::question(this, texts::BurnFrm(8), QString::fromLatin1(kCancelQuestion),
                                               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
     // The burn may have ended or begun closing while the question was open.
     if (answer == QMessageBox::Ok && burning_ && !finalizing_) {
         CancelBtn->setEnabled(false);
         if (!procedure_->Cancel())
-            mcdbLastWriteOut();
+            Log(QString::fromLatin1(kCannotStop));  // the last data went out meanwhile
     }
 }
 
@@ -471,8 +476,7 @@ void TBurnFrm::mcdbLastWriteOut()
     if (lastWriteOut_ || !burning_)
         return;
     lastWriteOut_ = true;
-    CancelBtn->hide();
-    Log(QString::fromLatin1(kCannotStop));
+    CancelBtn->hide();  // the burn runs to its close now
 }
 
 void TBurnFrm::mcdbFinalizingTrack()

@@ -9,7 +9,10 @@
 // SESSION, reports "operation in progress" for a while after an immediate close or flush,
 // and (when given a speed) drains a buffer at that speed: a WRITE waits for room, READ
 // BUFFER CAPACITY reports the real figures and a buffer that runs empty while the track is
-// open counts as an underrun. DVD-R, DVD+RW and DVD-RAM media answer enough to walk the
+// open counts as an underrun. A track left open by a burn that ended early stays open in
+// the state file: its next writable address lies inside it, the disc information calls the
+// last session incomplete, and a close makes the session start at the track's start. A burn
+// holds the disc through BeginBurn/EndBurn. DVD-R, DVD+RW and DVD-RAM media answer enough to walk the
 // burner's DVD branches. Every command is logged so that tests can check its bytes.
 //
 // Answers about the disc (TOC, disc and track information, configuration, mode pages)

@@ -80,9 +80,8 @@ std::string Utf8FromUcs2(const uint8_t* p, std::size_t bytes)
 
 int DirectoryLevel(const TDEntry* dir)
 {
-    // The root is its own parent.
     int level = 0;
-    for (; dir && dir->parent && dir->parent != dir; dir = dir->parent)
+    for (; dir && dir->parent && dir->parent != dir; dir = dir->parent)  // the root is its own parent
         ++level;
     return level;
 }

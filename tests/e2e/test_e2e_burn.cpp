@@ -14,6 +14,8 @@
 #include <QItemSelectionModel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QToolButton>
 #include <condition_variable>
 #include <mutex>
