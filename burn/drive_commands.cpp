@@ -514,7 +514,7 @@ bool TDriveCommands::WaitReady(int total, int step)
     do {
         std::memset(buffer, 0, sizeof buffer);
         RequestSense(buffer, 40);
-        bufferAsc = buffer[12];
+        bufferAsc = DecodeSense(buffer).asc;
         total -= step;
         if (total < 0)
             return false;

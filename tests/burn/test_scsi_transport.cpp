@@ -104,7 +104,7 @@ TEST(ScsiTransport, StatusAndSenseTexts)
     srb.SenseArea[12] = 0x73;
     srb.SenseArea[13] = 0x03;
     EXPECT_EQ(TScsiTransport::StatusText(srb, &busy), "MEDIUM ERROR (POWER CALIBRATION AREA ERROR)");
-    srb.SenseArea[0] = 0x72;
+    srb.SenseArea[0] = 0x7F;  // vendor-specific format
     EXPECT_EQ(TScsiTransport::StatusText(srb, &busy).substr(0, 7), "UNKNOWN");
     EXPECT_EQ(AdditionalSenseText(0x24, 0x00), "INVALID FIELD IN CDB");
     EXPECT_EQ(AdditionalSenseText(0xF5, 0xF6), "245,246");
