@@ -72,6 +72,7 @@ public:
     int64_t writeErrorSector = -1;   // a WRITE that covers this sector fails with a write error
     bool noGetConfiguration = false; // an older drive: GET CONFIGURATION is refused
     bool noUnderrunFree = false;     // the capabilities page does not offer buffer-underrun-free
+    bool noWriteParametersPage = false;  // MODE SENSE of page 05h is refused
     int operationMs = 300;           // "operation in progress" after an immediate close
     uint16_t lastSpeedRead = 0, lastSpeedWrite = 0;  // as SET CD SPEED sent them
     const std::array<uint8_t, 52>& WritePage() const { return writePage_; }

@@ -149,8 +149,9 @@ uint8_t TEmulatedDrive::ModeSense(const uint8_t* cdb, uint8_t* data, uint32_t le
         bytes::putBe16(&p[18], kMaxWriteKBs);
         bytes::putBe16(&p[20], writeSpeed_);
         a.insert(a.end(), p.begin(), p.end());
-    } else if (page == 0x05) {
+    } else if (page == 0x05 && !noWriteParametersPage) {
         a.insert(a.end(), writePage_.begin(), writePage_.end());
+        a[8] |= 0x80;  // PS: the page can be saved
     } else {
         return Fail(sense, kIllegalRequest, 0x24, 0x00);
     }
@@ -167,6 +168,8 @@ uint8_t TEmulatedDrive::ModeSelect(const uint8_t* data, uint32_t length, uint8_t
     const uint8_t* page = data + 8 + blockDescriptors;
     if (8 + blockDescriptors + 2 > length || (page[0] & 0x3F) != 0x05)
         return Fail(sense, kIllegalRequest, 0x26, 0x00);  // invalid field in parameter list
+    if (page[0] & 0x80)
+        return Fail(sense, kIllegalRequest, 0x26, 0x00);  // PS is reserved in a page sent
     const uint8_t writeType = page[2] & 0x0F;
     if (writeType != 1 && writeType != 2)
         return Fail(sense, kIllegalRequest, 0x26, 0x00);  // raw writing is not offered

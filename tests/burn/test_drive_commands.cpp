@@ -58,27 +58,78 @@ TEST(DriveCommands, WriteParametersForTestWriteAndFinalize)
 TEST(DriveCommands, UnderrunBitNeedsTheCapability)
 {
     BurnRig r;
-    ASSERT_TRUE(r.start());
-    r.drive()->noUnderrunFree = true;
+    ASSERT_TRUE(r.transport.InitASPILayer(true));
+    r.drive()->noUnderrunFree = true;  // a fact of the drive: known before it is selected
+    ASSERT_TRUE(r.transport.SelectDevice(r.transport.DeviceList()[0]));
     ASSERT_TRUE(r.commands.ReadCapabilities());
     EXPECT_FALSE(r.commands.CapabilityFlags & cap::UnderrunFree);
     ASSERT_TRUE(r.commands.SetWriteParameters(false, true, dtCdR));
     EXPECT_EQ(r.drive()->WritePage()[2] & 0x40, 0);
 }
 
-TEST(DriveCommands, WaitReadyGivesUpWhenTheDriveStaysNotReady)
+TEST(DriveCommands, WaitReadyAsksFirstAndWaitsOnlyWhileNotReady)
 {
-    BurnRig r;
-    ASSERT_TRUE(r.start());
-    r.drive()->notReadyCommands = 1000000;
-    r.commands.Timing.waitDivisor = 50;
-    r.drive()->ClearCommandLog();
-    EXPECT_FALSE(r.commands.WaitReady(2000, 250));
-    // The budget is spent in steps: the ninth look at the disc exceeds it.
-    EXPECT_EQ(r.drive()->Commands(0x51).size(), 9u);
-    EXPECT_EQ(r.drive()->CommandLog().size(), 9u);
-    r.drive()->notReadyCommands = 3;
-    EXPECT_TRUE(r.commands.WaitReady(10000, 100));
+    struct Case {
+        const char* name;
+        int notReady;  // commands that answer "not ready"
+        int total, step;
+        bool ready;
+        std::vector<int> pauses;
+        std::size_t discInfoPolls;
+    };
+    const Case cases[] = {
+        {"ready drive", 0, 10000, 500, true, {}, 1},
+        {"becoming ready", 3, 10000, 1000, true, {50, 100, 200}, 4},
+        {"stays not ready", 1000000, 2000, 250, false, {50, 100, 200, 250, 250, 250, 250, 250, 250, 250}, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BurnRig r;
+        ASSERT_TRUE(r.start());
+        std::vector<int> pauses;
+        r.commands.Timing.pause = [&pauses](int ms) { pauses.push_back(ms); };
+        r.drive()->notReadyCommands = c.notReady;
+        r.drive()->ClearCommandLog();
+        EXPECT_EQ(r.commands.WaitReady(c.total, c.step), c.ready);
+        EXPECT_EQ(pauses, c.pauses);
+        EXPECT_EQ(r.drive()->Commands(0x51).size(), c.discInfoPolls);
+    }
+}
+
+// MODE SENSE of the write parameters page, as the drive received them.
+static std::size_t writePageSenses(TEmulatedDrive& d)
+{
+    std::size_t n = 0;
+    for (const auto& c : d.Commands(0x5A))
+        n += (c.cdb[2] & 0x3F) == 0x05;
+    return n;
+}
+
+TEST(DriveCommands, EachFactAboutTheDriveIsAskedOncePerSelection)
+{
+    for (const bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "page refused" : "page offered");
+        BurnRig r;
+        ASSERT_TRUE(r.transport.InitASPILayer(true));
+        r.drive()->noWriteParametersPage = refused;
+        ASSERT_TRUE(r.transport.SelectDevice(r.transport.DeviceList()[0]));
+        r.commands.DiscType = r.commands.GetDiscType();
+        r.commands.FreeDiscBlocks();
+        uint32_t address = 0;
+        r.commands.GetNextWritableAddress(&address);
+        EXPECT_EQ(r.commands.SetWriteParameters(false, true, dtCdR), !refused);
+        r.commands.ReadCapabilities();
+        EXPECT_EQ(writePageSenses(*r.drive()), 1u);
+        EXPECT_EQ(r.drive()->Commands(0x46).size(), 2u + 2u);  // two features once, the disc's profile twice
+        // Every page sent back has PS clear, and the drive holds the last one sent.
+        for (const auto& c : r.drive()->Commands(0x55))
+            EXPECT_EQ(c.data.at(8) & 0x80, 0);
+        if (!refused)
+            EXPECT_EQ(r.drive()->WritePage()[3] & 0xC0, 0xC0);
+        // A new selection asks again.
+        ASSERT_TRUE(r.transport.SelectDevice(r.transport.DeviceList()[0]));
+        EXPECT_EQ(writePageSenses(*r.drive()), 2u);
+    }
 }
 
 TEST(DriveCommands, SetCdSpeedUnits)
