@@ -9,7 +9,7 @@
 // The system calls go through a table that tests replace (as the whole-file writer's
 // steps), so the mapping of every status and of the sense data is tested without a drive.
 
-#include "core/posix_io.h"
+#include "core/base/posix_io.h"
 
 #include <cstdint>
 #include <span>

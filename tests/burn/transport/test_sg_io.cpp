@@ -3,11 +3,11 @@
 // each command hands to the kernel, the kernel's addresses of the drives and the
 // exclusive hold of a burn.
 
-#include "burn/scsi_transport.h"
+#include "burn/transport/scsi_transport.h"
 #include "burn/transport/sense_data.h"
 #include "burn/transport/sg_io.h"
-#include "core/whole_file.h"
-#include "tests/test_home.h"
+#include "core/base/whole_file.h"
+#include "tests/support/test_home.h"
 
 #include <cstring>
 #include <fcntl.h>
