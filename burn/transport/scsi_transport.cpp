@@ -119,7 +119,7 @@ TScsiTransport& ScsiTransport()
 }
 
 TScsiTransport::TScsiTransport()
-    : libraryNames({"./libwnaspi32.so", "libwnaspi32.so", "libasapi.so"})
+    : libraryNames(DefaultLibraryNames())
 {
 }
 
@@ -207,10 +207,12 @@ bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
     if (preferBuiltIn && builtInHasDrives) {
         layer_ = std::move(builtIn);
     } else {
-        std::string problem;
-        layer_ = MakeLibraryLayer(libraryNames, &problem);
+        std::string problem, loaded;
+        layer_ = MakeLibraryLayer(libraryNames, &problem, &loaded);
         if (!problem.empty())
             Post(bmDriveError, problem);
+        if (layer_)
+            Post(bmInformation, ">>> TRANSPORT LIBRARY " + loaded);
         if (!layer_ && builtInHasDrives)
             layer_ = std::move(builtIn);
     }

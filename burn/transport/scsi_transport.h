@@ -179,7 +179,12 @@ std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& dev
                                              const std::string& virtualDrive,
                                              std::shared_ptr<TEmulatedDrive>* emulated,
                                              std::vector<std::string>* notices);
-std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& names, std::string* problem);
+// Loads the first library of names that offers both entry points; a relative path with a
+// folder in it is never tried. *loaded: the file that was loaded.
+std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& names, std::string* problem,
+                                             std::string* loaded = nullptr);
+// The library's names in the program's folder, then bare (the system's library path).
+std::vector<std::string> DefaultLibraryNames();
 // Number of drives the built-in layer found (0: it is of no use).
 int BuiltInDriveCount(IScsiLayer& layer);
 // The emulated recorder of the built-in layer, when it has one (tests inject faults through it).
