@@ -11,6 +11,7 @@ struct TBurnTiming {
     int closeRetryMs = 1000;    // pause between attempts to close the session
     int closeRetries = 1000;
     int leadOutPollMs = 1000;   // pause between the disc information polls of the DVD lead-out
+    int leadOutPolls = 1800;    // polls before the lead-out is given up (30 min at 1 s)
     int waitDivisor = 1;        // WaitReady's pauses are divided by this (its budget is not)
     // When set, WaitReady's pauses call this (with the undivided length) instead of sleeping.
     std::function<void(int ms)> pause;

@@ -126,8 +126,9 @@ TEST(WritePipeline, TestWriteSendsNoCloseAndLeavesTheDiscBlank)
 {
     BurnerRig r;
     ASSERT_TRUE(r.start());
-    r.burner.SetTestWrite(true);
-    EXPECT_EQ(r.burn({r.makeFile("a.txt", 40000)}), "");
+    TBurnOptions testWrite;
+    testWrite.testWrite = true;
+    EXPECT_EQ(r.burn({r.makeFile("a.txt", 40000)}, testWrite), "");
     EXPECT_EQ(count(*r.drive(), op::CloseTrackSession), 0u);
     EXPECT_TRUE(r.drive()->Sessions().empty());
     EXPECT_EQ(sectorsWritten(*r.drive()), 300u);
@@ -246,14 +247,14 @@ TEST(WritePipeline, AReaderEndsTheBurnAtOnceAndARecorderIsLockedOnlyWhileItWrite
     BurnerRig r;
     ASSERT_TRUE(r.start());
     const std::string line = r.burner.DeviceList()[0];
-    r.drive()->readerOnly = true;
+    r.drive()->readOnly = true;
     r.drive()->ClearCommandLog();
     EXPECT_EQ(r.burn({r.makeFile("a.txt", 100)}), "THE DRIVE " + line + " CANNOT WRITE DISCS (IT ONLY READS)");
     EXPECT_EQ(count(*r.drive(), op::Write10), 0u);
     EXPECT_EQ(count(*r.drive(), op::SendOpcInformation), 0u);
     EXPECT_EQ(count(*r.drive(), op::CloseTrackSession), 0u);
 
-    r.drive()->readerOnly = false;
+    r.drive()->readOnly = false;
     r.drive()->ClearCommandLog();
     EXPECT_EQ(r.burn({r.makeFile("b.txt", 100)}), "");
     const auto& log = r.drive()->CommandLog();
