@@ -51,6 +51,7 @@ bench: build
 	./$(BUILD_DIR)/bench_iso --program ./$(BUILD_DIR)/vobrelfm
 	./$(BUILD_DIR)/bench_print --program ./$(BUILD_DIR)/vobrelfm
 	./$(BUILD_DIR)/bench_burn
+	bench/bench_burn_command.sh --program ./$(BUILD_DIR)/vobrelfm
 
 # The suite under AddressSanitizer and UndefinedBehaviorSanitizer (benchmarks not built).
 asan: deps

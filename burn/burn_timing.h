@@ -3,6 +3,8 @@
 // The defaults are the burner's; tests shorten them so that a drive that stays busy is
 // given up in seconds instead of 100 minutes.
 
+#include <functional>
+
 struct TBurnTiming {
     int busyRetryMs = 600;      // pause before a WRITE (10) that found the drive busy is repeated
     int busyRetries = 10000;    // attempts before "WRITER BUSY/BUFFER FULL"
@@ -11,4 +13,6 @@ struct TBurnTiming {
     int leadOutPollMs = 1000;   // pause between the disc information polls of the DVD lead-out
     int leadOutPolls = 1800;    // polls before the lead-out is given up (30 min at 1 s)
     int waitDivisor = 1;        // WaitReady's pauses are divided by this (its budget is not)
+    // When set, WaitReady's pauses call this (with the undivided length) instead of sleeping.
+    std::function<void(int ms)> pause;
 };

@@ -4,6 +4,7 @@
 #include "cli/cli_common.h"
 #include "core/ini_file.h"
 #include "core/settings.h"
+#include "burn/drive/drive_abilities.h"
 #include "burn/drive/drive_commands.h"
 #include "burn/iso/iso_image.h"
 #include "burn/iso/iso_image_file.h"
@@ -70,8 +71,13 @@ int runDevices(const QStringList& args)
         printError(QStringLiteral("Error initializing ASPI Layer: no CD/DVD drive and no transport library found"));
         return kExitFailed;
     }
-    for (const std::string& line : transport.DeviceList())
-        std::fprintf(stdout, "%s\n", line.c_str());
+    // The device line as the burn command and the window take it, then the kernel's
+    // address of the drive (when it has one) and what it can write.
+    for (const std::string& line : transport.DeviceList()) {
+        const std::string kernel = transport.KernelAddress(line);
+        std::fprintf(stdout, "%s%s [writes: %s]\n", line.c_str(), kernel.empty() ? "" : (" [kernel " + kernel + "]").c_str(),
+                     ReadDriveAbilities(transport, line).WritesText().c_str());
+    }
     return transport.DeviceList().empty() ? kExitFailed : kExitOk;
 }
 
@@ -104,7 +110,12 @@ int runDiscInfo(const QStringList& args)
     const uint32_t free = commands.FreeDiscBlocks();
     uint32_t address = 0;
     const bool nwa = commands.GetNextWritableAddress(&address);
+    const TDriveAbilities abilities = ReadDriveAbilities(transport, line);
     std::fprintf(stdout, "drive: %s\n", line.c_str());
+    const std::string kernel = transport.KernelAddress(line);
+    if (!kernel.empty())
+        std::fprintf(stdout, "kernel address: %s\n", kernel.c_str());
+    std::fprintf(stdout, "writes: %s\n", abilities.WritesText().c_str());
     std::fprintf(stdout, "disc type: %s\n", DiscTypeName(commands.DiscType));
     std::fprintf(stdout, "free blocks: %u\n", free);
     if (nwa)
@@ -112,7 +123,8 @@ int runDiscInfo(const QStringList& args)
     else
         std::fprintf(stdout, "next writable address: none (%s)\n", transport.LastError().c_str());
     std::fprintf(stdout, "last session: %d\n", commands.LastSessionNumber());
-    std::fprintf(stdout, "maximum write speed: %dx\n", commands.DeviceMaxWriteSpeed);
+    if (abilities.WritesAnything())  // a reader has no write speed
+        std::fprintf(stdout, "maximum write speed: %dx\n", commands.DeviceMaxWriteSpeed);
     std::fprintf(stdout, "maximum read speed: %dx\n", commands.DeviceMaxReadSpeed);
     return kExitOk;
 }

@@ -2,6 +2,7 @@
 // Private state of TComm: the line settings, and the descriptor and threads while open.
 
 #include "core/base/posix_io.h"
+#include "link/serial_low_latency.h"
 #include "link/serial_port.h"
 
 #include <QObject>
@@ -74,6 +75,7 @@ struct TCommPrivate {
     TReadSettings readSettings;
     std::string devicePath;
     posix::UniqueFd fd;          // the device; valid while open
+    TLowLatencyState lowLatency; // the flags to put back at close
     posix::UniqueFd closeEvent;  // eventfd: readable once Close has begun
     std::atomic<bool> closing{false};
     std::atomic<bool> sendEmpty{true};

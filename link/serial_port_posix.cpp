@@ -100,6 +100,7 @@ void TCommPrivate::OpenDevice()
     if (::tcgetattr(handle.get(), &tio) != 0)
         throw ECommsError("Cannot setup comm buffer");
     posix::ioctl(handle.get(), TIOCEXCL, 0);
+    lowLatency = EnableLowLatency(handle.get());
 
     fd = std::move(handle);
     ::tcflush(fd.get(), TCIOFLUSH);
@@ -162,8 +163,11 @@ void TCommPrivate::ReleaseDescriptors()
 {
     closeEvent.reset();
     queue.wake.reset();
-    if (fd)
+    if (fd) {
+        RestoreLowLatency(fd.get(), lowLatency);
         posix::ioctl(fd.get(), TIOCNXCL, 0);
+    }
+    lowLatency = {};
     fd.reset();
 }
 

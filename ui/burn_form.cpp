@@ -2,6 +2,8 @@
 
 #include "burn/burn_procedure.h"
 #include "burn/burner.h"
+#include "burn/drive/drive_abilities.h"
+#include "burn/iso/iso_image_file.h"
 #include "cli/cli.h"
 #include "core/texts.h"
 #include "ui/delete_key.h"
@@ -252,8 +254,11 @@ void TBurnFrm::FormCreate()
         creationLines_ = LogLines();
         return;
     }
+    // Each drive line says what the drive writes; the item keeps the bare device line.
     for (const std::string& line : mcdb_->DeviceList())
-        cbb1->addItem(QString::fromStdString(line));
+        cbb1->addItem(QString::fromStdString(
+                          line + " [writes: " + ReadDriveAbilities(mcdb_->Transport(), line).WritesText() + "]"),
+                      QString::fromStdString(line));
     // The list is as wide as its longest drive line (and a character more: the combo's own
     // hint measures text without the glyphs' overhang), and the window grows with it.
     cbb1->setMinimumWidth(
@@ -358,7 +363,7 @@ void TBurnFrm::cbb1Change()
     if (burning_)
         return;
     if (cbb1->currentIndex() >= 0)
-        mcdb_->SelectDevice(cbb1->currentText().toStdString());
+        mcdb_->SelectDevice(cbb1->currentData().toString().toStdString());
     UpdateBurnButton();
 }
 

@@ -3,6 +3,7 @@
 #include "burn/transport/scsi_opcodes.h"
 #include "core/base/byte_order.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -31,6 +32,8 @@ std::vector<uint8_t> cdb12(uint8_t code)
 // Additional sense code 04h: "logical unit not ready" (becoming ready, operation or long
 // write in progress): the drive is working and will answer later.
 constexpr uint8_t kAscNotReady = 0x04;
+// The first pause of a wait for a drive that said "not ready".
+constexpr int kFirstPauseMs = 50;
 }  // namespace
 
 const char* DiscTypeName(int type)
@@ -50,7 +53,10 @@ bool TDriveCommands::Run(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* 
 
 void TDriveCommands::Pause(int ms) const
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms / std::max(1, Timing.waitDivisor)));
+    if (Timing.pause)
+        Timing.pause(ms);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms / std::max(1, Timing.waitDivisor)));
 }
 
 int TDriveCommands::SpeedFromKBs(uint32_t kbs)
@@ -243,6 +249,50 @@ bool TDriveCommands::ReserveTrack(uint32_t sectors)
     return Run(c, 0, unused, 0, 10000);
 }
 
+bool TDriveCommands::AskOnce(uint32_t key, uint8_t* buffer, uint32_t length, const std::function<bool()>& ask)
+{
+    if (factsSelection_ != t_.SelectionCount()) {
+        facts_.clear();
+        factsSelection_ = t_.SelectionCount();
+    }
+    const auto known = facts_.find(key);
+    if (known != facts_.end()) {
+        std::copy_n(known->second.data.begin(), std::min<std::size_t>(length, known->second.data.size()), buffer);
+        last_ = known->second.result;
+        return last_.ok;
+    }
+    const bool ok = ask();
+    // ILLEGAL REQUEST: the drive does not know the page or feature, and will not later.
+    constexpr uint8_t kIllegalRequest = 0x05;
+    if (ok || (!last_.transportError && !last_.busy && last_.senseKey() == kIllegalRequest))
+        facts_[key] = {last_, std::vector<uint8_t>(buffer, buffer + length)};
+    return ok;
+}
+
+bool TDriveCommands::CurrentWriteParameters(std::vector<uint8_t>& answer)
+{
+    answer.assign(512, 0);
+    return AskOnce(uint32_t(op::ModeSense10) << 8 | 0x05, answer.data(), 512,
+                   [&] { return ModeSense(0x05, false, answer.data(), 512); });
+}
+
+bool TDriveCommands::SendWriteParameters(std::vector<uint8_t> answer, int at, int pageBytes)
+{
+    uint8_t* p = answer.data() + at;
+    // PS (page byte 0, bit 7) says in MODE SENSE that the page can be saved; it is reserved
+    // in a page sent, and some drives refuse a page that has it.
+    p[0] &= 0x7F;
+    std::vector<uint8_t> out(8, 0);  // mode parameter header without block descriptors
+    out.insert(out.end(), p, p + pageBytes);
+    if (!ModeSelect(out.data(), static_cast<uint16_t>(out.size())))
+        return false;
+    // The drive now holds this page: later changes start from it without asking again.
+    const auto known = facts_.find(uint32_t(op::ModeSense10) << 8 | 0x05);
+    if (known != facts_.end() && factsSelection_ == t_.SelectionCount())
+        known->second.data = answer;
+    return true;
+}
+
 int TDriveCommands::PageOffset(const uint8_t* d, uint8_t page, int fallback)
 {
     if ((d[16] & 0x3F) == page)
@@ -258,7 +308,7 @@ bool TDriveCommands::ReadCapabilities()
     DeviceMaxWriteSpeed = DeviceMaxReadSpeed = 0;
     CapabilitiesPage.fill(0);
     uint8_t b[128];
-    if (ModeSense(0x2A, true, b, 128)) {
+    if (AskOnce(uint32_t(op::ModeSense10) << 8 | 0xAA, b, 128, [&] { return ModeSense(0x2A, true, b, 128); })) {
         const int at = PageOffset(b, 0x2A, 8);
         std::memcpy(CapabilitiesPage.data(), b + at, 22);
         const uint8_t* p = CapabilitiesPage.data();
@@ -282,18 +332,23 @@ bool TDriveCommands::ReadCapabilities()
         }
     }
     uint8_t p30[128];
-    if (ModeSense(0x30, false, p30, 128) && (p30[16] == 0x30 || p30[8] == 0x30 || p30[7] == 0x30))
+    if (AskOnce(uint32_t(op::ModeSense10) << 8 | 0x30, p30, 128, [&] { return ModeSense(0x30, false, p30, 128); }) &&
+        (p30[16] == 0x30 || p30[8] == 0x30 || p30[7] == 0x30))
         CapabilityFlags |= cap::UnderrunFree;
     const TSelectedDrive drive = t_.Drive();
     if (drive.underrunFree)
         CapabilityFlags |= cap::UnderrunFree;
     uint8_t f[114];
-    if (GetConfiguration(0x2A, f) && be16(f + 8) == 0x2A) {
+    const auto feature = [&](uint16_t code) {
+        return AskOnce(uint32_t(op::GetConfiguration) << 16 | code, f, sizeof f,
+                       [&] { return GetConfiguration(code, f); });
+    };
+    if (feature(0x2A) && be16(f + 8) == 0x2A) {
         CapabilityFlags |= cap::DvdPlusRwPresent;
         if (f[10] == 1)
             CapabilityFlags |= cap::DvdPlusRwCurrent;
     }
-    if (GetConfiguration(0x2F, f) && be16(f + 8) == 0x2F) {
+    if (feature(0x2F) && be16(f + 8) == 0x2F) {
         CapabilityFlags |= cap::DvdrRead;
         if (f[10] & 1)
             CapabilityFlags |= cap::DvdrWrite;
@@ -352,13 +407,14 @@ bool TDriveCommands::SetWriteParameters(bool testWrite, bool underrunProtection,
     // DVD-RAM is written like a hard disk: it has no write parameters page.
     if (discType == dtDvdRam)
         return true;
-    std::vector<uint8_t> b(512, 0);
-    if (!ModeSense(0x05, false, b.data(), 512))
+    std::vector<uint8_t> b;
+    if (!CurrentWriteParameters(b))
         return false;
     const int at = PageOffset(b.data(), 0x05, 8);
     const TSelectedDrive drive = t_.Drive();
     uint8_t* p = WriteParametersPage.data();
     std::memcpy(p, b.data() + at, 54);
+    p[0] &= 0x7F;
     // Byte 2 of the write parameters page: bits 0-3 write type (1 track-at-once, 2 for
     // DVD+R's sequential mode with 20h set), 10h test write, 20h LS_V (link size valid),
     // 40h buffer-underrun-free recording. Byte 3: bits 0-3 track mode (4 data track,
@@ -399,9 +455,8 @@ bool TDriveCommands::SetWriteParameters(bool testWrite, bool underrunProtection,
     std::memset(p + 5, 0, 9);
     if (discType == dtDvdPlusR)
         p[5] = 16;
-    std::vector<uint8_t> out(8, 0);  // mode parameter header without block descriptors
-    out.insert(out.end(), p, p + p[1] + 2);
-    return ModeSelect(out.data(), static_cast<uint16_t>(out.size()));
+    std::copy(p, p + WriteParametersPage.size(), b.begin() + at);
+    return SendWriteParameters(std::move(b), at, p[1] + 2);
 }
 
 void TDriveCommands::ProbeWriteModes()
@@ -409,9 +464,9 @@ void TDriveCommands::ProbeWriteModes()
     WriteModes = 0;
     const struct { uint8_t writeType, blockType, bit; } kModes[] = {{3, 1, 1}, {2, 0, 2}, {1, 0, 4}};
     for (const auto& m : kModes) {
-        std::vector<uint8_t> b(512, 0);
-        if (!ModeSense(0x05, false, b.data(), 512))
-            continue;
+        std::vector<uint8_t> b;
+        if (!CurrentWriteParameters(b))
+            return;
         const int at = PageOffset(b.data(), 0x05, 8);
         uint8_t* p = b.data() + at;
         p[2] = static_cast<uint8_t>((p[2] & 0xF0) | m.writeType);
@@ -420,9 +475,7 @@ void TDriveCommands::ProbeWriteModes()
         p[8] = p[9] = 0;
         p[14] = 0;
         p[15] = 150;
-        std::vector<uint8_t> out(8, 0);
-        out.insert(out.end(), p, p + std::max<int>(p[1] + 2, 16));
-        if (ModeSelect(out.data(), static_cast<uint16_t>(out.size())))
+        if (SendWriteParameters(b, at, std::max<int>(p[1] + 2, 16)))
             WriteModes |= m.bit;
     }
 }
@@ -468,60 +521,70 @@ int TDriveCommands::LastSessionNumber()
 }
 
 // Waits until the drive has finished what it is doing (a close, a flush, spinning up) and
-// answers without "not ready" (ASC 04h), within a budget of `total` ms, looking every
-// `step` ms. The drive is asked in three ways, because drives differ in which command
-// reports the state of a running operation: READ DISC INFORMATION first (it fails while the
-// disc is busy), then TEST UNIT READY, then REQUEST SENSE, whose sense-key-specific
-// answer beginning F0h (current sense with a valid information field, which drives use
-// while they report progress) also counts as still working.
-// Some drives need TEST UNIT READY polled slowly before anything else.
+// answers without "not ready" (ASC 04h), within a budget of `total` ms. The drive is asked
+// first and the wait only follows a "not ready" answer, so a ready drive costs no time; the
+// pauses start short and grow to `step` ms, and the budget is spent by the pauses. The
+// drive is asked in three ways, because drives differ in which command reports the state
+// of a running operation: READ DISC INFORMATION first (it fails while the disc is busy),
+// then TEST UNIT READY, then REQUEST SENSE, whose answer beginning F0h (current sense with
+// a valid information field, which drives use while they report progress) also counts as
+// still working. Some drives need TEST UNIT READY polled slowly before anything else.
 bool TDriveCommands::WaitReady(int total, int step)
 {
     uint8_t buffer[40] = {};
     uint8_t bufferAsc = 0;
     const TSelectedDrive d = t_.Drive();
+    // The next pause: short at first (most operations end within a fraction of a second),
+    // doubling up to the step.
+    int pause = std::min(step, kFirstPauseMs);
+    const auto wait = [&](int longest) {
+        const int ms = std::min(pause, longest);
+        Pause(ms);
+        total -= ms;
+        pause = std::min(longest, pause * 2);
+        return total >= 0;
+    };
     if (d.dvrDrive || d.extraPolling) {
-        do {
-            Pause(1500);
-            total -= 1500;
-            if (total < 0)
-                break;
-            TestUnitReady(5000);
-        } while (LastAsc() == kAscNotReady);
+        pause = 1500;
+        while (!TestUnitReady(5000) && LastAsc() == kAscNotReady && wait(1500)) {
+        }
+        if (total < 0)
+            total = 0;
+        pause = std::min(step, kFirstPauseMs);
     }
     if (DiscType == dtDvdRam) {
         // DVD-RAM answers READ DISC INFORMATION while it works: go straight to REQUEST SENSE.
         bufferAsc = kAscNotReady;
     } else {
         uint8_t di[56];
-        do {
-            Pause(step);
-            ReadDiscInformation(di);
-            total -= step;
-            if (total < 0)
+        while (!ReadDiscInformation(di) && LastAsc() == kAscNotReady)
+            if (!wait(step))
                 return false;
-        } while (LastAsc() == kAscNotReady);
     }
     if (TestUnitReady(5000) && bufferAsc == 0)
         return true;
-    do {
-        Pause(step);
-        total -= step;
-        if (total < 0)
+    while (LastAsc() == kAscNotReady) {
+        if (!wait(step))
             return false;
         TestUnitReady(5000);
-    } while (LastAsc() == kAscNotReady);
-    do {
+    }
+    for (;;) {
         std::memset(buffer, 0, sizeof buffer);
         RequestSense(buffer, 40);
-        bufferAsc = buffer[12];
-        total -= step;
-        if (total < 0)
-            return false;
+        bufferAsc = DecodeSense(buffer).asc;
         if (buffer[0] == 0xF0)
             bufferAsc = kAscNotReady;
-        if (bufferAsc == kAscNotReady)
-            Pause(step);
-    } while (bufferAsc != 0);
-    return true;
+        if (bufferAsc == 0)
+            return true;
+        if (bufferAsc == kAscNotReady) {
+            if (!wait(step))
+                return false;
+        } else {
+            // Another answer is not a wait: it is counted against the budget all the same,
+            // so that a drive that never clears it ends the loop.
+            total -= step;
+            if (total < 0)
+                return false;
+        }
+    }
 }

@@ -13,6 +13,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,19 @@ public:
     static int SpeedFromKBs(uint32_t kbs);
 
 private:
+    // Facts about the drive that stay while it stays selected: asked once per selection
+    // (a refusal is remembered too; a drive that was busy or not ready is asked again).
+    struct Fact {
+        TScsiResult result;
+        std::vector<uint8_t> data;
+    };
+    bool AskOnce(uint32_t key, uint8_t* buffer, uint32_t length, const std::function<bool()>& ask);
+    // The write parameters page as the drive holds it now (MODE SENSE asked once).
+    bool CurrentWriteParameters(std::vector<uint8_t>& answer);
+    // Sends the write parameters page back (PS cleared) and remembers it as current.
+    bool SendWriteParameters(std::vector<uint8_t> answer, int at, int pageBytes);
+    std::map<uint32_t, Fact> facts_;
+    uint64_t factsSelection_ = ~uint64_t(0);
     static int PageOffset(const uint8_t* data, uint8_t page, int fallback);
     bool Run(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer, uint32_t length, int timeoutMs);
     void Pause(int ms) const;

@@ -75,6 +75,7 @@ public:
     int64_t writeErrorSector = -1;   // a WRITE that covers this sector fails with a write error
     bool noGetConfiguration = false; // an older drive: GET CONFIGURATION is refused
     bool noUnderrunFree = false;     // the capabilities page does not offer buffer-underrun-free
+    bool noWriteParametersPage = false;  // MODE SENSE of page 05h is refused
     bool noTestWrite = false;        // the capabilities page does not offer test write
     bool readOnly = false;           // a CD-ROM drive: it reads, it writes nothing
     int closeFailures = 0;           // the next N CLOSE TRACK/SESSION fail (medium error)

@@ -123,6 +123,17 @@ uint8_t TEmulatedDrive::Configuration(const uint8_t* cdb, uint8_t* data, uint32_
     if (readOnly)
         current = 0x0008;  // CD-ROM
     std::vector<uint8_t> a(8, 0);
+    constexpr uint16_t kCdRomProfile = 0x0008;
+    if (readOnly) {  // holding a pressed disc
+        bytes::putBe16(&a[6], kCdRomProfile);
+        if (feature == 0) {
+            const uint8_t list[] = {0x00, 0x00, 0x03, 4, 0x00, kCdRomProfile, 1, 0};
+            a.insert(a.end(), std::begin(list), std::end(list));
+        }
+        bytes::putBe32(&a[0], static_cast<uint32_t>(a.size() - 4));
+        copyOut(data, length, a);
+        return kGood;
+    }
     bytes::putBe16(&a[6], current);
     if (feature == 0) {
         const uint8_t header[] = {0x00, 0x00, 0x03, static_cast<uint8_t>(4 * std::size(profiles))};
@@ -153,8 +164,9 @@ uint8_t TEmulatedDrive::ModeSense(const uint8_t* cdb, uint8_t* data, uint32_t le
         bytes::putBe16(&p[18], kMaxWriteKBs);
         bytes::putBe16(&p[20], writeSpeed_);
         a.insert(a.end(), p.begin(), p.end());
-    } else if (page == 0x05) {
+    } else if (page == 0x05 && !noWriteParametersPage) {
         a.insert(a.end(), writePage_.begin(), writePage_.end());
+        a[8] |= 0x80;  // PS: the page can be saved
     } else {
         return Fail(sense, kIllegalRequest, 0x24, 0x00);
     }
@@ -171,6 +183,8 @@ uint8_t TEmulatedDrive::ModeSelect(const uint8_t* data, uint32_t length, uint8_t
     const uint8_t* page = data + 8 + blockDescriptors;
     if (8 + blockDescriptors + 2 > length || (page[0] & 0x3F) != 0x05)
         return Fail(sense, kIllegalRequest, 0x26, 0x00);  // invalid field in parameter list
+    if (page[0] & 0x80)
+        return Fail(sense, kIllegalRequest, 0x26, 0x00);  // PS is reserved in a page sent
     const uint8_t writeType = page[2] & 0x0F;
     if (writeType != 1 && writeType != 2)
         return Fail(sense, kIllegalRequest, 0x26, 0x00);  // raw writing is not offered

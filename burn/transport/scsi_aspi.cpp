@@ -4,6 +4,9 @@
 #include "burn/transport/scsi_transport.h"
 #include "core/base/posix_io.h"
 
+#include <link.h>
+#include <unistd.h>
+
 namespace {
 
 class LibraryLayer : public IScsiLayer {
@@ -32,9 +35,33 @@ std::string baseName(const std::string& path)
 
 }  // namespace
 
-std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& names, std::string* problem)
+std::vector<std::string> DefaultLibraryNames()
+{
+    // The program's own folder, from the link the kernel keeps to the executable.
+    std::string folder;
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+        folder.assign(exe, static_cast<std::size_t>(n));
+        folder.erase(folder.rfind('/') + 1);
+    }
+    std::vector<std::string> names;
+    for (const char* name : {"libwnaspi32.so", "libasapi.so"}) {
+        if (!folder.empty())
+            names.push_back(folder + name);
+        names.push_back(name);  // the system's library path
+    }
+    return names;
+}
+
+std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& names, std::string* problem,
+                                             std::string* loaded)
 {
     for (const std::string& name : names) {
+        // A relative path would be looked up from the current directory, where anyone may
+        // have left a library that would receive every command.
+        if (name.find('/') != std::string::npos && name.front() != '/')
+            continue;
         posix::UniqueLibrary handle(::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL));
         if (!handle)
             continue;
@@ -49,6 +76,10 @@ std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& nam
                 *problem = "TRANSPORT LIBRARY " + name + " LACKS THE ENTRY POINT " + (info ? sendName : infoName) +
                            " - NOT USED";
             continue;
+        }
+        if (loaded) {
+            link_map* map = nullptr;
+            *loaded = ::dlinfo(handle.get(), RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name ? map->l_name : name;
         }
         return std::make_unique<LibraryLayer>(std::move(handle), baseName(name), info, send);
     }

@@ -5,6 +5,7 @@
 #include "burn/emulated/emulated_drive.h"
 #include "burn/transport/scsi_opcodes.h"
 #include "burn/transport/scsi_transport.h"
+#include "burn/transport/sg_io.h"
 #include "core/base/byte_order.h"
 #include "core/base/device_access.h"
 #include "core/base/posix_io.h"
@@ -13,13 +14,13 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <scsi/sg.h>
 #include <sys/stat.h>
 
 namespace {
 
-constexpr unsigned kPassThroughTimeoutMs = 120000;
 constexpr uint8_t kLunMarker = 250;
+// INQUIRY at start, before a drive has a command of its own.
+constexpr unsigned kInquiryTimeoutMs = 10000;
 
 // What to do about a recorder node the user may not open, naming the group that owns it.
 std::string accessRemedy(const std::string& node)
@@ -40,60 +41,20 @@ const char kManagerId[17] = "VOBRELFM SG_IO  ";
 struct Slot {
     std::string node;
     uint8_t ha = 0, target = 0, lun = 0;
-    int kernelHost = -1;  // the kernel's host number; -1 for a drive without an address
+    sgio::Address kernel;  // unknown for a drive without an address of its own
     posix::UniqueFd fd;
+    bool exclusive = false;  // fd is open with O_EXCL for a burn
     std::array<uint8_t, 40> inquiry{};
     std::shared_ptr<TEmulatedDrive> emulated;
+    // Adapters are the kernel's (host, channel) pairs.
+    int adapterKey() const { return kernel.known() ? (kernel.host << 8) | kernel.channel : -1; }
 };
 
-posix::UniqueFd openDevice(const std::string& node)
+sgio::Direction directionOf(uint8_t flags)
 {
-    int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    return posix::UniqueFd(fd);
-}
-
-// How one SG_IO call ended: the SCSI status when the drive answered, or what failed below it.
-struct SgOutcome {
-    uint8_t status = 0;
-    uint8_t transportKind = 0;  // 0: the drive answered; else aspi::TRANSPORT_*
-    uint32_t transportValue = 0;
-    unsigned senseLength = 0;
-};
-
-// Runs one CDB through SG_IO.
-SgOutcome sgCommand(int fd, const uint8_t* cdb, int cdbLength, int direction, uint8_t* data, uint32_t length,
-                    uint8_t* sense)
-{
-    SgOutcome out;
-    sg_io_hdr_t io{};
-    io.interface_id = 'S';
-    io.cmd_len = static_cast<unsigned char>(cdbLength);
-    io.cmdp = const_cast<unsigned char*>(cdb);
-    io.dxfer_direction = length == 0 ? SG_DXFER_NONE : direction;
-    io.dxfer_len = length;
-    io.dxferp = data;
-    io.mx_sb_len = 32;
-    io.sbp = sense;
-    io.timeout = kPassThroughTimeoutMs;
-    if (posix::ioctl(fd, SG_IO, &io) < 0) {
-        out.transportKind = aspi::TRANSPORT_ERRNO;
-        out.transportValue = static_cast<uint32_t>(errno);
-        return out;
-    }
-    out.senseLength = io.sb_len_wr;
-    // The low three bits of the driver status carry its verdict; 08h only says that
-    // sense data came with the answer.
-    if (io.host_status != 0) {
-        out.transportKind = aspi::TRANSPORT_HOST;
-        out.transportValue = io.host_status;
-    } else if ((io.driver_status & 0x07) != 0) {
-        out.transportKind = aspi::TRANSPORT_DRIVER;
-        out.transportValue = io.driver_status & 0x07;
-    }
-    out.status = io.status;
-    return out;
+    return (flags & aspi::SRB_DIR_IN)    ? sgio::Direction::FromDevice
+           : (flags & aspi::SRB_DIR_OUT) ? sgio::Direction::ToDevice
+                                         : sgio::Direction::None;
 }
 
 class BuiltInLayer : public IScsiLayer {
@@ -106,7 +67,7 @@ public:
             struct stat st {};
             if (::stat(node.c_str(), &st) != 0)
                 continue;
-            posix::UniqueFd fd = openDevice(node);
+            posix::UniqueFd fd = sgio::Open(node, false);
             if (!fd.valid()) {
                 if ((errno == EACCES || errno == EPERM) && notices)
                     notices->push_back(node + ": ACCESS DENIED - " + accessRemedy(node));
@@ -117,16 +78,17 @@ public:
             const uint8_t cdb[6] = {op::Inquiry, 0, 0, 0, 96, 0};
             uint8_t answer[96] = {};
             uint8_t sense[32];
-            const SgOutcome o = sgCommand(fd.get(), cdb, 6, SG_DXFER_FROM_DEV, answer, 96, sense);
-            if (o.transportKind != 0 || o.status != 0)
+            const sgio::Outcome o =
+                sgio::Run(fd.get(), cdb, sgio::Direction::FromDevice, answer, 96, kInquiryTimeoutMs, sense);
+            if (o.failure != sgio::Failure::None || o.status != 0)
                 continue;
             std::memcpy(slot.inquiry.data(), answer, 40);
-            sg_scsi_id id{};
-            if (posix::ioctl(fd.get(), SG_GET_SCSI_ID, &id) == 0) {
-                slot.kernelHost = id.host_no;
-                slot.target = static_cast<uint8_t>(id.scsi_id);
-                slot.lun = static_cast<uint8_t>(id.lun);
+            slot.kernel = sgio::AddressOf(fd.get());
+            if (slot.kernel.known() && slot.kernel.target < 256 && slot.kernel.lun < 256) {
+                slot.target = static_cast<uint8_t>(slot.kernel.target);
+                slot.lun = static_cast<uint8_t>(slot.kernel.lun);
             } else {
+                slot.kernel = sgio::Address();
                 slot.target = static_cast<uint8_t>(madeUp++);
                 slot.lun = kLunMarker;
             }
@@ -136,17 +98,17 @@ public:
         // and the map back to the kernel's numbers is kept.
         std::vector<int> kernelHosts;
         for (const Slot& s : slots_)
-            kernelHosts.push_back(s.kernelHost);
+            kernelHosts.push_back(s.adapterKey());
         const std::vector<int> hosts = AdapterHosts(kernelHosts);
         slots_.erase(std::remove_if(slots_.begin(), slots_.end(),
                                     [&hosts](const Slot& s) {
-                                        return s.kernelHost >= 0 &&
-                                               std::find(hosts.begin(), hosts.end(), s.kernelHost) == hosts.end();
+                                        return s.kernel.known() &&
+                                               std::find(hosts.begin(), hosts.end(), s.adapterKey()) == hosts.end();
                                     }),
                      slots_.end());
         for (Slot& s : slots_)
-            if (s.kernelHost >= 0)
-                s.ha = static_cast<uint8_t>(std::find(hosts.begin(), hosts.end(), s.kernelHost) - hosts.begin());
+            if (s.kernel.known())
+                s.ha = static_cast<uint8_t>(std::find(hosts.begin(), hosts.end(), s.adapterKey()) - hosts.begin());
         if (!virtualDrive.empty()) {
             std::string error;
             Slot slot;
@@ -185,7 +147,9 @@ public:
         return (aspi::SS_COMP << 8) | static_cast<uint32_t>(adapters_ & 0xFF);
     }
 
-    uint32_t SendCommand(void* request) override
+    uint32_t SendCommand(void* request) override { return SendTimed(request, kDefaultCommandTimeoutMs); }
+
+    uint32_t SendTimed(void* request, int timeoutMs) override
     {
         auto* h = static_cast<aspi::SRB_Header*>(request);
         switch (h->SRB_Cmd) {
@@ -217,7 +181,7 @@ public:
             break;
         }
         case aspi::SC_EXEC_SCSI_CMD:
-            execute(*static_cast<aspi::SRB_ExecSCSICmd*>(request));
+            execute(*static_cast<aspi::SRB_ExecSCSICmd*>(request), timeoutMs);
             break;
         case aspi::SC_GET_DISK_INFO:
             h->SRB_Status = aspi::SS_PENDING;  // no drive letters through this route
@@ -244,12 +208,28 @@ public:
         const Slot* s = const_cast<BuiltInLayer*>(this)->find(ha, target, lun);
         return s ? s->node : std::string();
     }
-    int KernelHost(uint8_t ha) const
+    sgio::Address KernelAddress(uint8_t ha, uint8_t target, uint8_t lun) const
     {
-        for (const Slot& s : slots_)
-            if (s.ha == ha && s.kernelHost >= 0)
-                return s.kernelHost;
-        return -1;
+        const Slot* s = const_cast<BuiltInLayer*>(this)->find(ha, target, lun);
+        return s ? s->kernel : sgio::Address();
+    }
+    // Opens the drive exclusively (on) or gives the exclusive hold up. 0 or the errno.
+    int Claim(uint8_t ha, uint8_t target, uint8_t lun, bool on)
+    {
+        Slot* s = find(ha, target, lun);
+        if (!s || s->emulated || s->exclusive == on)
+            return 0;
+        if (!on) {
+            s->fd.reset();
+            s->exclusive = false;
+            return 0;
+        }
+        posix::UniqueFd fd = sgio::Open(s->node, true);
+        if (!fd.valid())
+            return errno;
+        s->fd = std::move(fd);
+        s->exclusive = true;
+        return 0;
     }
     bool closeAfterCommand = false;
 
@@ -271,7 +251,7 @@ private:
         return nullptr;
     }
 
-    void execute(aspi::SRB_ExecSCSICmd& srb)
+    void execute(aspi::SRB_ExecSCSICmd& srb, int timeoutMs)
     {
         Slot* slot = find(srb.h.SRB_HaId, srb.SRB_Target, srb.SRB_Lun);
         if (!slot) {
@@ -284,49 +264,31 @@ private:
             srb.h.SRB_Status = aspi::SS_COMP;
             return;
         }
-        uint8_t sense[32] = {};
-        SgOutcome o;
+        uint8_t sense[aspi::kSenseAreaSize] = {};
+        sgio::Outcome o;
         if (slot->emulated) {
             o.status = slot->emulated->Execute(srb.CDBByte, srb.SRB_CDBLen, srb.SRB_BufPointer, srb.SRB_BufLen, sense);
             if (o.status == TEmulatedDrive::kTransportFailure) {  // as if the pass-through call failed
                 o.status = 0;
-                o.transportKind = aspi::TRANSPORT_ERRNO;
-                o.transportValue = EIO;
+                o.failure = sgio::Failure::Errno;
+                o.value = EIO;
             }
         } else {
             if (!slot->fd.valid())
-                slot->fd = openDevice(slot->node);
-            const int direction = (srb.h.SRB_Flags & aspi::SRB_DIR_IN)    ? SG_DXFER_FROM_DEV
-                                  : (srb.h.SRB_Flags & aspi::SRB_DIR_OUT) ? SG_DXFER_TO_DEV
-                                                                          : SG_DXFER_NONE;
+                slot->fd = sgio::Open(slot->node, false);
             if (slot->fd.valid()) {
-                o = sgCommand(slot->fd.get(), srb.CDBByte, srb.SRB_CDBLen, direction, srb.SRB_BufPointer,
-                              srb.SRB_BufLen, sense);
+                // A command without a time-out of its own gets the kernel's usual minute.
+                const unsigned timeout = timeoutMs > 0 ? static_cast<unsigned>(timeoutMs) : 60000u;
+                o = sgio::Run(slot->fd.get(), std::span<const uint8_t>(srb.CDBByte, srb.SRB_CDBLen),
+                              directionOf(srb.h.SRB_Flags), srb.SRB_BufPointer, srb.SRB_BufLen, timeout, sense);
             } else {
-                o.transportKind = aspi::TRANSPORT_ERRNO;
-                o.transportValue = static_cast<uint32_t>(errno);
+                o.failure = sgio::Failure::Errno;
+                o.value = static_cast<uint32_t>(errno);
             }
-            if (closeAfterCommand)
+            if (closeAfterCommand && !slot->exclusive)
                 slot->fd.reset();
         }
-        std::memset(srb.SRB_Rsvd3, 0, sizeof srb.SRB_Rsvd3);
-        if (o.transportKind != 0) {
-            // Failed below the drive: a failed command with its own text, never a check
-            // condition with empty sense data that a caller would retry.
-            srb.h.SRB_Status = aspi::SS_ERR;
-            srb.SRB_HaStat = aspi::HASTAT_TRANSPORT;
-            srb.SRB_TargStat = 0;
-            srb.SRB_Rsvd3[0] = o.transportKind;
-            bytes::putLe32(&srb.SRB_Rsvd3[1], o.transportValue);
-            std::memset(srb.SenseArea, 0, sizeof srb.SenseArea);
-        } else if (o.status != 0) {
-            srb.h.SRB_Status = aspi::SS_ERR;
-            srb.SRB_HaStat = 0;
-            srb.SRB_TargStat = o.status;
-            std::memcpy(srb.SenseArea, sense, sizeof srb.SenseArea);
-        } else {
-            srb.h.SRB_Status = aspi::SS_COMP;
-        }
+        ToRequestBlock(o, sense, srb);
     }
 
     std::vector<Slot> slots_;
@@ -362,10 +324,39 @@ std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& nod
     return std::make_unique<BuiltInLayer>(nodes.empty() ? defaultNodes() : nodes, virtualDrive, emulated, notices);
 }
 
-int BuiltInKernelHost(IScsiLayer& layer, uint8_t ha)
+sgio::Address BuiltInKernelAddress(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun)
 {
     auto* b = dynamic_cast<BuiltInLayer*>(&layer);
-    return b ? b->KernelHost(ha) : -1;
+    return b ? b->KernelAddress(ha, target, lun) : sgio::Address();
+}
+
+int BuiltInClaim(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun, bool on)
+{
+    auto* b = dynamic_cast<BuiltInLayer*>(&layer);
+    return b ? b->Claim(ha, target, lun, on) : 0;
+}
+
+void ToRequestBlock(const sgio::Outcome& o, const uint8_t* sense, aspi::SRB_ExecSCSICmd& srb)
+{
+    std::memset(srb.SRB_Rsvd3, 0, sizeof srb.SRB_Rsvd3);
+    bytes::putLe32(&srb.SRB_Rsvd3[aspi::kResidualOffset], o.residual);
+    if (o.failure != sgio::Failure::None) {
+        // Failed below the drive: a failed command with its own text, never a check
+        // condition with empty sense data that a caller would retry.
+        srb.h.SRB_Status = aspi::SS_ERR;
+        srb.SRB_HaStat = aspi::HASTAT_TRANSPORT;
+        srb.SRB_TargStat = 0;
+        srb.SRB_Rsvd3[0] = static_cast<uint8_t>(o.failure);
+        bytes::putLe32(&srb.SRB_Rsvd3[1], o.value);
+        std::memset(srb.SenseArea, 0, sizeof srb.SenseArea);
+    } else if (o.status != 0) {
+        srb.h.SRB_Status = aspi::SS_ERR;
+        srb.SRB_HaStat = aspi::HASTAT_OK;
+        srb.SRB_TargStat = o.status;
+        std::memcpy(srb.SenseArea, sense, sizeof srb.SenseArea);
+    } else {
+        srb.h.SRB_Status = aspi::SS_COMP;
+    }
 }
 
 void BuiltInSetCloseAfterCommand(IScsiLayer& layer, bool on)

@@ -40,6 +40,8 @@ inline constexpr uint8_t HASTAT_TRANSPORT = 0xF0;
 inline constexpr uint8_t TRANSPORT_ERRNO = 1;
 inline constexpr uint8_t TRANSPORT_HOST = 2;
 inline constexpr uint8_t TRANSPORT_DRIVER = 3;
+// Bytes 8 to 11 of SRB_Rsvd3 (little-endian): the residual count of the built-in layer.
+inline constexpr int kResidualOffset = 8;
 // Linux SG_IO host and driver status values of a command that ran out of time.
 inline constexpr uint32_t HOST_TIME_OUT = 0x03;
 inline constexpr uint32_t DRIVER_TIME_OUT = 0x06;

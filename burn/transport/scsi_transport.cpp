@@ -8,6 +8,7 @@
 #include "core/base/posix_io.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <sys/eventfd.h>
@@ -53,17 +54,17 @@ std::string trimmed(const char* text, std::size_t n)
     return s;
 }
 
-std::string senseKeyText(const uint8_t* sense)
+std::string senseKeyText(const TSenseData& sense, bool present)
 {
-    if (sense[0] == 0)
+    if (!present)
         return {};
-    if ((sense[0] & 0x7E) != 0x70)
+    if (!sense.valid())
         return "UNKNOWN";
-    switch (sense[2] & 0x0F) {
+    switch (sense.key) {
     case 0x0:
-        if (sense[2] & 0x80) return "FILEMARK";
-        if (sense[2] & 0x40) return "END OF MEDIA";
-        if (sense[2] & 0x20) return "ILLEGAL LENGTH";
+        if (sense.filemark) return "FILEMARK";
+        if (sense.endOfMedia) return "END OF MEDIA";
+        if (sense.illegalLength) return "ILLEGAL LENGTH";
         return "NO ADDITIONAL SENSE INFORMATION";
     case 0x1: return "RECOVERED ERROR";
     case 0x2: return "NOT READY";
@@ -118,7 +119,7 @@ TScsiTransport& ScsiTransport()
 }
 
 TScsiTransport::TScsiTransport()
-    : libraryNames({"./libwnaspi32.so", "libwnaspi32.so", "libasapi.so"})
+    : libraryNames(DefaultLibraryNames())
 {
 }
 
@@ -206,10 +207,12 @@ bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
     if (preferBuiltIn && builtInHasDrives) {
         layer_ = std::move(builtIn);
     } else {
-        std::string problem;
-        layer_ = MakeLibraryLayer(libraryNames, &problem);
+        std::string problem, loaded;
+        layer_ = MakeLibraryLayer(libraryNames, &problem, &loaded);
         if (!problem.empty())
             Post(bmDriveError, problem);
+        if (layer_)
+            Post(bmInformation, ">>> TRANSPORT LIBRARY " + loaded);
         if (!layer_ && builtInHasDrives)
             layer_ = std::move(builtIn);
     }
@@ -296,12 +299,12 @@ std::string TScsiTransport::StatusText(const aspi::SRB_ExecSCSICmd& srb, bool* b
     default: return "UNKNOWN";
     }
     // CHECK CONDITION: described by the sense data.
-    const uint8_t* sense = srb.SenseArea;
-    const std::string key = senseKeyText(sense);
-    if (key != "CHECK CONDITION" || sense[0] == 0)
+    const TSenseData sense = DecodeSense(srb.SenseArea);
+    const std::string key = senseKeyText(sense, srb.SenseArea[0] != 0);
+    if (key != "CHECK CONDITION" || srb.SenseArea[0] == 0)
         text = key;
-    if (sense[7] != 0)
-        text += " (" + AdditionalSenseText(sense[12], sense[13]) + ")";
+    if (sense.hasAdditional)
+        text += " (" + AdditionalSenseText(sense.asc, sense.ascq) + ")";
     return text;
 }
 
@@ -310,7 +313,8 @@ void TScsiTransport::LogFailure(const aspi::SRB_ExecSCSICmd& srb, const std::str
     const uint8_t op = srb.CDBByte[0];
     if (std::find(std::begin(kQuietCodes), std::end(kQuietCodes), op) != std::end(kQuietCodes))
         return;
-    if (srb.SenseArea[12] == 0x04 && srb.SenseArea[13] == 0x08)
+    const TSenseData sense = DecodeSense(srb.SenseArea);
+    if (sense.asc == 0x04 && sense.ascq == 0x08)
         return;
     std::string line = "<<< " + ScsiCommandName(op) + " " + "(" + hex2(op) + ") {" + hex2(srb.h.SRB_Flags) +
                        "|" + hex2(srb.SRB_CDBLen) + "} - " + std::to_string(srb.h.SRB_HaId) + ":" +
@@ -324,7 +328,7 @@ void TScsiTransport::LogFailure(const aspi::SRB_ExecSCSICmd& srb, const std::str
     for (uint32_t i = 0; i < shown; ++i)
         line += hex2(srb.SRB_BufPointer[i]) + " ";
     line += "= " + hex2(srb.SRB_HaStat) + " " + hex2(srb.SRB_TargStat) + " " + hex2(srb.SenseArea[0]) + " " +
-            hex2(srb.SenseArea[2]) + " " + "ASC:" + hex2(srb.SenseArea[12]) + ",ASQ:" + hex2(srb.SenseArea[13]) +
+            hex2(srb.SenseArea[2]) + " " + "ASC:" + hex2(sense.asc) + ",ASQ:" + hex2(sense.ascq) +
             " " + error;
     Post(bmDriveError, line);
 }
@@ -363,7 +367,7 @@ void TScsiTransport::Execute(aspi::SRB_ExecSCSICmd& srb, int timeoutMs, Address 
     if (srb.CDBByte[0] == op::NotSent)
         srb.h.SRB_Status = aspi::SS_COMP;
     else
-        layer_->SendCommand(&srb);
+        layer_->SendTimed(&srb, timeoutMs);
     if (event.valid() && srb.h.SRB_Status == aspi::SS_PENDING) {
         pollfd p{event.get(), POLLIN, 0};
         posix::pollFor(&p, 1, std::max(timeoutMs, MinimumWaitMs));
@@ -387,6 +391,8 @@ void TScsiTransport::Execute(aspi::SRB_ExecSCSICmd& srb, int timeoutMs, Address 
         outcome.transportError = true;
     }
     outcome.ok = srb.h.SRB_Status == aspi::SS_COMP;
+    if (layer_->Name() == "PTASPI32")
+        outcome.residual = bytes::le32(&srb.SRB_Rsvd3[aspi::kResidualOffset]);
     {
         std::lock_guard state(stateMutex_);
         last_ = outcome;
@@ -406,6 +412,25 @@ bool TScsiTransport::Command(const std::vector<uint8_t>& cdb, uint8_t dir, uint8
     std::copy(cdb.begin(), cdb.begin() + std::min<std::size_t>(cdb.size(), 16), srb.CDBByte);
     const TSelectedDrive drive = Drive();
     Execute(srb, timeoutMs, {drive.ha, drive.target, drive.lun}, result);
+    return srb.h.SRB_Status == aspi::SS_COMP;
+}
+
+bool TScsiTransport::CommandTo(const std::string& line, const std::vector<uint8_t>& cdb, uint8_t dir,
+                               uint8_t* buffer, uint32_t length, int timeoutMs)
+{
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (line.size() < 5 || !digit(line[0]) || !digit(line[2]) || !digit(line[4]))
+        return false;
+    aspi::SRB_ExecSCSICmd srb{};
+    srb.h.SRB_Flags = static_cast<uint8_t>(aspi::SRB_EVENT_NOTIFY | dir);
+    srb.SRB_BufLen = length;
+    srb.SRB_BufPointer = buffer;
+    srb.SRB_CDBLen = static_cast<uint8_t>(cdb.size());
+    std::copy(cdb.begin(), cdb.begin() + std::min<std::size_t>(cdb.size(), 16), srb.CDBByte);
+    Execute(srb, timeoutMs,
+            {static_cast<uint8_t>(line[0] - '0'), static_cast<uint8_t>(line[2] - '0'),
+             static_cast<uint8_t>(line[4] - '0')},
+            nullptr);
     return srb.h.SRB_Status == aspi::SS_COMP;
 }
 
@@ -484,6 +509,48 @@ void TScsiTransport::EnumerateDevices()
     last_.error.clear();
 }
 
+std::string TScsiTransport::KernelAddress(const std::string& line) const
+{
+    std::lock_guard lock(commandMutex_);
+    if (!layer_ || line.size() < 5)
+        return {};
+    const sgio::Address a = BuiltInKernelAddress(*layer_, static_cast<uint8_t>(line[0] - '0'),
+                                                 static_cast<uint8_t>(line[2] - '0'),
+                                                 static_cast<uint8_t>(line[4] - '0'));
+    return a.known() ? a.text() : std::string();
+}
+
+bool TScsiTransport::ClaimDrive(std::string* reason)
+{
+    std::lock_guard lock(commandMutex_);
+    const TSelectedDrive d = Drive();
+    if (!layer_ || !d.selected())
+        return true;
+    const int error = BuiltInClaim(*layer_, d.ha, d.target, d.lun, true);
+    if (error == 0)
+        return true;
+    const std::string node = BuiltInDeviceNode(*layer_, d.ha, d.target, d.lun);
+    if (reason) {
+        if (error == EBUSY)
+            *reason = "DRIVE " + node + " IS IN USE BY ANOTHER PROGRAM (MOUNTED OR OPENED EXCLUSIVELY)";
+        else {
+            std::string text = posix::errnoMessage(error);
+            for (char& c : text)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            *reason = "CANNOT OPEN DRIVE " + node + " (" + text + ")";
+        }
+    }
+    return false;
+}
+
+void TScsiTransport::ReleaseDrive()
+{
+    std::lock_guard lock(commandMutex_);
+    const TSelectedDrive d = Drive();
+    if (layer_ && d.selected())
+        BuiltInClaim(*layer_, d.ha, d.target, d.lun, false);
+}
+
 void TScsiTransport::Deselect()
 {
     std::lock_guard state(stateMutex_);
@@ -508,6 +575,7 @@ bool TScsiTransport::SelectDevice(const std::string& line)
     drive.target = static_cast<uint8_t>(line[2] - '0');
     drive.lun = static_cast<uint8_t>(line[4] - '0');
     drive.line = line;
+    ++selections_;
     {
         std::lock_guard state(stateMutex_);
         drive_ = drive;

@@ -10,6 +10,8 @@
 
 #include "burn/burn_messages.h"
 #include "burn/transport/scsi_srb.h"
+#include "burn/transport/sense_data.h"
+#include "burn/transport/sg_io.h"
 
 #include <array>
 #include <atomic>
@@ -29,7 +31,16 @@ public:
     virtual std::string Name() const = 0;
     virtual uint32_t GetSupportInfo() = 0;
     virtual uint32_t SendCommand(void* srb) = 0;
+    // An SRB_ExecSCSICmd with the command's own time-out, for a layer that can pass it on.
+    virtual uint32_t SendTimed(void* srb, int timeoutMs)
+    {
+        (void)timeoutMs;
+        return SendCommand(srb);
+    }
 };
+
+// The time-out of a request sent without one of its own.
+inline constexpr int kDefaultCommandTimeoutMs = 60000;
 
 struct TSelectedDrive {
     uint8_t ha = 254, target = 254, lun = 254;
@@ -51,8 +62,12 @@ struct TScsiResult {
     bool transportError = false;  // the command did not reach the drive or got no answer
     std::string error;            // LastError's text; empty on success
     std::array<uint8_t, 32> sense{};
-    // The additional sense code of a failed command, 0 after a success.
-    uint8_t asc() const { return ok ? 0 : sense[12]; }
+    uint32_t residual = 0;        // bytes of the data transfer that did not take place
+    // The decoded sense of a failed command (fixed or descriptor format); all 0 after a success.
+    TSenseData decoded() const { return ok ? TSenseData() : DecodeSense(sense); }
+    uint8_t senseKey() const { return decoded().key; }
+    uint8_t asc() const { return decoded().asc; }
+    uint8_t ascq() const { return decoded().ascq; }
 };
 
 class TScsiTransport {
@@ -80,6 +95,14 @@ public:
     std::vector<std::string> DeviceList() const;
     bool SelectDevice(const std::string& line);
     TSelectedDrive Drive() const;
+    // The kernel's address of a listed drive, "1:0:0:0"; empty when the layer cannot tell.
+    std::string KernelAddress(const std::string& line) const;
+    // Holds the selected drive exclusively for a burn (another program that has it open
+    // exclusively or mounted makes this fail); false with the reason. Release lets it go.
+    bool ClaimDrive(std::string* reason);
+    void ReleaseDrive();
+    // Counts the drive selections: facts about a drive stay valid while it does not change.
+    uint64_t SelectionCount() const { return selections_; }
 
     // Sends the request and waits; the caller reads SRB_Status (1 success).
     void ExecSCSICommand(aspi::SRB_ExecSCSICmd& srb, int timeoutMs);
@@ -87,6 +110,11 @@ public:
     // outcome of this very command goes to *result when given.
     bool Command(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer, uint32_t length,
                  int timeoutMs, TScsiResult* result = nullptr);
+
+    // The same for the drive of a device line, selected or not (false for a line that
+    // names no address).
+    bool CommandTo(const std::string& line, const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer,
+                   uint32_t length, int timeoutMs);
 
     // The most recent command of any thread.
     std::string LastError() const;
@@ -135,6 +163,7 @@ private:
     std::string emulatedPath_;
     bool preferBuiltIn_ = true;
     std::atomic<int> hostAdapterCount_{0};
+    std::atomic<uint64_t> selections_{0};
     std::vector<std::string> devices_;
     TSelectedDrive drive_;
     TScsiResult last_;
@@ -150,7 +179,12 @@ std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& dev
                                              const std::string& virtualDrive,
                                              std::shared_ptr<TEmulatedDrive>* emulated,
                                              std::vector<std::string>* notices);
-std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& names, std::string* problem);
+// Loads the first library of names that offers both entry points; a relative path with a
+// folder in it is never tried. *loaded: the file that was loaded.
+std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& names, std::string* problem,
+                                             std::string* loaded = nullptr);
+// The library's names in the program's folder, then bare (the system's library path).
+std::vector<std::string> DefaultLibraryNames();
 // Number of drives the built-in layer found (0: it is of no use).
 int BuiltInDriveCount(IScsiLayer& layer);
 // The emulated recorder of the built-in layer, when it has one (tests inject faults through it).
@@ -162,5 +196,10 @@ std::string BuiltInDeviceNode(IScsiLayer& layer, uint8_t ha, uint8_t target, uin
 // result lists the kernel host of each adapter number (hosts beyond the tenth are left out).
 std::vector<int> AdapterHosts(const std::vector<int>& kernelHosts);
 // The kernel's host number of a built-in adapter (-1 when there is none).
-int BuiltInKernelHost(IScsiLayer& layer, uint8_t ha);
+// The kernel's address of a built-in drive (unknown for the emulated recorder).
+sgio::Address BuiltInKernelAddress(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun);
+// Holds the drive open exclusively (on) or lets it go; 0 or the errno of the failed open.
+int BuiltInClaim(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun, bool on);
+// How one pass-through command ended, written into the request block as the layer answers it.
+void ToRequestBlock(const sgio::Outcome& outcome, const uint8_t* sense, aspi::SRB_ExecSCSICmd& srb);
 void BuiltInSetCloseAfterCommand(IScsiLayer& layer, bool on);

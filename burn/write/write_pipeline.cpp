@@ -1,5 +1,6 @@
 #include "burn/write/write_pipeline.h"
 
+#include "burn/drive/drive_abilities.h"
 #include "burn/drive/drive_commands.h"
 #include "burn/transport/scsi_transport.h"
 #include "burn/write/write_cache.h"
@@ -68,6 +69,15 @@ void publishBuffer(TWriteJob& job)
 std::string prepareDrive(TWriteJob& job)
 {
     TDriveCommands& c = *job.commands;
+    // A reader ends the burn before anything is sent that could disturb it.
+    const std::string drive = c.Transport().Drive().line;
+    const TDriveAbilities abilities = ReadDriveAbilities(c.Transport(), drive);
+    if (abilities.known && !abilities.WritesAnything())
+        return "THE DRIVE " + drive + " CANNOT WRITE DISCS (IT ONLY READS)";
+    // The drive is ours until the burn ends: no disk service or automounter may probe it.
+    std::string held;
+    if (!c.Transport().ClaimDrive(&held))
+        return held;
     c.DiscType = c.GetDiscType();
     const int type = c.DiscType;
     if (type != dtDvdRam)
@@ -281,10 +291,14 @@ std::string RunWriteThread(TWriteJob& job)
     c.Timing = job.timing;
 
     const std::string prepared = prepareDrive(job);
-    if (!prepared.empty())
+    if (!prepared.empty()) {
         cache.Abort(prepared);
-    else
+    } else {
+        // The tray stays shut while the session is written; every end path below opens it
+        // again (and the kernel does when the program dies and the drive is closed).
+        c.PreventRemoval(true);
         writeData(job);
+    }
     const std::string flushError = flush(job, section);
     // The outcome is what the drive confirmed: the data, its flush and the close.
     std::string result = cache.ErrorText();
@@ -300,6 +314,7 @@ std::string RunWriteThread(TWriteJob& job)
 
     std::lock_guard lock(section);
     TScsiTransport& transport = c.Transport();
+    transport.ReleaseDrive();
     if (transport.BuiltInLayerActive())
         transport.Reinitialise();
     job.progress->SetCurrentFile(cache.CurrentFile());

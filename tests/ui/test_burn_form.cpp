@@ -52,7 +52,10 @@ TEST(BurnWindow, ControlsCarryTheirNamesCaptionsAndHints)
     // The drive list, its first line selected for the burner.
     ASSERT_EQ(f.cbb1->count(), 1);
     EXPECT_EQ(f.cbb1->currentIndex(), 0);
-    EXPECT_EQ(r.transport.Drive().line, f.cbb1->itemText(0).toStdString());
+    EXPECT_EQ(r.transport.Drive().line, f.cbb1->itemData(0).toString().toStdString());
+    // The shown line says what the drive writes.
+    EXPECT_EQ(f.cbb1->itemText(0).toStdString(),
+              r.transport.Drive().line + " [writes: CD-R, CD-RW, DVD-R, DVD-RAM, DVD+RW]");
 }
 
 TEST(BurnWindow, ShownCentredOnTheMainWindowAtLeastItsDesignSizeWithTheColumnTitleOfEntryZero)

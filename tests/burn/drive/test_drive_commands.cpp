@@ -1,3 +1,4 @@
+#include "burn/drive/drive_abilities.h"
 #include "tests/support/burn_rig.h"
 #include "tests/support/program_run.h"
 
@@ -58,27 +59,78 @@ TEST(DriveCommands, WriteParametersForTestWriteAndFinalize)
 TEST(DriveCommands, UnderrunBitNeedsTheCapability)
 {
     BurnRig r;
-    ASSERT_TRUE(r.start());
-    r.drive()->noUnderrunFree = true;
+    ASSERT_TRUE(r.transport.InitASPILayer(true));
+    r.drive()->noUnderrunFree = true;  // a fact of the drive: known before it is selected
+    ASSERT_TRUE(r.transport.SelectDevice(r.transport.DeviceList()[0]));
     ASSERT_TRUE(r.commands.ReadCapabilities());
     EXPECT_FALSE(r.commands.CapabilityFlags & cap::UnderrunFree);
     ASSERT_TRUE(r.commands.SetWriteParameters(false, true, dtCdR));
     EXPECT_EQ(r.drive()->WritePage()[2] & 0x40, 0);
 }
 
-TEST(DriveCommands, WaitReadyGivesUpWhenTheDriveStaysNotReady)
+TEST(DriveCommands, WaitReadyAsksFirstAndWaitsOnlyWhileNotReady)
 {
-    BurnRig r;
-    ASSERT_TRUE(r.start());
-    r.drive()->notReadyCommands = 1000000;
-    r.commands.Timing.waitDivisor = 50;
-    r.drive()->ClearCommandLog();
-    EXPECT_FALSE(r.commands.WaitReady(2000, 250));
-    // The budget is spent in steps: the ninth look at the disc exceeds it.
-    EXPECT_EQ(r.drive()->Commands(0x51).size(), 9u);
-    EXPECT_EQ(r.drive()->CommandLog().size(), 9u);
-    r.drive()->notReadyCommands = 3;
-    EXPECT_TRUE(r.commands.WaitReady(10000, 100));
+    struct Case {
+        const char* name;
+        int notReady;  // commands that answer "not ready"
+        int total, step;
+        bool ready;
+        std::vector<int> pauses;
+        std::size_t discInfoPolls;
+    };
+    const Case cases[] = {
+        {"ready drive", 0, 10000, 500, true, {}, 1},
+        {"becoming ready", 3, 10000, 1000, true, {50, 100, 200}, 4},
+        {"stays not ready", 1000000, 2000, 250, false, {50, 100, 200, 250, 250, 250, 250, 250, 250, 250}, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BurnRig r;
+        ASSERT_TRUE(r.start());
+        std::vector<int> pauses;
+        r.commands.Timing.pause = [&pauses](int ms) { pauses.push_back(ms); };
+        r.drive()->notReadyCommands = c.notReady;
+        r.drive()->ClearCommandLog();
+        EXPECT_EQ(r.commands.WaitReady(c.total, c.step), c.ready);
+        EXPECT_EQ(pauses, c.pauses);
+        EXPECT_EQ(r.drive()->Commands(0x51).size(), c.discInfoPolls);
+    }
+}
+
+// MODE SENSE of the write parameters page, as the drive received them.
+static std::size_t writePageSenses(TEmulatedDrive& d)
+{
+    std::size_t n = 0;
+    for (const auto& c : d.Commands(0x5A))
+        n += (c.cdb[2] & 0x3F) == 0x05;
+    return n;
+}
+
+TEST(DriveCommands, EachFactAboutTheDriveIsAskedOncePerSelection)
+{
+    for (const bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "page refused" : "page offered");
+        BurnRig r;
+        ASSERT_TRUE(r.transport.InitASPILayer(true));
+        r.drive()->noWriteParametersPage = refused;
+        ASSERT_TRUE(r.transport.SelectDevice(r.transport.DeviceList()[0]));
+        r.commands.DiscType = r.commands.GetDiscType();
+        r.commands.FreeDiscBlocks();
+        uint32_t address = 0;
+        r.commands.GetNextWritableAddress(&address);
+        EXPECT_EQ(r.commands.SetWriteParameters(false, true, dtCdR), !refused);
+        r.commands.ReadCapabilities();
+        EXPECT_EQ(writePageSenses(*r.drive()), 1u);
+        EXPECT_EQ(r.drive()->Commands(0x46).size(), 2u + 2u);  // two features once, the disc's profile twice
+        // Every page sent back has PS clear, and the drive holds the last one sent.
+        for (const auto& c : r.drive()->Commands(0x55))
+            EXPECT_EQ(c.data.at(8) & 0x80, 0);
+        if (!refused)
+            EXPECT_EQ(r.drive()->WritePage()[3] & 0xC0, 0xC0);
+        // A new selection asks again.
+        ASSERT_TRUE(r.transport.SelectDevice(r.transport.DeviceList()[0]));
+        EXPECT_EQ(writePageSenses(*r.drive()), 2u);
+    }
 }
 
 TEST(DriveCommands, SetCdSpeedUnits)
@@ -130,4 +182,40 @@ TEST(DriveCommands, DevicesAndDiscInfoCommands)
     EXPECT_TRUE(r.out.contains("next writable address: 0\n"));
     EXPECT_TRUE(r.out.contains("last session: 0\n"));
     EXPECT_EQ(runProgram({"--home", dir, "discinfo", "--drive", "5"}).status, 2);
+}
+
+TEST(DriveAbilities, ReadersAndRecordersFromTheCapabilitiesPageAndTheProfiles)
+{
+    const auto page = [](uint8_t writeBits) { return std::vector<uint8_t>{0x2A, 26, 0x3F, writeBits}; };
+    const auto profiles = [](std::initializer_list<uint16_t> list) {
+        std::vector<uint8_t> c(8, 0);
+        c.insert(c.end(), {0x00, 0x00, 0x03, static_cast<uint8_t>(4 * list.size())});
+        for (uint16_t p : list)
+            c.insert(c.end(), {static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p), 0, 0});
+        return c;
+    };
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> page, configuration;
+        std::string writes;
+    };
+    std::vector<uint8_t> cutList = profiles({0x0009, 0x001B});
+    cutList.resize(16);  // the second profile is not in the answer
+    const Case cases[] = {
+        {"CD-ROM drive", page(0x00), profiles({0x0008}), "nothing"},
+        {"DVD-ROM drive without the feature", page(0x00), {}, "nothing"},
+        {"CD-RW recorder", page(0x03), profiles({0x0008, 0x0009, 0x000A}), "CD-R, CD-RW"},
+        {"DVD writer", page(0x13), profiles({0x0009, 0x0011, 0x0014, 0x001A, 0x001B}),
+         "CD-R, CD-RW, DVD-R, DVD-RW, DVD+R, DVD+RW"},
+        {"DVD+R only through profiles", page(0x00), profiles({0x0010, 0x002B}), "DVD+R"},
+        {"list cut short", {}, cutList, "CD-R"},
+        {"no answers", {}, {}, "unknown"},
+        {"another page", {0x05, 50, 0, 0xFF}, {}, "unknown"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TDriveAbilities a = AbilitiesFrom(c.page, c.configuration);
+        EXPECT_EQ(a.WritesText(), c.writes);
+        EXPECT_EQ(a.WritesAnything(), c.writes != "nothing" && c.writes != "unknown");
+    }
 }

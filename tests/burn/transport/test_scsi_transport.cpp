@@ -2,7 +2,11 @@
 #include "burn/transport/sense_text.h"
 #include "tests/support/burn_rig.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -104,7 +108,7 @@ TEST(ScsiTransport, StatusAndSenseTexts)
     srb.SenseArea[12] = 0x73;
     srb.SenseArea[13] = 0x03;
     EXPECT_EQ(TScsiTransport::StatusText(srb, &busy), "MEDIUM ERROR (POWER CALIBRATION AREA ERROR)");
-    srb.SenseArea[0] = 0x72;
+    srb.SenseArea[0] = 0x7F;  // vendor-specific format
     EXPECT_EQ(TScsiTransport::StatusText(srb, &busy).substr(0, 7), "UNKNOWN");
     EXPECT_EQ(AdditionalSenseText(0x24, 0x00), "INVALID FIELD IN CDB");
     EXPECT_EQ(AdditionalSenseText(0xF5, 0xF6), "245,246");
@@ -127,6 +131,27 @@ TEST(ScsiTransport, LibraryLayerOverTheEmulatedRecorder)
     EXPECT_EQ(r.commands.FreeDiscBlocks(), TEmulatedDrive::kBlank80MinBlocks);
     EXPECT_TRUE(r.transport.Reinitialise());
     EXPECT_EQ(r.transport.LayerName(), "libwnaspi32.so");
+    EXPECT_TRUE(r.logged(std::string("1:>>> TRANSPORT LIBRARY ") + TEST_ASPI_LIBRARY));
+}
+
+TEST(ScsiTransport, TheLibraryIsNeverTakenFromTheCurrentDirectory)
+{
+    // A library left in the directory the program is started from.
+    BurnRig r(false);
+    const std::string folder = QFileInfo(QString::fromStdString(r.image)).path().toStdString();
+    ASSERT_TRUE(QFile::copy(TEST_ASPI_LIBRARY, QString::fromStdString(folder + "/libwnaspi32.so")));
+    setenv("TEST_ASPI_IMAGE", r.image.c_str(), 1);
+    const std::string before = QDir::currentPath().toStdString();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(folder)));
+    r.transport.libraryNames = {"./libwnaspi32.so", "sub/../libwnaspi32.so"};
+    const bool loaded = r.transport.InitASPILayer(false);
+    QDir::setCurrent(QString::fromStdString(before));
+    EXPECT_FALSE(loaded);
+    // The names tried by default: the program's folder and the system's library path only.
+    for (const std::string& name : DefaultLibraryNames())
+        EXPECT_TRUE(name.front() == '/' || name.find('/') == std::string::npos) << name;
+    EXPECT_EQ(DefaultLibraryNames().front(),
+              QCoreApplication::applicationDirPath().toStdString() + "/libwnaspi32.so");
 }
 
 TEST(ScsiTransport, CommandThatNeverCompletesBecomesCommandTimeout)

@@ -242,6 +242,38 @@ TEST(WritePipeline, WriteErrorsAndTransportErrorsEndTheBurnAtOnce)
     EXPECT_EQ(count(*r.drive(), op::Write10), 1u);
 }
 
+TEST(WritePipeline, AReaderEndsTheBurnAtOnceAndARecorderIsLockedOnlyWhileItWrites)
+{
+    BurnerRig r;
+    ASSERT_TRUE(r.start());
+    const std::string line = r.burner.DeviceList()[0];
+    r.drive()->readOnly = true;
+    r.drive()->ClearCommandLog();
+    EXPECT_EQ(r.burn({r.makeFile("a.txt", 100)}), "THE DRIVE " + line + " CANNOT WRITE DISCS (IT ONLY READS)");
+    EXPECT_EQ(count(*r.drive(), op::Write10), 0u);
+    EXPECT_EQ(count(*r.drive(), op::SendOpcInformation), 0u);
+    EXPECT_EQ(count(*r.drive(), op::CloseTrackSession), 0u);
+
+    r.drive()->readOnly = false;
+    r.drive()->ClearCommandLog();
+    EXPECT_EQ(r.burn({r.makeFile("b.txt", 100)}), "");
+    const auto& log = r.drive()->CommandLog();
+    const auto at = [&log](uint8_t code, int lockByte, bool last) {
+        std::ptrdiff_t found = -1;
+        for (std::size_t i = 0; i < log.size(); ++i)
+            if (log[i].cdb[0] == code && (lockByte < 0 || log[i].cdb[4] == lockByte)) {
+                found = static_cast<std::ptrdiff_t>(i);
+                if (!last)
+                    break;
+            }
+        return found;
+    };
+    ASSERT_GE(at(op::PreventAllowRemoval, 1, false), 0);
+    EXPECT_LT(at(op::PreventAllowRemoval, 1, false), at(op::Write10, -1, false));
+    EXPECT_GT(at(op::PreventAllowRemoval, 0, true), at(op::Write10, -1, true));
+    EXPECT_GT(at(op::PreventAllowRemoval, 0, true), at(op::PreventAllowRemoval, 1, true));
+}
+
 TEST(WritePipeline, AbortEndsTheBurnFlushedUnclosedAndUnlocked)
 {
     BurnerRig r;
