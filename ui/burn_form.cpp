@@ -35,13 +35,6 @@ namespace {
 constexpr int kMaxFiles = 600000;
 constexpr int kMaxDirectories = 20000;
 
-const char kStillRunning[] = "BURN REFUSED - THE PREVIOUS BURN HAS NOT ENDED YET";
-const char kNoHandover[] = "BURN REFUSED - THE WINDOW CANNOT RECEIVE THE BURNER'S EVENTS";
-const char kCancelQuestion[] =
-    "Stop the burn? The files written so far stay on the disc in a session that is not "
-    "closed; a write-once disc may not take further sessions.";
-const char kCloseRefused[] = "A disc is being burned. The program can be closed when the burn has ended.";
-
 // The burner's lines the operator sees: drive errors and refused files, not the
 // information lines, and not the blank line that ends a burn.
 bool shownInLog(uint8_t kind, const std::string& text)
@@ -68,18 +61,22 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setMinimumHeight(37);
-    Label1 = new QLabel(QStringLiteral("Drive: "), Panel1);
+    Label1 = new QLabel(QStringLiteral("&Drive: "), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
     cbb1 = new QComboBox(Panel1);
     cbb1->setObjectName(QStringLiteral("cbb1"));
     cbb1->setMinimumWidth(361);
     cbb1->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // a drive line is never cut
-    BurnBtn = new QPushButton(QStringLiteral("Burn"), Panel1);
+    BurnBtn = new QPushButton(QStringLiteral("&Burn"), Panel1);
     BurnBtn->setObjectName(QStringLiteral("BurnBtn"));
     BurnBtn->setAutoDefault(false);
     CancelBtn = new QPushButton(QStringLiteral("Cancel"), Panel1);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setAutoDefault(false);
+    // Cancel shows only during a burn; its room is kept, so the window never grows then.
+    QSizePolicy keepRoom = CancelBtn->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    CancelBtn->setSizePolicy(keepRoom);
     CancelBtn->hide();
     auto* top = new QHBoxLayout(Panel1);
     top->setContentsMargins(6, 4, 6, 4);
@@ -100,6 +97,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
         b->setToolTip(hint);
         b->setIcon(icon);
         b->setAutoRaise(true);  // flat
+        b->setFocusPolicy(Qt::TabFocus);  // reachable with Tab, as tool-bar buttons are not by default
         ToolBar1->addWidget(b);
         connect(b, &QToolButton::clicked, this, handler);
         return b;
@@ -124,6 +122,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     lv1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lv1->setWordWrap(false);
+    lv1->setTabKeyNavigation(false);  // Tab leaves the list; the arrows move in it
     OnDeleteKey(lv1, [this] { DeleteBtn->click(); });
     auto* left = new QVBoxLayout(Panel2);
     left->setContentsMargins(0, 0, 0, 0);
@@ -134,6 +133,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     Memo1 = new QPlainTextEdit;
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
+    Memo1->setTabChangesFocus(true);
     Memo1->setMinimumWidth(160);
 
     Splitter1 = new QSplitter(Qt::Horizontal, this);
@@ -167,7 +167,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
         return dlgOpen1->exec() == QDialog::Accepted ? dlgOpen1->selectedFiles() : QStringList();
     };
     ChooseFolder = [this] {
-        return QFileDialog::getExistingDirectory(this, QStringLiteral("Open folder"), QDir::homePath());
+        return QFileDialog::getExistingDirectory(this, texts::Extra("BurnFolderTitle"), QDir::homePath());
     };
 
     Timer1 = new QTimer(this);
@@ -175,6 +175,11 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &TBurnFrm::Timer1Timer);
     Timer1->start();
+
+    Label1->setBuddy(cbb1);
+    for (auto [from, to] : {std::pair<QWidget*, QWidget*>{cbb1, BurnBtn}, {BurnBtn, CancelBtn}, {CancelBtn, DeleteBtn},
+                            {DeleteBtn, FileBtn}, {FileBtn, FolderBtn}, {FolderBtn, lv1}, {lv1, Memo1}})
+        setTabOrder(from, to);
 
     connect(cbb1, &QComboBox::activated, this, &TBurnFrm::cbb1Change);
     connect(BurnBtn, &QPushButton::clicked, this, &TBurnFrm::BurnBtnClick);
@@ -247,6 +252,7 @@ void TBurnFrm::showEvent(QShowEvent* event)
 void TBurnFrm::FormShow()
 {
     lv1->horizontalHeaderItem(0)->setText(texts::BurnFrm(0));
+    CancelBtn->setText(texts::Extra("BurnCancel"));
     // The missing-transport notice was logged at creation, before the language files were
     // applied: while it is still all the log holds, it is shown in the current language.
     if (!mcdb_->ASPIInitialized() && LogLines() == QStringList{creationNotice_}) {
@@ -340,11 +346,11 @@ void TBurnFrm::BurnBtnClick()
 {
     // Finalization enables Burn while the first burn's threads still run.
     if (burning_ || mcdb_->Writing()) {
-        Log(QString::fromLatin1(kStillRunning));
+        Log(texts::Extra("BurnStillRunning"));
         return;
     }
     if (!handover_.Valid()) {
-        Log(QString::fromLatin1(kNoHandover));
+        Log(texts::Extra("BurnNoHandover"));
         return;
     }
     TMCDBurner& b = *mcdb_;
@@ -382,7 +388,7 @@ void TBurnFrm::CancelBtnClick()
 {
     if (!burning_ || finalizing_)
         return;
-    const auto answer = QMessageBox::question(this, texts::BurnFrm(8), QString::fromLatin1(kCancelQuestion),
+    const auto answer = QMessageBox::question(this, texts::BurnFrm(8), texts::Extra("BurnCancelQuestion"),
                                               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
     // The burn may have ended or begun closing while the question was open.
     if (answer == QMessageBox::Ok && burning_ && !finalizing_) {
@@ -434,6 +440,6 @@ bool TBurnFrm::CanCloseProgram()
     if (!burning_)
         return true;
     QMessageBox::information(isVisible() ? static_cast<QWidget*>(this) : mainWindow_, texts::BurnFrm(8),
-                             QString::fromLatin1(kCloseRefused), QMessageBox::Ok);
+                             texts::Extra("BurnCloseRefused"), QMessageBox::Ok);
     return false;
 }

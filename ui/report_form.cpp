@@ -13,7 +13,10 @@
 #include "ui/designed.h"
 #include "ui/upload_report_dialog.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QShortcut>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -47,6 +50,7 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     dbgrd1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     dbgrd1->verticalHeader()->setDefaultSectionSize(std::max(18, dbgrd1->fontMetrics().height() + 4));
     dbgrd1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    dbgrd1->setTabKeyNavigation(false);  // Tab goes on to the next control; arrows move in the grid
     fitCatalogueColumns();
     OnDeleteKey(dbgrd1, [this] { DeleteBtn->click(); });  // asks first, as the button does
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
@@ -91,8 +95,13 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     ReportGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ReportGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ReportGrid->setWordWrap(false);
+    ReportGrid->setTabKeyNavigation(false);
+    // The report on the theme's pale tool-tip ground, in the tool-tip's own text colour.
     QPalette gridPalette = ReportGrid->palette();
-    gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        gridPalette.setColor(group, QPalette::Base, gridPalette.color(group, QPalette::ToolTipBase));
+        gridPalette.setColor(group, QPalette::Text, gridPalette.color(group, QPalette::ToolTipText));
+    }
     ReportGrid->setPalette(gridPalette);
     QFont mono(QStringLiteral("Courier New"));
     mono.setStyleHint(QFont::Monospace);
@@ -126,13 +135,13 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
         buttons->addWidget(b);
         return b;
     };
-    OpenBtn = makeButton("OpenBtn", QStringLiteral("Open"));
-    btn1 = makeButton("btn1", QStringLiteral("Detail Report"));
-    Button1 = makeButton("Button1", QStringLiteral("Summary Report"));
-    Button2 = makeButton("Button2", QStringLiteral("As Save"));
-    DeleteBtn = makeButton("DeleteBtn", QStringLiteral("Delete"));
-    PrintBtn = makeButton("PrintBtn", QStringLiteral("Print"));
-    RurnBtn = makeButton("RurnBtn", QStringLiteral("Burn"));
+    OpenBtn = makeButton("OpenBtn", QStringLiteral("&Open"));
+    btn1 = makeButton("btn1", QStringLiteral("&Detail Report"));
+    Button1 = makeButton("Button1", QStringLiteral("&Summary Report"));
+    Button2 = makeButton("Button2", QStringLiteral("&As Save"));
+    DeleteBtn = makeButton("DeleteBtn", QStringLiteral("D&elete"));
+    PrintBtn = makeButton("PrintBtn", QStringLiteral("&Print"));
+    RurnBtn = makeButton("RurnBtn", QStringLiteral("&Burn"));
     buttons->addStretch();
     connect(OpenBtn, &QPushButton::clicked, this, &Tfmfrm::OpenBtnClick);
     connect(btn1, &QPushButton::clicked, this, &Tfmfrm::btn1Click);
@@ -141,6 +150,15 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     connect(DeleteBtn, &QPushButton::clicked, this, &Tfmfrm::DeleteBtnClick);
     connect(PrintBtn, &QPushButton::clicked, this, &Tfmfrm::PrintBtnClick);
     connect(RurnBtn, &QPushButton::clicked, this, &Tfmfrm::RurnBtnClick);
+    // The desktop's standard keys for the commands that have one.
+    for (auto [key, button] : {std::pair{QKeySequence::Open, OpenBtn}, {QKeySequence::SaveAs, Button2},
+                               {QKeySequence::Print, PrintBtn}, {QKeySequence::Delete, DeleteBtn}}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled())
+                button->click();
+        });
+    }
 
     dlgSave1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
     dlgSave1->setObjectName(QStringLiteral("dlgSave1"));
@@ -149,8 +167,13 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     dlgOpen1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
     dlgOpen1->setObjectName(QStringLiteral("dlgOpen1"));
     dlgOpen1->setFileMode(QFileDialog::ExistingFile);
-    auto chooser = [](QFileDialog* dialog) {
-        return [dialog]() -> QString {
+    // Both start in the report folder; Save As suggests the name of the report on display.
+    auto chooser = [this](QFileDialog* dialog) {
+        return [this, dialog]() -> QString {
+            dialog->setDirectory(Settings().ReportDir);
+            const bool saving = dialog == dlgSave1;
+            dialog->setWindowTitle(texts::Extra(saving ? "SaveTitle" : "OpenTitle"));
+            dialog->selectFile(saving ? reportName_ : QString());
             if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
                 return {};
             return dialog->selectedFiles().first();
@@ -234,15 +257,33 @@ void Tfmfrm::showEvent(QShowEvent* event)
 void Tfmfrm::OpenBtnClick()
 {
     const QString path = ChooseOpenFile ? ChooseOpenFile() : QString();
-    if (!path.isEmpty())
-        LoadReportFile(*grid_, path);
+    if (path.isEmpty())
+        return;
+    LoadReportFile(*grid_, path);
+    reportShown(path);
 }
 
 void Tfmfrm::Button2Click()
 {
     const QString path = ChooseSaveFile ? ChooseSaveFile() : QString();
-    if (!path.isEmpty())
-        SaveReportGrid(*grid_, path);
+    if (path.isEmpty())
+        return;
+    SaveReportGrid(*grid_, path);
+    status(texts::ExtraFormat("StatusSaved", {QDir::toNativeSeparators(path)}));
+}
+
+void Tfmfrm::reportShown(const QString& path)
+{
+    reportName_ = QFileInfo(path).fileName();
+    if (OnReportShown)
+        OnReportShown(reportName_);
+    status(texts::ExtraFormat("StatusOpened", {QDir::toNativeSeparators(path)}));
+}
+
+void Tfmfrm::status(const QString& text)
+{
+    if (OnStatus)
+        OnStatus(text);
 }
 
 void Tfmfrm::PrintBtnClick()
@@ -254,6 +295,8 @@ void Tfmfrm::PrintBtnClick()
         return;
     // A failure leaves this handler for the standard error box.
     PrintReport(printer, grid_->Rows(), {Settings().PrintPages, Settings().PrintFontSize});
+    status(texts::ExtraFormat("StatusPrinted", {printer.outputFileName().isEmpty() ? printer.printerName()
+                                                                                   : printer.outputFileName()}));
 }
 
 void Tfmfrm::DeleteBtnClick()
@@ -261,8 +304,11 @@ void Tfmfrm::DeleteBtnClick()
     if (catalogue_.IsEmpty())
         return;
     if (QMessageBox::information(this, texts::BurnFrm(8), texts::BurnFrm(7),
-                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok)
-        catalogue_.DeleteCurrent();
+                                 QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+        return;
+    const QString name = QFile::decodeName(catalogue_.Entry(catalogue_.Current()).FileName);
+    catalogue_.DeleteCurrent();
+    status(texts::ExtraFormat("StatusDeleted", {QFileInfo(name).fileName()}));
 }
 
 void Tfmfrm::dbgrd1DblClick()
@@ -270,8 +316,10 @@ void Tfmfrm::dbgrd1DblClick()
     if (catalogue_.IsEmpty() || catalogue_.Current() < 0)
         return;
     const QString path = QFile::decodeName(catalogue_.Entry(catalogue_.Current()).FileName);
-    if (!path.isEmpty() && QFile::exists(path))
+    if (!path.isEmpty() && QFile::exists(path)) {
         LoadReportFile(*grid_, path);
+        reportShown(path);
+    }
 }
 
 QStringList Tfmfrm::SelectedReportFiles() const
@@ -323,5 +371,27 @@ void Tfmfrm::RunDownload(bool summary)
     job.requestCode = summary ? Settings().SummaryRequestCode : Settings().DetailRequestCode;
     job.caption = windowTitle();
     job.reportDir = Settings().ReportDir;
-    RunReportDownload(job);
+    const TDownloadOutcome outcome = RunReportDownload(job);
+    const QString stored = job.reportDir + job.range.ReportFileName;
+    switch (outcome) {
+    case TDownloadOutcome::Stored:
+        reportName_ = job.range.ReportFileName;
+        if (OnReportShown)
+            OnReportShown(reportName_);
+        status(texts::ExtraFormat(job.records == 0 ? "StatusNoRecords" : "StatusStored",
+                                  {QDir::toNativeSeparators(stored)}));
+        break;
+    case TDownloadOutcome::PortFailed:
+        status(texts::ExtraFormat("StatusPortFailed", {job.commName}));
+        break;
+    case TDownloadOutcome::LinkFailed:
+        status(job.cancelled ? texts::Extra("StatusCancelled") : texts::ExtraFormat("StatusFailed", {job.errorText}));
+        break;
+    case TDownloadOutcome::Refused:
+        status(texts::ExtraFormat("StatusRefused", {job.errorText}));
+        break;
+    case TDownloadOutcome::FileFailed:
+        status(texts::ExtraFormat("StatusFileFailed", {job.errorText}));
+        break;
+    }
 }

@@ -43,6 +43,12 @@ public:
     // File choosers (the open and save dialogs); tests replace them.
     std::function<QString()> ChooseOpenFile;
     std::function<QString()> ChooseSaveFile;
+    // What a command did, for the main window's status bar, and the name of the report
+    // now on display, for its title (set at start-up).
+    std::function<void(const QString& text)> OnStatus;
+    std::function<void(const QString& name)> OnReportShown;
+    // The file name of the report on display (empty before any).
+    QString ReportName() const { return reportName_; }
     // Shows the burn window modally with these files (set at start-up).
     std::function<void(const QStringList& files)> OnBurnFiles;
 
@@ -66,6 +72,9 @@ protected:
 
 private:
     void RunDownload(bool summary);
+    // Records the report on display and tells the main window.
+    void reportShown(const QString& path);
+    void status(const QString& text);
     // Highlights the catalogue's current entry as the view's current row.
     void showCurrentEntry(int row);
     // Column widths: the designed ones at least, wider where the texts need it.
@@ -77,6 +86,7 @@ private:
     TCatalogue& catalogue_;
     TUploadReportDlg* rangeDialog_ = nullptr;
     ReportGridModel* grid_;
+    QString reportName_;
     bool followingView_ = false;
     bool sized_ = false;  // the catalogue pane got its first width  // the catalogue's current entry is following the view
 };
