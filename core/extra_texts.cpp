@@ -13,7 +13,7 @@ struct Entry {
     std::string text;
 };
 
-constexpr std::array<std::pair<const char*, const char*>, 45> kDefaults = {{
+constexpr std::array<std::pair<const char*, const char*>, 44> kDefaults = {{
     // The language of Qt's own texts (standard buttons, file and print dialogs).
     {"Language", "en"},
     // Communication settings: the state of each port's device and the access hints.
@@ -61,7 +61,6 @@ constexpr std::array<std::pair<const char*, const char*>, 45> kDefaults = {{
     {"StatusSaved", "Report saved as %1"},
     {"StatusDeleted", "Catalogue entry %1 deleted"},
     {"StatusPrinted", "Report sent to %1"},
-    {"StatusBurnFiles", "%1 report files handed to the burn window"},
     {"TitleDemo", "demo"},
     {"TitleSeparator", " - "},
     // The report window's file dialogs.

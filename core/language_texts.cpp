@@ -100,8 +100,8 @@ void ApplyLangTextTables(const ini::Profile& file)
             texts::SetMessage(QLatin1String(key), DecodeText(file.value(kStringSection, key)));
     // The program's own texts: an empty or missing value keeps the built-in text.
     for (const std::string& key : extra::Keys()) {
-        const QByteArray value = trimmed(file.value(kTextsSection, QByteArray::fromStdString(key)));
-        if (!value.isEmpty())
+        const QByteArray value = file.value(kTextsSection, QByteArray::fromStdString(key));
+        if (!trimmed(value).isEmpty())
             extra::SetText(key, DecodeText(value).toStdString());
     }
 }

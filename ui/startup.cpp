@@ -17,6 +17,7 @@
 #include "core/language_texts.h"
 #include "ui/burn_form.h"
 #include "ui/window_layout.h"
+#include "ui/app_icon.h"
 
 #include <QFrame>
 
@@ -181,6 +182,7 @@ int RunProgram(int argc, char** argv)
     TApplication app(argc, argv);
     TApplication::SetTitle(QString::fromLatin1(kFixedTitle));
     KeepWindowsOnScreen();
+    QApplication::setWindowIcon(ApplicationIcon());
     if (!folderReady) {
         std::fprintf(stderr, "%s\n", folderError.toLocal8Bit().constData());
         TApplication::ShowErrorBox(folderError);
