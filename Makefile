@@ -30,7 +30,7 @@ test: build
 DEB_BUILD_DIR ?= build-deb
 deb: deps
 	cmake -S . -B $(DEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-	  -DVOBRELFM_BUILD_TESTS=OFF -DVOBRELFM_BUILD_BENCH=OFF
+	  -DVOBRELFM_BUILD_TESTS=OFF -DVOBRELFM_BUILD_BENCH=OFF -DVOBRELFM_HARDENING=ON
 	cmake --build $(DEB_BUILD_DIR) -j$(JOBS)
 	cd $(DEB_BUILD_DIR) && cpack -G DEB
 	lintian --fail-on error,warning $(DEB_BUILD_DIR)/vobrelfm_*.deb
