@@ -8,8 +8,8 @@
 #include "cli/cli_common.h"
 #include "core/texts.h"
 #include "burn/burner.h"
-#include "burn/iso_image_file.h"
-#include "burn/session_verify.h"
+#include "burn/iso/iso_image_file.h"
+#include "burn/write/session_verify.h"
 
 #include <QFileInfo>
 #include <atomic>

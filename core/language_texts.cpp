@@ -1,7 +1,7 @@
 #include "core/language_texts.h"
 
 #include "core/code_page.h"
-#include "core/extra_texts.h"
+#include "core/base/extra_texts.h"
 #include "core/program_folder.h"
 #include "core/safe_file.h"
 #include "core/settings.h"

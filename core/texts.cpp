@@ -1,6 +1,6 @@
 #include "core/texts.h"
 
-#include "core/extra_texts.h"
+#include "core/base/extra_texts.h"
 
 #include <array>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include "core/safe_file.h"
 #include "core/settings.h"
-#include "core/extra_texts.h"
+#include "core/base/extra_texts.h"
 #include "core/texts.h"
 #include "link/ibus_trace.h"
 #include "link/serial_port.h"

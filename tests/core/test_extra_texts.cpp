@@ -2,12 +2,12 @@
 // from it (access hints), and the shipped translation a new Polish user's folder gets.
 
 #include "core/code_page.h"
-#include "core/device_access.h"
-#include "core/extra_texts.h"
+#include "core/base/device_access.h"
+#include "core/base/extra_texts.h"
 #include "core/language_texts.h"
 #include "core/program_folder.h"
 #include "core/texts.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QTemporaryDir>

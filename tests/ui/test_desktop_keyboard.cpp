@@ -4,7 +4,7 @@
 
 #include "core/texts.h"
 #include "reports/catalogue.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 #include "tests/ui/language_rig.h"
 #include "ui/report_form.h"
 

@@ -5,7 +5,7 @@
 #include "core/settings.h"
 #include "core/texts.h"
 #include "reports/catalogue.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 #include "tests/ui/language_rig.h"
 #include "ui/progress_form.h"
 #include "ui/qt_catalogue.h"
