@@ -182,18 +182,20 @@ void TMainForm::FormShow()
         auto* split = reportWindow_->findChild<QSplitter*>(QStringLiteral("spl1"));
         if (split && storedSplit_.size() == 2 && storedSplit_[0] + storedSplit_[1] <= split->width() + 8)
             split->setSizes(storedSplit_);
-        // Tab runs: the tool buttons, the check box, the report window's catalogue, report
-        // and buttons, then round again.
-        QWidget* last = CheckBox1;
+        // Tab runs: the tool buttons, the check box, then the report window's controls in
+        // its own order, and round again.
         setTabOrder(CommBtn, TestBtn);
         setTabOrder(TestBtn, TExitBtn);
         setTabOrder(TExitBtn, CheckBox1);
-        for (QWidget* w : reportWindow_->findChildren<QWidget*>()) {
-            if (w->focusPolicy() & Qt::TabFocus && w->isVisibleTo(reportWindow_) && !w->isWindow() &&
-                !qobject_cast<QAbstractScrollArea*>(w->parentWidget())) {
-                setTabOrder(last, w);
-                last = w;
-            }
+        QList<QWidget*> inner;
+        for (QWidget* w = reportWindow_->nextInFocusChain(); w && w != reportWindow_ && inner.size() < 1000;
+             w = w->nextInFocusChain())
+            if (reportWindow_->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(reportWindow_))
+                inner << w;
+        QWidget* last = CheckBox1;
+        for (QWidget* w : inner) {
+            setTabOrder(last, w);
+            last = w;
         }
     }
     ShowStatusMessage(texts::Extra("StatusReady"));
@@ -218,6 +220,8 @@ void TMainForm::setDemoMode(bool demo)
 
 void TMainForm::updateTitle()
 {
+    if (!shown_)
+        return;  // the caption the language files see is the plain one
     QString title = Settings().AppCaption.isEmpty() ? windowTitle() : Settings().AppCaption;
     if (!reportName_.isEmpty())
         title += texts::Extra("TitleSeparator") + reportName_;
@@ -235,8 +239,7 @@ void TMainForm::RestoreWindowState()
         const QRect placed = area.isEmpty() ? state.geometry
                                             : PlaceInArea(state.geometry.size(), state.geometry.center(), area,
                                                           WindowFrameMargins(this));
-        resize(placed.size().expandedTo(minimumSize()).boundedTo(area.isEmpty() ? placed.size() : area.size()));
-        move(placed.topLeft());
+        setGeometry(placed);
     }
     if (state.maximized)
         setWindowState(windowState() | Qt::WindowMaximized);

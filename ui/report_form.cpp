@@ -182,6 +182,16 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     ChooseOpenFile = chooser(dlgOpen1);
     ChooseSaveFile = chooser(dlgSave1);
 
+    // Tab: the catalogue, the report, then the buttons from left to right.
+    QWidget* previous = dbgrd1;
+    for (QWidget* next : {static_cast<QWidget*>(ReportGrid), static_cast<QWidget*>(OpenBtn),
+                          static_cast<QWidget*>(btn1), static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
+                          static_cast<QWidget*>(DeleteBtn), static_cast<QWidget*>(PrintBtn),
+                          static_cast<QWidget*>(RurnBtn)}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

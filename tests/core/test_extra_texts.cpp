@@ -64,7 +64,7 @@ TEST_F(ExtraTexts, ShippedPolishFileGivesEveryKeyAndQtsLanguage)
     EXPECT_EQ(texts::BurnFrm(7), QString::fromUtf8("Usunąć wpis?"));
     EXPECT_EQ(texts::BurnFrm(9), QString::fromUtf8("Plik już istnieje. Zastąpić go?"));
     EXPECT_EQ(texts::BurnFrm(13), QString::fromUtf8("Data i godzina"));
-    const QByteArray detail = file.value("fmfrm", "btn1"), summary = file.value("fmfrm", "Button1");
+    QByteArray detail = file.value("fmfrm", "btn1"), summary = file.value("fmfrm", "Button1");
     EXPECT_NE(detail.replace('&', ""), summary.replace('&', ""));
 }
 

@@ -29,8 +29,12 @@ QWidget* pressTab(QWidget* window)
     return window->focusWidget();
 }
 
-struct ShownWindows : StartedWindows {
+// The program folder first, then the windows that read it.
+struct HomeFirst {
     TestHome home;
+};
+
+struct ShownWindows : HomeFirst, StartedWindows {
     ShownWindows()
     {
         texts::ResetToDefaults();

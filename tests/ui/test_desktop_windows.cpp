@@ -7,6 +7,7 @@
 #include "reports/catalogue.h"
 #include "tests/support/test_home.h"
 #include "tests/ui/language_rig.h"
+#include "ui/label3d.h"
 #include "ui/progress_form.h"
 #include "ui/qt_catalogue.h"
 #include "ui/report_form.h"
@@ -99,7 +100,7 @@ TEST(WindowMemory, StoredPlaceComesBackInsideTheScreen)
             EXPECT_EQ(g.size(), QSize(700, 560)) << c.what;
         if (QByteArray(c.what) == "inside") {
             EXPECT_EQ(g.topLeft(), QPoint(40, 50));
-            EXPECT_EQ(w.fmfrm->spl1->sizes().value(0), 250);
+            EXPECT_NEAR(w.fmfrm->spl1->sizes().value(0), 250, 8) << "the split, give or take the handle";
         }
     }
 }
@@ -107,18 +108,19 @@ TEST(WindowMemory, StoredPlaceComesBackInsideTheScreen)
 TEST(WindowMemory, ClosingStoresPlaceAndSplit)
 {
     TestHome home;
+    QList<int> split;
     {
         StartedWindows w;
         w.mainForm->show();
         w.mainForm->setGeometry(30, 40, 720, 540);
         w.fmfrm->spl1->setSizes({300, 400});
         QApplication::processEvents();
+        split = w.fmfrm->spl1->sizes();
         w.mainForm->close();
     }
     const TMainWindowState state = ReadWindowState(WindowStateFile());
     EXPECT_EQ(state.geometry, QRect(30, 40, 720, 540));
-    ASSERT_EQ(state.splitter.size(), 2);
-    EXPECT_EQ(state.splitter[0], 300);
+    EXPECT_EQ(state.splitter, split);
     EXPECT_FALSE(state.maximized);
 }
 
@@ -199,6 +201,7 @@ TEST(Feedback, FileDialogsStartInTheReportFolderAndSaveAsSuggestsTheReport)
 {
     TestHome home;
     StartedWindows w;
+    w.mainForm->show();
     ASSERT_TRUE(writeTestFile(Settings().ReportDir + "shown_1_2.txt", "line\r\n"));
     w.fmfrm->ChooseOpenFile = [] { return Settings().ReportDir + "shown_1_2.txt"; };
     w.fmfrm->OpenBtnClick();

@@ -26,6 +26,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPalette>
+#include <QPushButton>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QButtonGroup>
