@@ -10,8 +10,8 @@
 #
 # HOME_DIR, when given, is copied as the program directory (SYSTEM.CFG, lang.lng, data/),
 # so translated windows can be looked at; otherwise a fresh temporary one is used.
-# SCREEN (default 1366x768x24), SCALES (default "1 2") and WM (default openbox) can be set
-# in the environment.
+# SCREEN (default 1366x768x24), SCALES (default "1 2"), WINDOWS (the gallery's windows,
+# default all) and WM (default openbox) can be set in the environment.
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,6 +19,8 @@ BUILD=$(cd "${1:-$ROOT/build}" && pwd)
 OUT=${2:-$BUILD/screenshots}
 SCREEN=${SCREEN:-1366x768x24}
 SCALES=${SCALES:-1 2}
+WINDOWS=${WINDOWS:-main progress progress-error progress-readonly range-z range-date comm about burn burn-cancel \
+question open-dialog print-dialog}
 SCREEN_W=${SCREEN%%x*}
 SCREEN_H=${SCREEN#*x}; SCREEN_H=${SCREEN_H%%x*}
 WM=${WM:-openbox}
@@ -102,8 +104,7 @@ cp "$ROOT/lang/pl/lang.lng" "$WORK/home-pl/lang.lng"
 for scale in $SCALES; do
   for theme in light dark; do
     for language in en pl; do
-      for window in main progress progress-error progress-readonly range-z range-date comm about burn burn-cancel \
-                    question open-dialog print-dialog; do
+      for window in $WINDOWS; do
         dark=; [ "$theme" = dark ] && dark=--dark
         QT_SCALE_FACTOR=$scale "$BUILD/window_gallery" $dark --home "$WORK/home-$language" "$window" \
             >"$WORK/gallery.out" 2>>"$WORK/gallery.log" &

@@ -8,6 +8,7 @@
 #include "core/safe_file.h"
 #include "core/texts.h"
 #include "ui/progress_form.h"
+#include "ui/report_form.h"
 #include "reports/register_test.h"
 #include "core/settings.h"
 #include "link/ibus_session.h"
@@ -24,6 +25,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <algorithm>
 #include <cstdio>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -178,6 +180,16 @@ void TMainForm::FormShow()
         reportWindow_->setParent(pnl1);
         pnl1->layout()->addWidget(reportWindow_);
         reportWindow_->show();
+        // Wide enough for the report window's buttons in one row, where the screen allows.
+        if (auto* report = qobject_cast<Tfmfrm*>(reportWindow_)) {
+            const int wanted = width() + std::max(0, report->OneRowWidth() - report->width());
+            const QRect area = AvailableArea(this);
+            const QMargins frame = WindowFrameMargins(this);
+            const int room = area.isEmpty() ? wanted : area.width() - frame.left() - frame.right();
+            if (wanted > width())
+                resize(std::min(wanted, room), height());
+            KeepOnScreen(this);
+        }
         // The split the user left, when the window is wide enough for it.
         auto* split = reportWindow_->findChild<QSplitter*>(QStringLiteral("spl1"));
         if (split && storedSplit_.size() == 2 && storedSplit_[0] + storedSplit_[1] <= split->width() + 8)

@@ -19,6 +19,7 @@
 #include <QShortcut>
 #include <QFileDialog>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -124,15 +125,17 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     pnl1 = new Designed<QFrame>(QSize(0, 33));
     pnl1->setObjectName(QStringLiteral("pnl1"));
     pnl1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    pnl1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    auto* buttons = new QHBoxLayout(pnl1);
+    // On a narrow screen (a large scale) the buttons take two rows rather than being cut:
+    // the bar's width does not hold the window wide, the buttons follow its width.
+    pnl1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    auto* buttons = new QGridLayout(pnl1);
     buttons->setContentsMargins(2, 2, 2, 2);
     buttons->setSpacing(2);
     auto makeButton = [this, buttons](const char* name, const QString& caption) {
         auto* b = new Designed<QPushButton>(QSize(88, 27), caption, pnl1);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false);
-        buttons->addWidget(b);
+        buttons->addWidget(b, 0, buttons->count());
         return b;
     };
     OpenBtn = makeButton("OpenBtn", QStringLiteral("&Open"));
@@ -142,7 +145,7 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     DeleteBtn = makeButton("DeleteBtn", QStringLiteral("D&elete"));
     PrintBtn = makeButton("PrintBtn", QStringLiteral("&Print"));
     RurnBtn = makeButton("RurnBtn", QStringLiteral("&Burn"));
-    buttons->addStretch();
+    buttons->setColumnStretch(7, 1);
     connect(OpenBtn, &QPushButton::clicked, this, &Tfmfrm::OpenBtnClick);
     connect(btn1, &QPushButton::clicked, this, &Tfmfrm::btn1Click);
     connect(Button1, &QPushButton::clicked, this, &Tfmfrm::Button1Click);
@@ -204,6 +207,44 @@ Tfmfrm::~Tfmfrm() = default;
 namespace {
 constexpr int kReportLineLength = 24;  // characters of one report record
 }  // namespace
+
+int Tfmfrm::ButtonRows() const
+{
+    return buttonRows_;
+}
+
+int Tfmfrm::OneRowWidth() const
+{
+    auto* grid = static_cast<QGridLayout*>(pnl1->layout());
+    int needed = grid->contentsMargins().left() + grid->contentsMargins().right() + pnl1->frameWidth() * 2;
+    for (QPushButton* b : {OpenBtn, btn1, Button1, Button2, DeleteBtn, PrintBtn, RurnBtn})
+        needed += std::max(b->sizeHint().width(), b->minimumSizeHint().width()) + grid->spacing();
+    return needed;
+}
+
+void Tfmfrm::arrangeButtons(int width)
+{
+    const QList<QPushButton*> all{OpenBtn, btn1, Button1, Button2, DeleteBtn, PrintBtn, RurnBtn};
+    auto* grid = static_cast<QGridLayout*>(pnl1->layout());
+    const int rows = OneRowWidth() <= width ? 1 : 2;
+    if (rows == buttonRows_)
+        return;
+    buttonRows_ = rows;
+    const int columns = (static_cast<int>(all.size()) + rows - 1) / rows;
+    for (QPushButton* b : all)
+        grid->removeWidget(b);
+    for (int i = 0; i < all.size(); ++i)
+        grid->addWidget(all[i], i / columns, i % columns);
+    for (int c = 0; c <= 7; ++c)
+        grid->setColumnStretch(c, c == columns ? 1 : 0);
+    pnl1->updateGeometry();
+}
+
+void Tfmfrm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    arrangeButtons(width());
+}
 
 void Tfmfrm::fitCatalogueColumns()
 {

@@ -67,8 +67,14 @@ public:
     QFileDialog* dlgSave1;
     QFileDialog* dlgOpen1;
 
+    // The button bar's rows: 1, or 2 when the window is too narrow for one.
+    int ButtonRows() const;
+    // The width the seven buttons need in one row.
+    int OneRowWidth() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void RunDownload(bool summary);
@@ -80,6 +86,8 @@ private:
     // Column widths: the designed ones at least, wider where the texts need it.
     void fitCatalogueColumns();
     void fitReportColumn();
+    void arrangeButtons(int width);
+    int buttonRows_ = 1;
 
     TVeskIBusComm& bus_;
     IProgressSink& progress_;

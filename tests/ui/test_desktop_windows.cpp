@@ -248,3 +248,21 @@ TEST(QtCatalogue, StandardButtonsSpeakTheLanguageInUse)
     QMessageBox box(QMessageBox::Information, "t", "x", QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "Cancel");
 }
+
+TEST(WindowPlace, NarrowReportWindowPutsItsButtonsInTwoRowsUncut)
+{
+    TestHome home;
+    StartedWindows w;
+    w.mainForm->show();
+    const int oneRow = w.fmfrm->OneRowWidth();
+    for (int width : {oneRow + 20, oneRow - 40}) {
+        w.mainForm->resize(width + (w.mainForm->width() - w.fmfrm->width()), w.mainForm->height());
+        QApplication::processEvents();
+        EXPECT_EQ(w.fmfrm->ButtonRows(), w.fmfrm->width() >= oneRow ? 1 : 2) << width;
+        for (QPushButton* b : w.fmfrm->pnl1->findChildren<QPushButton*>()) {
+            EXPECT_GE(b->width(), b->minimumSizeHint().width()) << b->objectName().toStdString() << " is cut";
+            EXPECT_TRUE(w.fmfrm->pnl1->rect().contains(b->geometry())) << b->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(w.fmfrm->ButtonRows(), 2);
+}
