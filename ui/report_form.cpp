@@ -14,6 +14,7 @@
 #include "ui/upload_report_dialog.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QShortcut>
@@ -146,6 +147,7 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     PrintBtn = makeButton("PrintBtn", QStringLiteral("&Print"));
     RurnBtn = makeButton("RurnBtn", QStringLiteral("&Burn"));
     buttons->setColumnStretch(7, 1);
+    pnl1->installEventFilter(this);
     connect(OpenBtn, &QPushButton::clicked, this, &Tfmfrm::OpenBtnClick);
     connect(btn1, &QPushButton::clicked, this, &Tfmfrm::btn1Click);
     connect(Button1, &QPushButton::clicked, this, &Tfmfrm::Button1Click);
@@ -213,24 +215,42 @@ int Tfmfrm::ButtonRows() const
     return buttonRows_;
 }
 
+namespace {
+// The bar's width with the buttons in that many columns.
+int barWidth(const QFrame* bar, const QList<QPushButton*>& buttons, int columns)
+{
+    const auto* grid = static_cast<const QGridLayout*>(bar->layout());
+    int width = grid->contentsMargins().left() + grid->contentsMargins().right() + bar->frameWidth() * 2 +
+                grid->spacing() * (columns - 1);
+    for (int c = 0; c < columns; ++c) {
+        int widest = 0;
+        for (int i = c; i < buttons.size(); i += columns)
+            widest = std::max({widest, buttons[i]->sizeHint().width(), buttons[i]->minimumSizeHint().width()});
+        width += widest;
+    }
+    return width;
+}
+}  // namespace
+
 int Tfmfrm::OneRowWidth() const
 {
-    auto* grid = static_cast<QGridLayout*>(pnl1->layout());
-    int needed = grid->contentsMargins().left() + grid->contentsMargins().right() + pnl1->frameWidth() * 2;
-    for (QPushButton* b : {OpenBtn, btn1, Button1, Button2, DeleteBtn, PrintBtn, RurnBtn})
-        needed += std::max(b->sizeHint().width(), b->minimumSizeHint().width()) + grid->spacing();
-    return needed;
+    return barWidth(pnl1, {OpenBtn, btn1, Button1, Button2, DeleteBtn, PrintBtn, RurnBtn}, 7);
 }
 
 void Tfmfrm::arrangeButtons(int width)
 {
     const QList<QPushButton*> all{OpenBtn, btn1, Button1, Button2, DeleteBtn, PrintBtn, RurnBtn};
     auto* grid = static_cast<QGridLayout*>(pnl1->layout());
-    const int rows = OneRowWidth() <= width ? 1 : 2;
-    if (rows == buttonRows_)
+    // As many in a row as the width takes, in as few rows as that allows.
+    int columns = static_cast<int>(all.size());
+    while (columns > 1 && barWidth(pnl1, all, columns) > width)
+        --columns;
+    const int rows = (static_cast<int>(all.size()) + columns - 1) / columns;
+    columns = (static_cast<int>(all.size()) + rows - 1) / rows;
+    if (rows == buttonRows_ && grid->columnCount() >= columns && grid->itemAtPosition(0, columns - 1) &&
+        (columns == static_cast<int>(all.size()) || !grid->itemAtPosition(0, columns)))
         return;
     buttonRows_ = rows;
-    const int columns = (static_cast<int>(all.size()) + rows - 1) / rows;
     for (QPushButton* b : all)
         grid->removeWidget(b);
     for (int i = 0; i < all.size(); ++i)
@@ -238,6 +258,14 @@ void Tfmfrm::arrangeButtons(int width)
     for (int c = 0; c <= 7; ++c)
         grid->setColumnStretch(c, c == columns ? 1 : 0);
     pnl1->updateGeometry();
+}
+
+bool Tfmfrm::eventFilter(QObject* watched, QEvent* event)
+{
+    // A new caption (the language files) changes the buttons' widths.
+    if (watched == pnl1 && event->type() == QEvent::LayoutRequest)
+        arrangeButtons(width());
+    return QWidget::eventFilter(watched, event);
 }
 
 void Tfmfrm::resizeEvent(QResizeEvent* event)

@@ -67,7 +67,7 @@ public:
     QFileDialog* dlgSave1;
     QFileDialog* dlgOpen1;
 
-    // The button bar's rows: 1, or 2 when the window is too narrow for one.
+    // The button bar's rows: 1, or more when the window is too narrow for one.
     int ButtonRows() const;
     // The width the seven buttons need in one row.
     int OneRowWidth() const;
@@ -75,6 +75,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void RunDownload(bool summary);
