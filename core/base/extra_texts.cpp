@@ -13,7 +13,7 @@ struct Entry {
     std::string text;
 };
 
-constexpr std::array<std::pair<const char*, const char*>, 44> kDefaults = {{
+constexpr std::array<std::pair<const char*, const char*>, 47> kDefaults = {{
     // The language of Qt's own texts (standard buttons, file and print dialogs).
     {"Language", "en"},
     // Communication settings: the state of each port's device and the access hints.
@@ -39,6 +39,10 @@ constexpr std::array<std::pair<const char*, const char*>, 44> kDefaults = {{
     {"BurnStillRunning", "BURN REFUSED - THE PREVIOUS BURN HAS NOT ENDED YET"},
     {"BurnNoHandover", "BURN REFUSED - THE WINDOW CANNOT RECEIVE THE BURNER'S EVENTS"},
     {"BurnFolderTitle", "Open folder"},
+    {"BurnNoRecorderHelp", "No recorder: connect a CD writer (/dev/sr*) and give the user access to it (on Debian: "
+                           "the cdrom group), or set [Burn] VirtualDrive=IMAGE in SYSTEM.CFG to burn into an image file."},
+    {"BurnCannotStop", "The last data has gone to the drive: the burn can no longer be stopped."},
+    {"BurnImportQuestion", "The disc's last session cannot be read (%1). A new session would not show its files. Burn anyway?"},
     // The About window.
     {"AboutCaption", "About..."},
     {"AboutVersion", "Version %1"},
