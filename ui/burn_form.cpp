@@ -453,6 +453,11 @@ void TBurnFrm::CancelBtnClick()
 {
     if (!burning_ || finalizing_)
         return;
+    if (lastWriteOut_) {
+        Log(texts::Extra("BurnCannotStop"));
+        return;
+    }
+    const auto answer = QMessageBox::question(this, texts::BurnFrm(8), texts::Extra("BurnCancelQuestion"),
                                               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
     // The burn may have ended or begun closing while the question was open.
     if (answer == QMessageBox::Ok && burning_ && !finalizing_) {
