@@ -35,11 +35,15 @@ vmtest: deps
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target vobrelfm ecrsim
 	./scripts/vm/vmtest.sh $(BUILD_DIR)
 
-# The Debian package (build/vobrelfm_VERSION_ARCH.deb) for /usr: apt install ./build/vobrelfm_*.deb
+# The Debian package (build-deb/vobrelfm_VERSION_ARCH.deb) for /usr, built without the
+# tests and benchmarks in a folder of its own: apt install ./build-deb/vobrelfm_*.deb
+DEB_BUILD_DIR ?= build-deb
 deb: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
-	cmake --build $(BUILD_DIR) -j$(JOBS)
-	cd $(BUILD_DIR) && cpack -G DEB
+	cmake -S . -B $(DEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DVOBRELFM_BUILD_TESTS=OFF -DVOBRELFM_BUILD_BENCH=OFF -DVOBRELFM_HARDENING=ON
+	cmake --build $(DEB_BUILD_DIR) -j$(JOBS)
+	cd $(DEB_BUILD_DIR) && cpack -G DEB
+	lintian --fail-on error,warning $(DEB_BUILD_DIR)/vobrelfm_*.deb
 
 # Benchmarks: ratios against baselines measured in the same run; the print baseline is
 # enscript with ghostscript's ps2pdf.

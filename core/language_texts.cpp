@@ -1,6 +1,7 @@
 #include "core/language_texts.h"
 
 #include "core/code_page.h"
+#include "core/base/extra_texts.h"
 #include "core/program_folder.h"
 #include "core/safe_file.h"
 #include "core/settings.h"
@@ -14,6 +15,7 @@ namespace {
 
 constexpr char kStringSection[] = "String";
 constexpr char kBurnFrmSection[] = "BurnFrm";
+constexpr char kTextsSection[] = "Texts";
 
 struct MessageKey {
     const char* fileKey;
@@ -96,6 +98,12 @@ void ApplyLangTextTables(const ini::Profile& file)
     for (const char* key : kLangMessageKeys)
         if (file.hasValue(kStringSection, key))
             texts::SetMessage(QLatin1String(key), DecodeText(file.value(kStringSection, key)));
+    // The program's own texts: an empty or missing value keeps the built-in text.
+    for (const std::string& key : extra::Keys()) {
+        const QByteArray value = file.value(kTextsSection, QByteArray::fromStdString(key));
+        if (!trimmed(value).isEmpty())
+            extra::SetText(key, DecodeText(value).toStdString());
+    }
 }
 
 void ApplyLanguageTextTables()

@@ -34,7 +34,8 @@ bool LoadLanguageFile(const QString& path, ini::Profile* out);
 void ApplyExeMessageTexts(const ini::Profile& file);
 // lang.lng's section BurnFrm (keys "0" to "13", trimmed; an empty or missing value keeps
 // the entry), then its section String with the nine message keys (a missing key keeps
-// the current text, an empty one empties it).
+// the current text, an empty one empties it), then its section Texts with the program's
+// own texts (core/extra_texts.h; an empty or missing value keeps the text).
 void ApplyLangTextTables(const ini::Profile& file);
 
 // The text-table part of both files in their order, for the commands that run without

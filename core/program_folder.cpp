@@ -1,6 +1,7 @@
 #include "core/program_folder.h"
 
 #include "core/base/posix_io.h"
+#include "core/safe_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,4 +113,42 @@ QString SimulatorPath(const QString& exeDir)
         return beside;
     const QString installed = installedSimulator(exeDir);
     return isExecutableFile(installed) ? installed : QString();
+}
+
+QString DesktopLanguage(const QString& lcAll, const QString& lcMessages, const QString& lang)
+{
+    const QString locale = !lcAll.isEmpty() ? lcAll : !lcMessages.isEmpty() ? lcMessages : lang;
+    const QString language = locale.section(QLatin1Char('_'), 0, 0).section(QLatin1Char('.'), 0, 0)
+                                 .section(QLatin1Char('@'), 0, 0).toLower();
+    return language == QLatin1String("c") || language == QLatin1String("posix") ? QString() : language;
+}
+
+QString DesktopLanguage()
+{
+    return DesktopLanguage(qEnvironmentVariable("LC_ALL"), qEnvironmentVariable("LC_MESSAGES"),
+                           qEnvironmentVariable("LANG"));
+}
+
+QString ShippedLanguageFile(const QString& exeDir, const QString& language)
+{
+    if (language.isEmpty() || language.contains(QLatin1Char('/')) || language.startsWith(QLatin1Char('.')))
+        return {};
+    const QString path = QDir::cleanPath(exeDir + QStringLiteral("/" VOBRELFM_BIN_TO_DATA "/lang/") + language +
+                                         QStringLiteral("/lang.lng"));
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+bool SeedLanguageFile(const QString& programDir, const QString& shippedFile, QString* error)
+{
+    const QString target = withSlash(programDir) + QStringLiteral("lang.lng");
+    if (shippedFile.isEmpty() || QFileInfo::exists(target))
+        return true;
+    QByteArray content;
+    QString reason;
+    if (!readWholeFile(shippedFile, &content, &reason) || !writeWholeFile(target, content, &reason)) {
+        if (error)
+            *error = target + QStringLiteral(": ") + reason;
+        return false;
+    }
+    return true;
 }

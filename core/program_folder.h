@@ -28,3 +28,18 @@ bool PrepareProgramDir(const QString& dir, QString* error);
 // The register simulator: beside the executable (a build folder, a portable copy), else
 // in the installed layout's libexec folder. Empty when neither exists.
 QString SimulatorPath(const QString& exeDir);
+
+// The language of the user's messages from the locale variables (LC_ALL, then
+// LC_MESSAGES, then LANG; "pl_PL.UTF-8" gives "pl"); empty for C and POSIX.
+QString DesktopLanguage(const QString& lcAll, const QString& lcMessages, const QString& lang);
+QString DesktopLanguage();
+
+// The language file an installed program ships for a language (the data folder's
+// lang/<language>/lang.lng); empty when there is none.
+QString ShippedLanguageFile(const QString& exeDir, const QString& language);
+
+// The first start of an installed program in a new per-user folder: the shipped
+// lang.lng of the desktop's language goes into it, so the program speaks that language
+// from the start. Nothing happens when the folder already has a lang.lng or none is
+// shipped. False with the reason when the copy could not be written.
+bool SeedLanguageFile(const QString& programDir, const QString& shippedFile, QString* error);

@@ -1,5 +1,7 @@
 #include "core/texts.h"
 
+#include "core/base/extra_texts.h"
+
 #include <array>
 #include <cstring>
 
@@ -119,6 +121,7 @@ void ResetToDefaults()
         e.text = QString::fromLatin1(e.defaultText);
     for (int i = 0; i < kBurnFrmCount; ++i)
         burnFrmTable()[i] = QString::fromLatin1(kBurnFrmDefaults[i]);
+    extra::ResetToDefaults();
 }
 
 QString StatusText(const char* stepKey)
@@ -129,6 +132,23 @@ QString StatusText(const char* stepKey)
 QString ErrorText(const char* stepKey)
 {
     return StatusText(stepKey) + Message(sERROR);
+}
+
+}  // namespace texts
+
+namespace texts {
+
+QString Extra(const char* key)
+{
+    return QString::fromStdString(extra::Text(key));
+}
+
+QString ExtraFormat(const char* key, const QStringList& values)
+{
+    std::vector<std::string> args;
+    for (const QString& v : values)
+        args.push_back(v.toStdString());
+    return QString::fromStdString(extra::Format(key, args));
 }
 
 }  // namespace texts

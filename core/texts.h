@@ -31,7 +31,11 @@ bool SetBurnFrm(int index, const QString& text);
 // without a value stays as it is, a value without a placeholder is left out.
 QString FormatBurnFrm(int index, const QStringList& values);
 
-// Restores every text to its default.
+// The program's own texts (core/extra_texts.h) as Qt strings; "%1", "%2"... filled with values.
+QString Extra(const char* key);
+QString ExtraFormat(const char* key, const QStringList& values);
+
+// Restores every text to its default (the program's own texts too).
 void ResetToDefaults();
 
 // A step's status text ("Connect...") and its error text ("Connect...Error").

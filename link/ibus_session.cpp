@@ -2,6 +2,7 @@
 
 #include "core/safe_file.h"
 #include "core/settings.h"
+#include "core/base/extra_texts.h"
 #include "core/texts.h"
 #include "link/ibus_trace.h"
 #include "link/serial_port.h"
@@ -92,8 +93,7 @@ void TVeskIBusComm::OpenPort()
     try {
         // A speed index past the table would run the line at no defined speed.
         if (baudIndex_ >= static_cast<int>(BaudTable.size())) {
-            throw ECommsError("Invalid line speed setting " + std::to_string(baudIndex_) +
-                              "; the speed index must be 0 to 4 (9600 to 115200 bit/s)");
+            throw ECommsError(extra::Format("PortBadSpeed", {std::to_string(baudIndex_)}));
         }
         port_->Open();
     } catch (const ECommsError& error) {

@@ -63,14 +63,14 @@ std::string openFailureHint(int error, const std::string& path)
     case EACCES:
     case EPERM: {
         const std::string hint = devaccess::accessHint(path);
-        return "Access to " + path + " was denied." + (hint.empty() ? "" : " " + hint);
+        return extra::Format("PortDenied", {path}) + (hint.empty() ? "" : " " + hint);
     }
     case ENOENT:
     case ENXIO:
     case ENODEV:
-        return "The device " + path + " does not exist.";
+        return extra::Format("PortMissing", {path});
     case EBUSY:
-        return "The device " + path + " is in use by another program.";
+        return extra::Format("PortBusy", {path});
     default:
         return path + ": " + posix::errnoMessage(error);
     }
@@ -83,7 +83,7 @@ void TCommPrivate::OpenDevice()
     devicePath = ResolvePortName(s.CommName).toStdString();
     if (devicePath.empty())
         throw ECommsError("Error opening serial port",
-                          "No port is chosen (" + s.CommName + "): choose COM1 to COM4 in the communication settings.");
+                          extra::Format("PortNotChosen", {s.CommName}));
     posix::UniqueFd handle(posix::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!handle) {
         const int error = errno;

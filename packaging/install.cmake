@@ -31,13 +31,22 @@ install(FILES ${VOBRELFM_DOCS_DIR}/${VOBRELFM_APP_ID}.metainfo.xml DESTINATION $
 install(FILES ${VOBRELFM_DOCS_DIR}/vobrelfm.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${VOBRELFM_DOCS_DIR}/vobrelfm.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME vobrelfm)
+# Debian's documentation of the package: the copyright and the changelog (compressed).
+set(VOBRELFM_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/vobrelfm)
+add_custom_command(
+  OUTPUT ${VOBRELFM_DOCS_DIR}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VOBRELFM_DOCS_DIR}
+  COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > ${VOBRELFM_DOCS_DIR}/changelog.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
+add_custom_target(changelog ALL DEPENDS ${VOBRELFM_DOCS_DIR}/changelog.gz)
+install(FILES packaging/copyright ${VOBRELFM_DOCS_DIR}/changelog.gz DESTINATION ${VOBRELFM_DOC_DIR})
 if(EXISTS ${PROJECT_SOURCE_DIR}/lang/pl/lang.lng)
   install(FILES ${PROJECT_SOURCE_DIR}/lang/pl/lang.lng DESTINATION ${CMAKE_INSTALL_DATADIR}/vobrelfm/lang/pl)
 endif()
 
 # make deb: a package for /usr with the shared-library dependencies dpkg-shlibdeps finds,
 # plus what the program needs at run time that no library link shows: the windowing
-# plug-ins of Qt and the report font.
+# plug-ins of Qt, the report font and Qt's own translations (the standard buttons).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vobrelfm)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -49,10 +58,11 @@ Comes with a simulated register to try it out.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "vobrelfm maintainers <vobrelfm@localhost>")
+set(VOBRELFM_MAINTAINER "VOBREL FM maintainers <maintainers@vobrelfm.org>" CACHE STRING "The package's maintainer")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VOBRELFM_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
 # cpack packs the tree as built (make deb builds it first) instead of building every
 # target, tests included, on its own.

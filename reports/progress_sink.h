@@ -20,6 +20,9 @@ public:
     virtual void ShowStatus(bool isError, const QString& text) = 0;
     virtual void SetTotalPackages(int count) = 0;
     virtual void SetCurrentPackage(int number) = 0;
+    // The number of packages is not known until the last one has come: the counter
+    // from 0, and no total claimed.
+    virtual void SetTotalUnknown() { SetTotalPackages(0); }
     // Waits until the operator has acknowledged (ProgressState 2).
     virtual void WaitForOperator() = 0;
     virtual uint8_t ProgressState() const = 0;

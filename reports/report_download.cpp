@@ -60,14 +60,14 @@ public:
 
         const QString stepError = job_.caption + QStringLiteral("...") + texts::Message(texts::sERROR);
         progress_.ShowStatus(false, job_.caption + QStringLiteral("..."));
-        progress_.SetTotalPackages(1);
+        // The register does not say how many pages follow: the count is of pages received.
+        progress_.SetTotalUnknown();
         bus_.DataBlock = BuildReportRequest(job_.range);
         if (!bus_.ExchangeCommand(kReportCommand, job_.requestCode))
             return ErrorEnd(1, stepError, TDownloadOutcome::LinkFailed);
         if (bus_.DataBlock[0] != 0)
             return ErrorEnd(1, job_.caption, TDownloadOutcome::Refused);
 
-        progress_.SetCurrentPackage(1);
         // A summary grows in place: rows 0 and 1 stay free for its heading, its lines
         // start at row 2 (see AppendSummaryLine). A detail report replaces the rows at the end.
         grid_.SetRowCount(5);
@@ -80,8 +80,12 @@ public:
             if (!bus_.ExchangeCommand(kReportCommand, job_.requestCode))
                 return ErrorEnd(1, stepError, TDownloadOutcome::LinkFailed);
             const auto& block = bus_.DataBlock;
+            progress_.SetCurrentPackage(page);
             if (detail) {
-                TakeRecords(block, [&lines](const QByteArray& text) { lines.push_back(text); });
+                TakeRecords(block, [this, &lines](const QByteArray& text) {
+                    lines.push_back(text);
+                    ++job_.records;
+                });
                 if (isLastPage(block))
                     break;
             } else {
@@ -93,10 +97,12 @@ public:
                     grid_.SetRow(1, RecordText(block.data() + 3 * kRecordLength));
                     break;
                 }
-                TakeRecords(block, [this](const QByteArray& text) { AppendSummaryLine(text); });
+                TakeRecords(block, [this](const QByteArray& text) {
+                    AppendSummaryLine(text);
+                    ++job_.records;
+                });
             }
             ++page;
-            progress_.SetCurrentPackage(page);
         }
         if (detail)
             ArrangeDetailLines(lines);
@@ -131,6 +137,7 @@ private:
         for (int i = 0; i < disconnects; ++i)
             bus_.DisconnectEcr(kEcrAddress, 1);
         job_.errorText = text;
+        job_.cancelled = progress_.ProgressState() == kProgressClosed;  // the operator's Cancel
         progress_.ShowStatus(true, text);
         progress_.WaitForOperator();
         bus_.ClosePort();

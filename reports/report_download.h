@@ -37,6 +37,8 @@ struct TDownloadJob {
     QString caption = QStringLiteral("FM Report");  // the report window's caption
     QString reportDir;      // where the report file goes
     QString errorText;      // filled with the text of a failure
+    bool cancelled = false;  // the operator stopped the download
+    int records = 0;        // report lines received
 };
 
 inline constexpr int kDetailRetryInterval = 2500;

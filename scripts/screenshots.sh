@@ -1,20 +1,28 @@
 #!/bin/bash
 # Screenshots of every window under a real X server: Xvfb with a window manager, the
-# window gallery for each window in a telling state, and the program itself (main window,
-# the Test command's progress window against a silent register, the About box) driven
-# by keys. Writes PNGs and titles.txt (each window's title as the window manager sees it).
+# window gallery for each window in a telling state at scale 1 and 2, in a light and a
+# dark theme, in English and in Polish (the shipped lang.lng), and the program itself
+# (main window, the Test command's progress window against a silent register, the About
+# box) driven by keys. Writes PNGs and titles.txt (each window's title and geometry as
+# the window manager sees it, and whether its frame lies inside the screen).
 #
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR] [HOME_DIR]
 #
 # HOME_DIR, when given, is copied as the program directory (SYSTEM.CFG, lang.lng, data/),
 # so translated windows can be looked at; otherwise a fresh temporary one is used.
-# SCREEN (default 1024x768x24) and WM (default openbox) can be set in the environment.
+# SCREEN (default 1366x768x24), SCALES (default "1 2"), WINDOWS (the gallery's windows,
+# default all) and WM (default openbox) can be set in the environment.
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:-$ROOT/build}" && pwd)
 OUT=${2:-$BUILD/screenshots}
-SCREEN=${SCREEN:-1024x768x24}
+SCREEN=${SCREEN:-1366x768x24}
+SCALES=${SCALES:-1 2}
+WINDOWS=${WINDOWS:-main progress progress-error progress-readonly range-z range-date comm about burn burn-cancel \
+question open-dialog print-dialog}
+SCREEN_W=${SCREEN%%x*}
+SCREEN_H=${SCREEN#*x}; SCREEN_H=${SCREEN_H%%x*}
 WM=${WM:-openbox}
 
 "$ROOT/scripts/install-deps.sh" xvfb x11-apps x11-utils imagemagick xdotool wmctrl "$WM" fonts-liberation
@@ -64,21 +72,50 @@ wait_window() {
     return 1
 }
 
-# Shoots the whole screen into $1.png and notes the title of window $2.
+# The frame of window $1 (the window manager's parent of the client) as x y w h.
+frame_of() {
+    local id=$1 parent
+    parent=$(xwininfo -children -id "$id" 2>/dev/null | awk '/Parent window id:/{print $4}')
+    [ -n "$parent" ] && [ "$parent" != "$(xwininfo -root | awk '/Window id:/{print $4}')" ] && id=$parent
+    xwininfo -id "$id" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'
+}
+
+# Shoots the whole screen into $1.png and notes the title of window $2, its frame and
+# whether the frame lies inside the screen.
 shoot() {
     sleep 0.7
     import -window root "$OUT/$1.png"
-    echo "$1: $(xprop -id "$2" _NET_WM_NAME 2>/dev/null | sed 's/^[^=]*= //') $(xwininfo -id "$2" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')" >>"$OUT/titles.txt"
+    read -r fx fy fw fh <<<"$(frame_of "$2")"
+    local inside=inside
+    if [ "$fx" -lt 0 ] || [ "$fy" -lt 0 ] || [ $((fx + fw)) -gt "$SCREEN_W" ] || [ $((fy + fh)) -gt "$SCREEN_H" ]; then
+        inside=OFF-SCREEN
+    fi
+    echo "$1: $(xprop -id "$2" _NET_WM_NAME 2>/dev/null | sed 's/^[^=]*= //') frame ${fw}x${fh}+${fx}+${fy} $inside" >>"$OUT/titles.txt"
 }
 
+# The homes of the two languages: English without language files, Polish with the
+# shipped lang.lng.
+mkdir -p "$WORK/home-en" "$WORK/home-pl"
+cp -r "$HOME_DIR"/. "$WORK/home-en"/
+cp -r "$HOME_DIR"/. "$WORK/home-pl"/
+cp "$ROOT/lang/pl/lang.lng" "$WORK/home-pl/lang.lng"
+
 # The window gallery: one window at a time, in a state that shows its longest texts.
-for window in main progress progress-error progress-readonly range-z range-date comm about burn; do
-    "$BUILD/window_gallery" --home "$HOME_DIR" "$window" >"$WORK/gallery.out" 2>>"$WORK/gallery.log" &
-    pid=$!
-    for _ in $(seq 100); do grep -q ready "$WORK/gallery.out" 2>/dev/null && break; sleep 0.1; done
-    id=$(awk '/^ready/{print $2}' "$WORK/gallery.out")
-    [ -n "$id" ] && shoot "gallery-$window" "$id"
-    kill "$pid"; wait "$pid" 2>/dev/null || true
+for scale in $SCALES; do
+  for theme in light dark; do
+    for language in en pl; do
+      for window in $WINDOWS; do
+        dark=; [ "$theme" = dark ] && dark=--dark
+        QT_SCALE_FACTOR=$scale "$BUILD/window_gallery" $dark --home "$WORK/home-$language" "$window" \
+            >"$WORK/gallery.out" 2>>"$WORK/gallery.log" &
+        pid=$!
+        for _ in $(seq 100); do grep -q ready "$WORK/gallery.out" 2>/dev/null && break; sleep 0.1; done
+        id=$(awk '/^ready/{print $2}' "$WORK/gallery.out")
+        [ -n "$id" ] && shoot "gallery-$window-${scale}x-$theme-$language" "$id"
+        kill "$pid"; wait "$pid" 2>/dev/null || true
+      done
+    done
+  done
 done
 
 # The program itself, its COM2 on a register that never answers, driven by the menus'

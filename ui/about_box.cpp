@@ -1,6 +1,7 @@
 #include "ui/about_box.h"
 
 #include "core/settings.h"
+#include "core/texts.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -27,7 +28,7 @@ QPixmap aboutPicture()
 TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("About..."));
+    setWindowTitle(texts::Extra("AboutCaption"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
 
     Image1 = new QLabel(this);
@@ -36,14 +37,14 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner)
     Image1->setPixmap(aboutPicture());
     NameLabel = new QLabel(Settings().AppCaption, this);
     NameLabel->setObjectName(QStringLiteral("NameLabel"));
-    VersionLabel = new QLabel(QStringLiteral("Version 1.0"), this);
+    VersionLabel = new QLabel(texts::ExtraFormat("AboutVersion", {QStringLiteral("1.0")}), this);
     YearLabel = new QLabel(QStringLiteral("2026"), this);
-    BuildLabel = new QLabel(QStringLiteral("Build for Linux"), this);
-    NoticeLabel = new QLabel(QStringLiteral("Fiscal memory service tool"), this);
-    FolderLabel = new QLabel(QStringLiteral("Program folder: %1").arg(Settings().ProgramDir), this);
+    BuildLabel = new QLabel(texts::Extra("AboutBuild"), this);
+    NoticeLabel = new QLabel(texts::Extra("AboutNotice"), this);
+    FolderLabel = new QLabel(texts::ExtraFormat("AboutFolder", {Settings().ProgramDir}), this);
     FolderLabel->setObjectName(QStringLiteral("FolderLabel"));
     FolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
+    OKBtn = new QPushButton(texts::Extra("AboutOK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);

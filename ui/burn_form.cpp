@@ -33,18 +33,6 @@
 
 namespace {
 
-const char kStillRunning[] = "BURN REFUSED - THE PREVIOUS BURN HAS NOT ENDED YET";
-const char kNoHandover[] = "BURN REFUSED - THE WINDOW CANNOT RECEIVE THE BURNER'S EVENTS";
-const char kCancelQuestion[] =
-    "Stop the burn? The files written so far stay on the disc in a session that is not "
-    "closed; a write-once disc may not take further sessions.";
-const char kCloseRefused[] = "A disc is being burned. The program can be closed when the burn has ended.";
-const char kNoRecorderHelp[] =
-    "No recorder: connect a CD writer (/dev/sr*) and give the user access to it (on Debian: the cdrom "
-    "group), or set [Burn] VirtualDrive=IMAGE in SYSTEM.CFG to burn into an image file.";
-const char kCannotStop[] = "The last data has gone to the drive: the burn can no longer be stopped.";
-const char kImportQuestion[] =
-    "The disc's last session cannot be read (%1). A new session would not show its files. Burn anyway?";
 
 // The burner's lines the operator sees: drive errors and refused files, not the
 // information lines, and not the blank line that ends a burn.
@@ -80,7 +68,7 @@ public:
     }
     bool ContinuePastUnimportable(const std::string& why) override
     {
-        const QString text = QString::fromLatin1(kImportQuestion).arg(QFile::decodeName(QByteArray::fromStdString(why)));
+        const QString text = texts::ExtraFormat("BurnImportQuestion", {QFile::decodeName(QByteArray::fromStdString(why))});
         return QMessageBox::question(&form_, texts::BurnFrm(8), text, QMessageBox::Ok | QMessageBox::Cancel,
                                      QMessageBox::Cancel) == QMessageBox::Ok;
     }
@@ -100,18 +88,22 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setMinimumHeight(37);
-    Label1 = new QLabel(QStringLiteral("Drive: "), Panel1);
+    Label1 = new QLabel(QStringLiteral("&Drive: "), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
     cbb1 = new QComboBox(Panel1);
     cbb1->setObjectName(QStringLiteral("cbb1"));
     cbb1->setMinimumWidth(361);
     cbb1->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // a drive line is never cut
-    BurnBtn = new QPushButton(QStringLiteral("Burn"), Panel1);
+    BurnBtn = new QPushButton(QStringLiteral("&Burn"), Panel1);
     BurnBtn->setObjectName(QStringLiteral("BurnBtn"));
     BurnBtn->setAutoDefault(false);
     CancelBtn = new QPushButton(QStringLiteral("Cancel"), Panel1);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setAutoDefault(false);
+    // Cancel shows only during a burn; its room is kept, so the window never grows then.
+    QSizePolicy keepRoom = CancelBtn->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    CancelBtn->setSizePolicy(keepRoom);
     CancelBtn->hide();
     auto* top = new QHBoxLayout(Panel1);
     top->setContentsMargins(6, 4, 6, 4);
@@ -132,6 +124,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
         b->setToolTip(hint);
         b->setIcon(icon);
         b->setAutoRaise(true);  // flat
+        b->setFocusPolicy(Qt::TabFocus);  // reachable with Tab, as tool-bar buttons are not by default
         ToolBar1->addWidget(b);
         connect(b, &QToolButton::clicked, this, handler);
         return b;
@@ -156,6 +149,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     lv1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lv1->setWordWrap(false);
+    lv1->setTabKeyNavigation(false);  // Tab leaves the list; the arrows move in it
     OnDeleteKey(lv1, [this] { DeleteBtn->click(); });
     auto* left = new QVBoxLayout(Panel2);
     left->setContentsMargins(0, 0, 0, 0);
@@ -166,6 +160,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     Memo1 = new QPlainTextEdit;
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
+    Memo1->setTabChangesFocus(true);
     Memo1->setMinimumWidth(160);
 
     Splitter1 = new QSplitter(Qt::Horizontal, this);
@@ -199,7 +194,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
         return dlgOpen1->exec() == QDialog::Accepted ? dlgOpen1->selectedFiles() : QStringList();
     };
     ChooseFolder = [this] {
-        return QFileDialog::getExistingDirectory(this, QStringLiteral("Open folder"), QDir::homePath());
+        return QFileDialog::getExistingDirectory(this, texts::Extra("BurnFolderTitle"), QDir::homePath());
     };
 
     Timer1 = new QTimer(this);
@@ -207,6 +202,11 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &TBurnFrm::Timer1Timer);
     Timer1->start();
+
+    Label1->setBuddy(cbb1);
+    for (auto [from, to] : {std::pair<QWidget*, QWidget*>{cbb1, BurnBtn}, {BurnBtn, CancelBtn}, {CancelBtn, DeleteBtn},
+                            {DeleteBtn, FileBtn}, {FileBtn, FolderBtn}, {FolderBtn, lv1}, {lv1, Memo1}})
+        setTabOrder(from, to);
 
     connect(cbb1, &QComboBox::activated, this, &TBurnFrm::cbb1Change);
     connect(BurnBtn, &QPushButton::clicked, this, &TBurnFrm::BurnBtnClick);
@@ -282,7 +282,7 @@ void TBurnFrm::UpdateBurnButton()
     BurnBtn->setEnabled(recorder && !(burning_ && !finalizing_));
     if (!recorder && !noRecorderShown_) {
         noRecorderShown_ = true;
-        Log(QString::fromLatin1(kNoRecorderHelp));
+        Log(texts::Extra("BurnNoRecorderHelp"));
     }
 }
 
@@ -312,12 +312,13 @@ void TBurnFrm::showEvent(QShowEvent* event)
 void TBurnFrm::FormShow()
 {
     lv1->horizontalHeaderItem(0)->setText(texts::BurnFrm(0));
+    CancelBtn->setText(texts::Extra("BurnCancel"));
     // The missing-transport notice was logged at creation, before the language files were
     // applied: while it is still all the log holds, it is shown in the current language.
     if (!mcdb_->ASPIInitialized() && LogLines() == creationLines_) {
         Memo1->clear();
         Log(texts::BurnFrm(6));
-        Log(QString::fromLatin1(kNoRecorderHelp));
+        Log(texts::Extra("BurnNoRecorderHelp"));
         creationLines_ = LogLines();
     }
 }
@@ -402,15 +403,15 @@ void TBurnFrm::BurnBtnClick()
 {
     // Finalization enables Burn while the first burn's threads still run.
     if (burning_ || mcdb_->Writing()) {
-        Log(QString::fromLatin1(kStillRunning));
+        Log(texts::Extra("BurnStillRunning"));
         return;
     }
     if (!handover_.Valid()) {
-        Log(QString::fromLatin1(kNoHandover));
+        Log(texts::Extra("BurnNoHandover"));
         return;
     }
     if (!RecorderSelected()) {
-        Log(QString::fromLatin1(kNoRecorderHelp));
+        Log(texts::Extra("BurnNoRecorderHelp"));
         return;
     }
     std::vector<std::string> paths;
@@ -448,7 +449,7 @@ void TBurnFrm::BurnBtnClick()
     default:
         Log(QFile::decodeName(QByteArray::fromStdString(r.text)));
         if (r.text == kNoRecorder)
-            Log(QString::fromLatin1(kNoRecorderHelp));
+            Log(texts::Extra("BurnNoRecorderHelp"));
         break;
     }
 }
@@ -458,16 +459,16 @@ void TBurnFrm::CancelBtnClick()
     if (!burning_ || finalizing_)
         return;
     if (lastWriteOut_) {
-        Log(QString::fromLatin1(kCannotStop));
+        Log(texts::Extra("BurnCannotStop"));
         return;
     }
-    const auto answer = QMessageBox::question(this, texts::BurnFrm(8), QString::fromLatin1(kCancelQuestion),
+    const auto answer = QMessageBox::question(this, texts::BurnFrm(8), texts::Extra("BurnCancelQuestion"),
                                               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
     // The burn may have ended or begun closing while the question was open.
     if (answer == QMessageBox::Ok && burning_ && !finalizing_) {
         CancelBtn->setEnabled(false);
         if (!procedure_->Cancel())
-            Log(QString::fromLatin1(kCannotStop));  // the last data went out meanwhile
+            Log(texts::Extra("BurnCannotStop"));  // the last data went out meanwhile
     }
 }
 
@@ -522,6 +523,6 @@ bool TBurnFrm::CanCloseProgram()
     if (!burning_)
         return true;
     QMessageBox::information(isVisible() ? static_cast<QWidget*>(this) : mainWindow_, texts::BurnFrm(8),
-                             QString::fromLatin1(kCloseRefused), QMessageBox::Ok);
+                             texts::Extra("BurnCloseRefused"), QMessageBox::Ok);
     return false;
 }

@@ -1,6 +1,7 @@
 #include "ui/comm_dialog.h"
 
 #include "core/settings.h"
+#include "core/texts.h"
 #include "core/base/device_access.h"
 #include "link/port_names.h"
 #include "ui/window_layout.h"
@@ -75,7 +76,7 @@ TCommDlg::TCommDlg(QWidget* parent) : QDialog(parent)
     DeviceCB->setObjectName(QStringLiteral("DeviceCB"));
     DeviceCB->setEditable(true);
     DeviceCB->setInsertPolicy(QComboBox::NoInsert);
-    DeviceCB->setToolTip(QStringLiteral("The device this port name means"));
+    DeviceCB->setToolTip(texts::Extra("PortDeviceTip"));
     connect(PortCB, &QComboBox::currentIndexChanged, this, &TCommDlg::ShowPortDevice);
     connect(DeviceCB, &QComboBox::editTextChanged, this, [this](const QString& text) {
         if (shownPort_ >= 1 && shownPort_ <= kMappedPorts)
@@ -140,9 +141,9 @@ void TCommDlg::UpdatePortHints()
         const QString path = DeviceForPort(n, portDevices_[n]);
         const QFileInfo info(path);
         const std::string access = info.exists() ? devaccess::accessHint(path.toStdString()) : std::string();
-        const QString state = !info.exists() ? QStringLiteral("not found")
-                              : access.empty() ? QStringLiteral("present")
-                                               : QStringLiteral("no access");
+        const QString state = !info.exists() ? texts::Extra("PortNotFound")
+                              : access.empty() ? texts::Extra("PortPresent")
+                                               : texts::Extra("PortNoAccess");
         lines << QStringLiteral("COM%1: %2 (%3)").arg(n).arg(path, state);
         if (n == PortCB->currentIndex())
             hint = QString::fromStdString(access);
@@ -180,10 +181,11 @@ void TCommDlg::setDeviceList(const QList<SerialDevice>& devices)
 void TCommDlg::ShowPortDevice()
 {
     shownPort_ = PortCB->currentIndex();
+    DeviceCB->setToolTip(texts::Extra("PortDeviceTip"));  // in the language files' words
     const bool mapped = shownPort_ >= 1 && shownPort_ <= kMappedPorts;
     DeviceCB->setEnabled(mapped);
     DeviceCB->lineEdit()->setPlaceholderText(
-        mapped ? DefaultPortDevice(shownPort_) + QStringLiteral(" (default)") : QString());
+        mapped ? DefaultPortDevice(shownPort_) + QLatin1Char(' ') + texts::Extra("PortDefault") : QString());
     DeviceCB->setEditText(mapped ? portDevices_[shownPort_] : QString());
     UpdatePortHints();
 }

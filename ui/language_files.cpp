@@ -3,6 +3,8 @@
 #include "core/code_page.h"
 #include "core/ini_file.h"
 #include "core/language_texts.h"
+#include "core/texts.h"
+#include "ui/qt_catalogue.h"
 #include "reports/report_grid_model.h"
 
 #include <QAbstractItemView>
@@ -286,6 +288,7 @@ void ApplyLanguageFiles(const QList<QWidget*>& windows)
     ApplyExeLanguageFile(windows, file);
     if (LoadLanguageFile(LangFilePath(), &file))
         ApplyLangFile(windows, file);
+    LoadQtCatalogue(texts::Extra("Language"));
 }
 
 }  // namespace lang

@@ -33,8 +33,9 @@ void ApplyExeLanguageFile(const QList<QWidget*>& windows, const ini::Profile& fi
 void ApplyLangFile(const QList<QWidget*>& windows, const ini::Profile& file);
 
 // The main window's show-time localisation: the .LNG file beside the executable, then
-// lang.lng in the program directory when it can be read. A missing, unreadable or
-// irregular file changes nothing.
+// lang.lng in the program directory when it can be read, then Qt's own catalogue for the
+// language lang.lng names ([Texts] Language). A missing, unreadable or irregular file
+// changes nothing.
 void ApplyLanguageFiles(const QList<QWidget*>& windows);
 
 }  // namespace lang

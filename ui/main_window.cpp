@@ -4,7 +4,11 @@
 #include "ui/application.h"
 #include "ui/designed.h"
 #include "ui/window_layout.h"
+#include "ui/window_memory.h"
+#include "core/safe_file.h"
+#include "core/texts.h"
 #include "ui/progress_form.h"
+#include "ui/report_form.h"
 #include "reports/register_test.h"
 #include "core/settings.h"
 #include "link/ibus_session.h"
@@ -17,7 +21,12 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QAbstractScrollArea>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QStyle>
+#include <algorithm>
+#include <cstdio>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -50,6 +59,10 @@ TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
     HelpSeparator->setVisible(false);
     AboutItem = HelpMenu->addAction(QStringLiteral("&About..."), this, &TMainForm::AboutItemClick);
     AboutItem->setObjectName(QStringLiteral("AboutItem"));
+    // F1 (the desktop's help key): the About window, the program's only help.
+    AboutItem->setShortcut(QKeySequence::HelpContents);
+    ExitItem->setShortcut(QKeySequence::Quit);
+    TestItem->setText(QStringLiteral("&Test"));
 
     // The client area: the tool dock along the top, the panel that hosts the report
     // window, and the (empty) dock along the bottom.
@@ -82,6 +95,7 @@ TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
         button->setIcon(style()->standardIcon(icon));
         button->setIconSize(QSize(16, 16));
         button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::StrongFocus);
         button->setToolTip(tip);
         connect(button, &QToolButton::clicked, this, handler);
         tools->addWidget(button);
@@ -95,7 +109,7 @@ TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
                           &TMainForm::ExitItemClick);
     tools->addStretch();
     dock->addWidget(ToolWindow1);
-    CheckBox1 = new QCheckBox(QStringLiteral("ReadOnly Mode"), TopDock);
+    CheckBox1 = new QCheckBox(QStringLiteral("&ReadOnly Mode"), TopDock);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     connect(CheckBox1, &QCheckBox::clicked, this, &TMainForm::CheckBox1Click);
     dock->addWidget(CheckBox1);
@@ -113,6 +127,10 @@ TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
     BottomDock->setObjectName(QStringLiteral("BottomDock"));
     BottomDock->setFixedHeight(0);
     clientLayout->addWidget(BottomDock);
+
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
 
     resize(size().expandedTo(minimumSizeHint()));
     CentreOnScreen(this);
@@ -146,6 +164,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (shown_)
+        StoreWindowState();
     QMainWindow::closeEvent(event);
 }
 
@@ -154,12 +174,101 @@ void TMainForm::FormShow()
     if (OnLocalise)
         OnLocalise();
     Settings().AppCaption = windowTitle();
-    setWindowTitle(Settings().AppCaption);
+    updateTitle();
     TApplication::SetTitle(Settings().AppCaption);
     if (reportWindow_) {
         reportWindow_->setParent(pnl1);
         pnl1->layout()->addWidget(reportWindow_);
         reportWindow_->show();
+        // Wide enough for the report window's buttons in one row, where the screen allows.
+        if (auto* report = qobject_cast<Tfmfrm*>(reportWindow_)) {
+            const int wanted = width() + std::max(0, report->OneRowWidth() - report->width());
+            const QRect area = AvailableArea(this);
+            const QMargins frame = WindowFrameMargins(this);
+            const int room = area.isEmpty() ? wanted : area.width() - frame.left() - frame.right();
+            if (wanted > width())
+                resize(std::min(wanted, room), height());
+            KeepOnScreen(this);
+        }
+        // The split the user left, when the window is wide enough for it.
+        auto* split = reportWindow_->findChild<QSplitter*>(QStringLiteral("spl1"));
+        if (split && storedSplit_.size() == 2 && storedSplit_[0] + storedSplit_[1] <= split->width() + 8)
+            split->setSizes(storedSplit_);
+        // Tab runs: the tool buttons, the check box, then the report window's controls in
+        // its own order, and round again.
+        setTabOrder(CommBtn, TestBtn);
+        setTabOrder(TestBtn, TExitBtn);
+        setTabOrder(TExitBtn, CheckBox1);
+        QList<QWidget*> inner;
+        for (QWidget* w = reportWindow_->nextInFocusChain(); w && w != reportWindow_ && inner.size() < 1000;
+             w = w->nextInFocusChain())
+            if (reportWindow_->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(reportWindow_))
+                inner << w;
+        QWidget* last = CheckBox1;
+        for (QWidget* w : inner) {
+            setTabOrder(last, w);
+            last = w;
+        }
+    }
+    ShowStatusMessage(texts::Extra("StatusReady"));
+}
+
+void TMainForm::ShowStatusMessage(const QString& text)
+{
+    StatusBar1->showMessage(text);
+}
+
+void TMainForm::ShowReportName(const QString& name)
+{
+    reportName_ = name;
+    updateTitle();
+}
+
+void TMainForm::setDemoMode(bool demo)
+{
+    demo_ = demo;
+    updateTitle();
+}
+
+void TMainForm::updateTitle()
+{
+    if (!shown_)
+        return;  // the caption the language files see is the plain one
+    QString title = Settings().AppCaption.isEmpty() ? windowTitle() : Settings().AppCaption;
+    if (!reportName_.isEmpty())
+        title += texts::Extra("TitleSeparator") + reportName_;
+    if (demo_)
+        title += QStringLiteral(" [") + texts::Extra("TitleDemo") + QLatin1Char(']');
+    setWindowTitle(title);
+}
+
+void TMainForm::RestoreWindowState()
+{
+    const TMainWindowState state = ReadWindowState(WindowStateFile());
+    storedSplit_ = state.splitter;
+    if (!state.geometry.isEmpty()) {
+        const QRect area = AvailableArea(this);
+        const QRect placed = area.isEmpty() ? state.geometry
+                                            : PlaceInArea(state.geometry.size(), state.geometry.center(), area,
+                                                          WindowFrameMargins(this));
+        setGeometry(placed);
+    }
+    if (state.maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TMainForm::StoreWindowState()
+{
+    TMainWindowState state;
+    state.maximized = isMaximized();
+    state.geometry = state.maximized ? normalGeometry() : geometry();
+    if (auto* split = reportWindow_ ? reportWindow_->findChild<QSplitter*>(QStringLiteral("spl1")) : nullptr)
+        state.splitter = split->sizes();
+    try {
+        WriteWindowState(WindowStateFile(), state);
+    } catch (const FileError& error) {
+        // Only the window's place is lost; the program's data is not touched.
+        std::fprintf(stderr, "%s\n", error.what());
     }
 }
 
@@ -178,7 +287,12 @@ void TMainForm::TestItemClick()
 {
     if (!progressForm_)
         return;
-    TestCommand(*bus_, *progressForm_, PortNameOf(Settings().CommPort), Settings().CommBaudRate);
+    const int speed = Settings().CommBaudRate;
+    const QString port = PortNameOf(Settings().CommPort);
+    const QString bits = speed >= 0 && speed < static_cast<int>(BaudTable.size()) ? QString::number(BaudTable[speed])
+                                                                                   : QStringLiteral("?");
+    const bool answered = TestCommand(*bus_, *progressForm_, port, speed);
+    ShowStatusMessage(texts::ExtraFormat(answered ? "StatusTestOk" : "StatusTestFailed", {port, bits}));
 }
 
 void TMainForm::AboutItemClick()

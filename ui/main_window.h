@@ -13,6 +13,7 @@ class QAction;
 class QCheckBox;
 class QFrame;
 class QMenu;
+class QStatusBar;
 class QToolButton;
 class TVeskIBusComm;
 class TProgressForm;
@@ -43,6 +44,17 @@ public:
     // Asked before the window closes (and the program ends); false keeps it open.
     std::function<bool()> OnCloseQuery;
 
+    // The status bar's line: what the last command did.
+    void ShowStatusMessage(const QString& text);
+    // The title: AppCaption, the report on display, and the demo mark when the demo
+    // register answers.
+    void ShowReportName(const QString& name);
+    void setDemoMode(bool demo);
+    // The window's size, position and split as the user left them, kept inside the
+    // screen; stored again when the window closes.
+    void RestoreWindowState();
+    void StoreWindowState();
+
     void ExitItemClick();
     void CommsetItemClick();
     void TestItemClick();
@@ -65,6 +77,7 @@ public:
     QAction* ContentItem;
     QAction* HelpSeparator;
     QAction* AboutItem;
+    QStatusBar* StatusBar1;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -73,6 +86,10 @@ protected:
 private:
     void FormCreate(std::unique_ptr<ISerialPort> port);
     void FormShow();
+    void updateTitle();
+    QList<int> storedSplit_;
+    QString reportName_;
+    bool demo_ = false;
 
     std::unique_ptr<TVeskIBusComm> bus_;
     TProgressForm* progressForm_ = nullptr;

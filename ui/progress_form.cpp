@@ -39,9 +39,6 @@ QLabel* makeValueLabel(const char* name, const QString& text)
     auto* label = new QLabel(text);
     label->setObjectName(QString::fromLatin1(name));
     label->setFont(timesFont(15));
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    label->setPalette(pal);
     return label;
 }
 
@@ -127,6 +124,8 @@ TProgressForm::TProgressForm(QWidget* mainWindow, std::function<void()> abort)
     content->addLayout(buttons);
     content->addStretch();
     SetDesignedLayout(this, content, {353, 210}, true);
+    colourValues();
+    setStatusBackground(palette().color(QPalette::Button));
 }
 
 void TProgressForm::Show()
@@ -192,7 +191,36 @@ void TProgressForm::setStatusBackground(const QColor& colour)
 {
     QPalette pal = StatusLabel->palette();
     pal.setColor(QPalette::Window, colour);
+    pal.setColor(QPalette::WindowText, ValueTextColour(colour));
     StatusLabel->setPalette(pal);
+}
+
+QColor ValueTextColour(const QColor& background)
+{
+    // Navy on a light ground; on a dark one (a dark theme, the red of an error) a light
+    // blue or white that can be read there.
+    if (background.lightness() >= 140)
+        return QColor(0, 0, 128);
+    return background.red() > 150 && background.green() < 100 ? QColor(Qt::white) : QColor(150, 190, 255);
+}
+
+void TProgressForm::colourValues()
+{
+    for (QLabel* label : {CurLabel, TotalLabel}) {
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, ValueTextColour(palette().color(QPalette::Window)));
+        label->setPalette(pal);
+    }
+}
+
+void TProgressForm::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !recolouring_) {
+        const QScopedValueRollback guard(recolouring_, true);
+        colourValues();
+        setStatusBackground(progressState_ == kProgressErrorShown ? QColor(Qt::red) : palette().color(QPalette::Button));
+    }
 }
 
 void TProgressForm::ShowStatus(bool isError, const QString& text)
@@ -231,6 +259,13 @@ void TProgressForm::SetTotalPackages(int count)
         TotalLabel->setText(QStringLiteral("0"));
     }
     ProgressBar1->setValue(0);
+}
+
+void TProgressForm::SetTotalUnknown()
+{
+    CurLabel->setText(QStringLiteral("0"));
+    TotalLabel->setText(QStringLiteral("?"));
+    ProgressBar1->setRange(0, 0);  // busy
 }
 
 void TProgressForm::SetCurrentPackage(int number)

@@ -5,6 +5,7 @@
 
 #include "reports/progress_sink.h"
 
+#include <QColor>
 #include <QDialog>
 #include <functional>
 
@@ -13,6 +14,10 @@ class QProgressBar;
 class QPushButton;
 class QFrame;
 class TLabel3D;
+
+// The value labels' text colour on a background: navy where it can be read, a light
+// colour on dark grounds.
+QColor ValueTextColour(const QColor& background);
 
 class TProgressForm : public QDialog, public IProgressSink {
     Q_OBJECT
@@ -26,6 +31,8 @@ public:
     void ShowStatus(bool isError, const QString& text) override;
     void SetTotalPackages(int count) override;
     void SetCurrentPackage(int number) override;
+    // The bar becomes a busy indicator and the total shows "?" until a total is set.
+    void SetTotalUnknown() override;
     void WaitForOperator() override;
     uint8_t ProgressState() const override { return progressState_; }
 
@@ -50,9 +57,12 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;  // Esc: Cancel while it is shown
+    void changeEvent(QEvent* event) override;       // a new theme: the value colours again
 
 private:
     void setStatusBackground(const QColor& colour);
+    void colourValues();
+    bool recolouring_ = false;
     void FormShow();
     // Closes the window as the program's own step (the caller's Close, OK, Cancel).
     void closeByProgram();

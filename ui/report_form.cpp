@@ -13,9 +13,14 @@
 #include "ui/designed.h"
 #include "ui/upload_report_dialog.h"
 
+#include <QDir>
+#include <QEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QShortcut>
 #include <QFileDialog>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -47,6 +52,7 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     dbgrd1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     dbgrd1->verticalHeader()->setDefaultSectionSize(std::max(18, dbgrd1->fontMetrics().height() + 4));
     dbgrd1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    dbgrd1->setTabKeyNavigation(false);  // Tab goes on to the next control; arrows move in the grid
     fitCatalogueColumns();
     OnDeleteKey(dbgrd1, [this] { DeleteBtn->click(); });  // asks first, as the button does
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
@@ -91,8 +97,13 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     ReportGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ReportGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ReportGrid->setWordWrap(false);
+    ReportGrid->setTabKeyNavigation(false);
+    // The report on the theme's pale tool-tip ground, in the tool-tip's own text colour.
     QPalette gridPalette = ReportGrid->palette();
-    gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        gridPalette.setColor(group, QPalette::Base, gridPalette.color(group, QPalette::ToolTipBase));
+        gridPalette.setColor(group, QPalette::Text, gridPalette.color(group, QPalette::ToolTipText));
+    }
     ReportGrid->setPalette(gridPalette);
     QFont mono(QStringLiteral("Courier New"));
     mono.setStyleHint(QFont::Monospace);
@@ -115,25 +126,28 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     pnl1 = new Designed<QFrame>(QSize(0, 33));
     pnl1->setObjectName(QStringLiteral("pnl1"));
     pnl1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    pnl1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    auto* buttons = new QHBoxLayout(pnl1);
+    // On a narrow screen (a large scale) the buttons take two rows rather than being cut:
+    // the bar's width does not hold the window wide, the buttons follow its width.
+    pnl1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    auto* buttons = new QGridLayout(pnl1);
     buttons->setContentsMargins(2, 2, 2, 2);
     buttons->setSpacing(2);
     auto makeButton = [this, buttons](const char* name, const QString& caption) {
         auto* b = new Designed<QPushButton>(QSize(88, 27), caption, pnl1);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false);
-        buttons->addWidget(b);
+        buttons->addWidget(b, 0, buttons->count());
         return b;
     };
-    OpenBtn = makeButton("OpenBtn", QStringLiteral("Open"));
-    btn1 = makeButton("btn1", QStringLiteral("Detail Report"));
-    Button1 = makeButton("Button1", QStringLiteral("Summary Report"));
-    Button2 = makeButton("Button2", QStringLiteral("As Save"));
-    DeleteBtn = makeButton("DeleteBtn", QStringLiteral("Delete"));
-    PrintBtn = makeButton("PrintBtn", QStringLiteral("Print"));
-    RurnBtn = makeButton("RurnBtn", QStringLiteral("Burn"));
-    buttons->addStretch();
+    OpenBtn = makeButton("OpenBtn", QStringLiteral("&Open"));
+    btn1 = makeButton("btn1", QStringLiteral("&Detail Report"));
+    Button1 = makeButton("Button1", QStringLiteral("&Summary Report"));
+    Button2 = makeButton("Button2", QStringLiteral("&As Save"));
+    DeleteBtn = makeButton("DeleteBtn", QStringLiteral("D&elete"));
+    PrintBtn = makeButton("PrintBtn", QStringLiteral("&Print"));
+    RurnBtn = makeButton("RurnBtn", QStringLiteral("&Burn"));
+    buttons->setColumnStretch(7, 1);
+    pnl1->installEventFilter(this);
     connect(OpenBtn, &QPushButton::clicked, this, &Tfmfrm::OpenBtnClick);
     connect(btn1, &QPushButton::clicked, this, &Tfmfrm::btn1Click);
     connect(Button1, &QPushButton::clicked, this, &Tfmfrm::Button1Click);
@@ -141,6 +155,15 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     connect(DeleteBtn, &QPushButton::clicked, this, &Tfmfrm::DeleteBtnClick);
     connect(PrintBtn, &QPushButton::clicked, this, &Tfmfrm::PrintBtnClick);
     connect(RurnBtn, &QPushButton::clicked, this, &Tfmfrm::RurnBtnClick);
+    // The desktop's standard keys for the commands that have one.
+    for (auto [key, button] : {std::pair{QKeySequence::Open, OpenBtn}, {QKeySequence::SaveAs, Button2},
+                               {QKeySequence::Print, PrintBtn}, {QKeySequence::Delete, DeleteBtn}}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled())
+                button->click();
+        });
+    }
 
     dlgSave1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
     dlgSave1->setObjectName(QStringLiteral("dlgSave1"));
@@ -149,8 +172,13 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     dlgOpen1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
     dlgOpen1->setObjectName(QStringLiteral("dlgOpen1"));
     dlgOpen1->setFileMode(QFileDialog::ExistingFile);
-    auto chooser = [](QFileDialog* dialog) {
-        return [dialog]() -> QString {
+    // Both start in the report folder; Save As suggests the name of the report on display.
+    auto chooser = [this](QFileDialog* dialog) {
+        return [this, dialog]() -> QString {
+            dialog->setDirectory(Settings().ReportDir);
+            const bool saving = dialog == dlgSave1;
+            dialog->setWindowTitle(texts::Extra(saving ? "SaveTitle" : "OpenTitle"));
+            dialog->selectFile(saving ? reportName_ : QString());
             if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
                 return {};
             return dialog->selectedFiles().first();
@@ -158,6 +186,16 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     };
     ChooseOpenFile = chooser(dlgOpen1);
     ChooseSaveFile = chooser(dlgSave1);
+
+    // Tab: the catalogue, the report, then the buttons from left to right.
+    QWidget* previous = dbgrd1;
+    for (QWidget* next : {static_cast<QWidget*>(ReportGrid), static_cast<QWidget*>(OpenBtn),
+                          static_cast<QWidget*>(btn1), static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
+                          static_cast<QWidget*>(DeleteBtn), static_cast<QWidget*>(PrintBtn),
+                          static_cast<QWidget*>(RurnBtn)}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -171,6 +209,70 @@ Tfmfrm::~Tfmfrm() = default;
 namespace {
 constexpr int kReportLineLength = 24;  // characters of one report record
 }  // namespace
+
+int Tfmfrm::ButtonRows() const
+{
+    return buttonRows_;
+}
+
+namespace {
+// The bar's width with the buttons in that many columns.
+int barWidth(const QFrame* bar, const QList<QPushButton*>& buttons, int columns)
+{
+    const auto* grid = static_cast<const QGridLayout*>(bar->layout());
+    int width = grid->contentsMargins().left() + grid->contentsMargins().right() + bar->frameWidth() * 2 +
+                grid->spacing() * (columns - 1);
+    for (int c = 0; c < columns; ++c) {
+        int widest = 0;
+        for (int i = c; i < buttons.size(); i += columns)
+            widest = std::max({widest, buttons[i]->sizeHint().width(), buttons[i]->minimumSizeHint().width()});
+        width += widest;
+    }
+    return width;
+}
+}  // namespace
+
+int Tfmfrm::OneRowWidth() const
+{
+    return barWidth(pnl1, {OpenBtn, btn1, Button1, Button2, DeleteBtn, PrintBtn, RurnBtn}, 7);
+}
+
+void Tfmfrm::arrangeButtons(int width)
+{
+    const QList<QPushButton*> all{OpenBtn, btn1, Button1, Button2, DeleteBtn, PrintBtn, RurnBtn};
+    auto* grid = static_cast<QGridLayout*>(pnl1->layout());
+    // As many in a row as the width takes, in as few rows as that allows.
+    int columns = static_cast<int>(all.size());
+    while (columns > 1 && barWidth(pnl1, all, columns) > width)
+        --columns;
+    const int rows = (static_cast<int>(all.size()) + columns - 1) / columns;
+    columns = (static_cast<int>(all.size()) + rows - 1) / rows;
+    if (rows == buttonRows_ && grid->columnCount() >= columns && grid->itemAtPosition(0, columns - 1) &&
+        (columns == static_cast<int>(all.size()) || !grid->itemAtPosition(0, columns)))
+        return;
+    buttonRows_ = rows;
+    for (QPushButton* b : all)
+        grid->removeWidget(b);
+    for (int i = 0; i < all.size(); ++i)
+        grid->addWidget(all[i], i / columns, i % columns);
+    for (int c = 0; c <= 7; ++c)
+        grid->setColumnStretch(c, c == columns ? 1 : 0);
+    pnl1->updateGeometry();
+}
+
+bool Tfmfrm::eventFilter(QObject* watched, QEvent* event)
+{
+    // A new caption (the language files) changes the buttons' widths.
+    if (watched == pnl1 && event->type() == QEvent::LayoutRequest)
+        arrangeButtons(width());
+    return QWidget::eventFilter(watched, event);
+}
+
+void Tfmfrm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    arrangeButtons(width());
+}
 
 void Tfmfrm::fitCatalogueColumns()
 {
@@ -234,15 +336,33 @@ void Tfmfrm::showEvent(QShowEvent* event)
 void Tfmfrm::OpenBtnClick()
 {
     const QString path = ChooseOpenFile ? ChooseOpenFile() : QString();
-    if (!path.isEmpty())
-        LoadReportFile(*grid_, path);
+    if (path.isEmpty())
+        return;
+    LoadReportFile(*grid_, path);
+    reportShown(path);
 }
 
 void Tfmfrm::Button2Click()
 {
     const QString path = ChooseSaveFile ? ChooseSaveFile() : QString();
-    if (!path.isEmpty())
-        SaveReportGrid(*grid_, path);
+    if (path.isEmpty())
+        return;
+    SaveReportGrid(*grid_, path);
+    status(texts::ExtraFormat("StatusSaved", {QDir::toNativeSeparators(path)}));
+}
+
+void Tfmfrm::reportShown(const QString& path)
+{
+    reportName_ = QFileInfo(path).fileName();
+    if (OnReportShown)
+        OnReportShown(reportName_);
+    status(texts::ExtraFormat("StatusOpened", {QDir::toNativeSeparators(path)}));
+}
+
+void Tfmfrm::status(const QString& text)
+{
+    if (OnStatus)
+        OnStatus(text);
 }
 
 void Tfmfrm::PrintBtnClick()
@@ -254,6 +374,8 @@ void Tfmfrm::PrintBtnClick()
         return;
     // A failure leaves this handler for the standard error box.
     PrintReport(printer, grid_->Rows(), {Settings().PrintPages, Settings().PrintFontSize});
+    status(texts::ExtraFormat("StatusPrinted", {printer.outputFileName().isEmpty() ? printer.printerName()
+                                                                                   : printer.outputFileName()}));
 }
 
 void Tfmfrm::DeleteBtnClick()
@@ -261,8 +383,11 @@ void Tfmfrm::DeleteBtnClick()
     if (catalogue_.IsEmpty())
         return;
     if (QMessageBox::information(this, texts::BurnFrm(8), texts::BurnFrm(7),
-                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok)
-        catalogue_.DeleteCurrent();
+                                 QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+        return;
+    const QString name = QFile::decodeName(catalogue_.Entry(catalogue_.Current()).FileName);
+    catalogue_.DeleteCurrent();
+    status(texts::ExtraFormat("StatusDeleted", {QFileInfo(name).fileName()}));
 }
 
 void Tfmfrm::dbgrd1DblClick()
@@ -270,8 +395,10 @@ void Tfmfrm::dbgrd1DblClick()
     if (catalogue_.IsEmpty() || catalogue_.Current() < 0)
         return;
     const QString path = QFile::decodeName(catalogue_.Entry(catalogue_.Current()).FileName);
-    if (!path.isEmpty() && QFile::exists(path))
+    if (!path.isEmpty() && QFile::exists(path)) {
         LoadReportFile(*grid_, path);
+        reportShown(path);
+    }
 }
 
 QStringList Tfmfrm::SelectedReportFiles() const
@@ -323,5 +450,27 @@ void Tfmfrm::RunDownload(bool summary)
     job.requestCode = summary ? Settings().SummaryRequestCode : Settings().DetailRequestCode;
     job.caption = windowTitle();
     job.reportDir = Settings().ReportDir;
-    RunReportDownload(job);
+    const TDownloadOutcome outcome = RunReportDownload(job);
+    const QString stored = job.reportDir + job.range.ReportFileName;
+    switch (outcome) {
+    case TDownloadOutcome::Stored:
+        reportName_ = job.range.ReportFileName;
+        if (OnReportShown)
+            OnReportShown(reportName_);
+        status(texts::ExtraFormat(job.records == 0 ? "StatusNoRecords" : "StatusStored",
+                                  {QDir::toNativeSeparators(stored)}));
+        break;
+    case TDownloadOutcome::PortFailed:
+        status(texts::ExtraFormat("StatusPortFailed", {job.commName}));
+        break;
+    case TDownloadOutcome::LinkFailed:
+        status(job.cancelled ? texts::Extra("StatusCancelled") : texts::ExtraFormat("StatusFailed", {job.errorText}));
+        break;
+    case TDownloadOutcome::Refused:
+        status(texts::ExtraFormat("StatusRefused", {job.errorText}));
+        break;
+    case TDownloadOutcome::FileFailed:
+        status(texts::ExtraFormat("StatusFileFailed", {job.errorText}));
+        break;
+    }
 }

@@ -43,6 +43,12 @@ public:
     // File choosers (the open and save dialogs); tests replace them.
     std::function<QString()> ChooseOpenFile;
     std::function<QString()> ChooseSaveFile;
+    // What a command did, for the main window's status bar, and the name of the report
+    // now on display, for its title (set at start-up).
+    std::function<void(const QString& text)> OnStatus;
+    std::function<void(const QString& name)> OnReportShown;
+    // The file name of the report on display (empty before any).
+    QString ReportName() const { return reportName_; }
     // Shows the burn window modally with these files (set at start-up).
     std::function<void(const QStringList& files)> OnBurnFiles;
 
@@ -61,22 +67,35 @@ public:
     QFileDialog* dlgSave1;
     QFileDialog* dlgOpen1;
 
+    // The button bar's rows: 1, or more when the window is too narrow for one.
+    int ButtonRows() const;
+    // The width the seven buttons need in one row.
+    int OneRowWidth() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void RunDownload(bool summary);
+    // Records the report on display and tells the main window.
+    void reportShown(const QString& path);
+    void status(const QString& text);
     // Highlights the catalogue's current entry as the view's current row.
     void showCurrentEntry(int row);
     // Column widths: the designed ones at least, wider where the texts need it.
     void fitCatalogueColumns();
     void fitReportColumn();
+    void arrangeButtons(int width);
+    int buttonRows_ = 1;
 
     TVeskIBusComm& bus_;
     IProgressSink& progress_;
     TCatalogue& catalogue_;
     TUploadReportDlg* rangeDialog_ = nullptr;
     ReportGridModel* grid_;
+    QString reportName_;
     bool followingView_ = false;
     bool sized_ = false;  // the catalogue pane got its first width  // the catalogue's current entry is following the view
 };

@@ -16,6 +16,8 @@
 #include "ui/language_files.h"
 #include "core/language_texts.h"
 #include "ui/burn_form.h"
+#include "ui/window_layout.h"
+#include "ui/app_icon.h"
 
 #include <QFrame>
 
@@ -112,6 +114,9 @@ void CreateProgramWindows(ProgramWindows& w)
     w.mainForm->OnEditCommSettings = [dialog] { EditCommSettings(*dialog); };
     w.fmfrm = new Tfmfrm(*bus, *w.progressForm, w.dm->fmRpt, w.mainForm->pnl1);
     w.mainForm->setReportWindow(w.fmfrm);
+    TMainForm* main = w.mainForm.get();
+    w.fmfrm->OnStatus = [main](const QString& text) { main->ShowStatusMessage(text); };
+    w.fmfrm->OnReportShown = [main](const QString& name) { main->ShowReportName(name); };
     w.uploadReportDlg = std::make_unique<TUploadReportDlg>(w.mainForm.get());
     w.fmfrm->setRangeDialog(w.uploadReportDlg.get());
     // Last: the burn window loads the drive transport and lists the drives.
@@ -137,7 +142,13 @@ int RunProgram(int argc, char** argv)
     // The folder is made (or checked) before anything is written there; no fall-back to
     // another folder, so that reports never land where the user does not look.
     QString folderError;
+    const bool newFolder = home.isEmpty() && IsInstalledProgram(exeDir) && !QFileInfo::exists(Settings().ProgramDir);
     const bool folderReady = IsHelp(arguments) || PrepareProgramDir(Settings().ProgramDir, &folderError);
+    // A new user's folder gets the shipped translation of the desktop's language.
+    QString seedError;
+    if (folderReady && newFolder &&
+        !SeedLanguageFile(Settings().ProgramDir, ShippedLanguageFile(exeDir, DesktopLanguage()), &seedError))
+        std::fprintf(stderr, "%s\n", seedError.toLocal8Bit().constData());
 
     if (IsCommand(arguments)) {
         // Printing measures text with fonts: a graphical application object, on the
@@ -170,6 +181,8 @@ int RunProgram(int argc, char** argv)
 
     TApplication app(argc, argv);
     TApplication::SetTitle(QString::fromLatin1(kFixedTitle));
+    KeepWindowsOnScreen();
+    QApplication::setWindowIcon(ApplicationIcon());
     if (!folderReady) {
         std::fprintf(stderr, "%s\n", folderError.toLocal8Bit().constData());
         TApplication::ShowErrorBox(folderError);
@@ -180,6 +193,8 @@ int RunProgram(int argc, char** argv)
         return kExitFailed;
     ProgramWindows windows;
     CreateProgramWindows(windows);
+    windows.mainForm->setDemoMode(demo);
+    windows.mainForm->RestoreWindowState();
     windows.mainForm->show();
     return app.exec();
 }

@@ -5,6 +5,8 @@
 // a group or an access control list (the desktop's uaccess rule). Plain C++, so the
 // serial port and the burner share it.
 
+#include "core/base/extra_texts.h"
+
 #include <grp.h>
 #include <pwd.h>
 #include <string>
@@ -42,15 +44,13 @@ inline std::string hintText(Remedy remedy, const std::string& group)
     case Remedy::None:
         return {};
     case Remedy::JoinGroup:
-        return "The device belongs to the group " + group + ": add the user to it (sudo adduser $USER " +
-               group + ") and log in again.";
+        return extra::Format("HintJoinGroup", {group});
     case Remedy::LogInAgain:
-        return "The user is in the group " + group +
-               " that owns the device, but this session started before: log out and in again.";
+        return extra::Format("HintLogInAgain", {group});
     case Remedy::AskAdministrator:
         break;
     }
-    return "Only the device's owner may use it: ask the administrator for access.";
+    return extra::Text("HintAskAdministrator");
 }
 
 namespace detail {

@@ -19,7 +19,7 @@ TEST(EndToEndLanguage, SilentRegisterErrorInPolish)
     const ProgramRun run = runProgram({"--home", Settings().ProgramDir, "test", "--port", reg.pty()});
     const QString& err = run.err;
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(err.contains(QString::fromUtf8("Połączenie...Błąd"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromUtf8("Łączenie...Błąd"))) << err.toStdString();
     EXPECT_FALSE(err.contains("Connect...")) << err.toStdString();
 }
 

@@ -68,7 +68,10 @@ TEST_F(Installed, DesktopEntryAndMetainfoPassTheValidators)
     // The icon the entry names is the one installed, and it is an SVG drawing.
     const QByteArray icon = readTestFile(usr("share/icons/hicolor/scalable/apps/vobrelfm.svg"));
     EXPECT_TRUE(icon.contains("<svg")) << "an SVG drawing";
-    EXPECT_TRUE(readTestFile(usr("share/applications/vobrelfm.desktop")).contains("\nIcon=vobrelfm\n"));
+    const QByteArray entry = readTestFile(usr("share/applications/vobrelfm.desktop"));
+    EXPECT_TRUE(entry.contains("\nIcon=vobrelfm\n"));
+    for (const char* key : {"\nName[pl]=", "\nComment[pl]=", "\nGenericName[pl]="})
+        EXPECT_TRUE(entry.contains(key)) << key << " missing: a Polish desktop shows English";
 }
 
 TEST_F(Installed, ProgramKeepsItsFilesInTheUsersDataFolder)
@@ -96,6 +99,28 @@ TEST_F(Installed, ProgramKeepsItsFilesInTheUsersDataFolder)
     EXPECT_TRUE(QFileInfo(home_.path() + "/xdg/vobrelfm/data/fmList.txt").isFile());
     EXPECT_EQ(runCommand(program(), QStringList{"--home", home_.path() + "/elsewhere"} + download, env).status, 0);
     EXPECT_TRUE(QFileInfo(home_.path() + "/elsewhere/data/fmList.txt").isFile());
+}
+
+TEST_F(Installed, FirstStartOnAPolishDesktopGetsThePolishFileOnce)
+{
+    if (!QFileInfo::exists(QStringLiteral(SOURCE_DIR "/lang/pl/lang.lng")))
+        GTEST_SKIP() << "no Polish file in the source tree";
+    QProcessEnvironment env = userEnvironment();
+    env.insert("LANG", "pl_PL.UTF-8");
+    env.remove("LC_ALL");
+    env.remove("LC_MESSAGES");
+    ASSERT_EQ(runCommand(program(), {"catalogue"}, env).status, 0);
+    EXPECT_EQ(readTestFile(userFolder() + "lang.lng"), readTestFile(QStringLiteral(SOURCE_DIR "/lang/pl/lang.lng")));
+    // Deleted by a user who wants English: the folder exists now, nothing comes back.
+    ASSERT_TRUE(QFile::remove(userFolder() + "lang.lng"));
+    ASSERT_EQ(runCommand(program(), {"catalogue"}, env).status, 0);
+    EXPECT_FALSE(QFileInfo::exists(userFolder() + "lang.lng"));
+    // An English desktop's new folder gets none.
+    env.insert("LANG", "en_GB.UTF-8");
+    env.insert("XDG_DATA_HOME", home_.path() + "/english");
+    ASSERT_EQ(runCommand(program(), {"catalogue"}, env).status, 0);
+    EXPECT_TRUE(QFileInfo(home_.path() + "/english/vobrelfm").isDir());
+    EXPECT_FALSE(QFileInfo::exists(home_.path() + "/english/vobrelfm/lang.lng"));
 }
 
 TEST_F(Installed, UnusableProgramFolderEndsWithAFileError)
@@ -193,6 +218,7 @@ TEST(DebianPackage, HoldsTheProgramAndNamesItsDependencies)
     EXPECT_EQ(files, (QStringList{"./usr/bin/vobrelfm", "./usr/libexec/vobrelfm/ecrsim",
                                   "./usr/share/applications/vobrelfm.desktop",
                                   "./usr/share/bash-completion/completions/vobrelfm",
+                                  "./usr/share/doc/vobrelfm/changelog.gz", "./usr/share/doc/vobrelfm/copyright",
                                   "./usr/share/icons/hicolor/scalable/apps/vobrelfm.svg",
                                   "./usr/share/man/man1/vobrelfm.1.gz",
                                   "./usr/share/metainfo/org.vobrelfm.vobrelfm.metainfo.xml"}
@@ -203,6 +229,6 @@ TEST(DebianPackage, HoldsTheProgramAndNamesItsDependencies)
 
     const ProgramRun depends = runCommand("dpkg-deb", {"--field", deb, "Depends"});
     for (const char* package : {"libqt6widgets6", "libqt6printsupport6", "libsgutils2", "libstdc++6", "qt6-qpa-plugins",
-                                "fonts-liberation"})
+                                "fonts-liberation", "qt6-translations-l10n"})
         EXPECT_TRUE(depends.out.contains(package)) << package << " missing from: " << depends.out.toStdString();
 }

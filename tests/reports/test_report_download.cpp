@@ -46,6 +46,7 @@ struct Register : FakeSession {
     int failPage = 0;  // a page that is never answered
     int retries = 20;
     std::vector<ibus::Payload> reportRequests;
+    TDownloadJob job;  // of the last run
 
     Register()
     {
@@ -73,7 +74,7 @@ struct Register : FakeSession {
 
     TDownloadOutcome run(TReportKind kind, uint16_t code = 0)
     {
-        TDownloadJob job;
+        job = TDownloadJob();
         job.bus = bus.get();
         job.progress = &progress;
         job.grid = &grid;
@@ -154,7 +155,10 @@ TEST(DetailDownload, ArrangementOfOneTwoAndTwelveLines)
         for (int i = 0; i < 10; ++i)
             want.push_back("L" + QByteArray::number(i));
         EXPECT_EQ(rowsOf(r.grid), want);
-        EXPECT_EQ(r.progress.currents, (QList<int>{1, 2}));
+        EXPECT_EQ(r.progress.currents, (QList<int>{1, 2})) << "pages received";
+        EXPECT_EQ(r.progress.unknownTotals, 1) << "no total is claimed";
+        EXPECT_EQ(r.progress.totals, QList<int>{0}) << "only the status check's";
+        EXPECT_EQ(r.job.records, 12);
         EXPECT_EQ(r.progress.statuses.count("N:Upload:"), 1);
     }
 }
@@ -226,6 +230,7 @@ TEST(DetailDownload, RefusedRequestAndFailedPage)
         r.retries = 1;
         EXPECT_EQ(r.run(TReportKind::Detail), TDownloadOutcome::LinkFailed);
         EXPECT_EQ(r.progress.statuses.last(), "E:FM Report...Error");
+        EXPECT_FALSE(r.job.cancelled) << "the register failed, not the operator";
         EXPECT_EQ(rowsOf(r.grid), std::vector<QByteArray>(5));
         EXPECT_TRUE(r.file().isEmpty());
         EXPECT_TRUE(r.catalogue.IsEmpty());
@@ -240,7 +245,7 @@ TEST(DetailDownload, CancelDuringPagingClosesThePort)
     r.failPage = 2;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (r.progress.currents.size() >= 2 && r.progress.state != kProgressClosed) {
+        if (r.progress.currents.size() >= 1 && r.progress.state != kProgressClosed) {  // page 1 is in
             r.bus->AbortExchange();
             r.progress.state = kProgressClosed;  // as the window's Cancel does
         }
@@ -249,6 +254,7 @@ TEST(DetailDownload, CancelDuringPagingClosesThePort)
     EXPECT_EQ(r.run(TReportKind::Detail), TDownloadOutcome::LinkFailed);
     EXPECT_EQ(r.progress.waits, 1);
     EXPECT_FALSE(r.progress.statuses.last().startsWith("E:"));  // ignored after Cancel
+    EXPECT_TRUE(r.job.cancelled);
     EXPECT_FALSE(r.bus->isActive());
     EXPECT_EQ(rowsOf(r.grid), std::vector<QByteArray>(5));
     EXPECT_TRUE(r.catalogue.IsEmpty());

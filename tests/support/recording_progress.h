@@ -18,11 +18,12 @@ public:
     }
     void SetTotalPackages(int count) override { totals << count; }
     void SetCurrentPackage(int number) override { currents << number; }
+    void SetTotalUnknown() override { ++unknownTotals; }
     void WaitForOperator() override { ++waits; state = kProgressClosed; }
     uint8_t ProgressState() const override { return state; }
 
     QStringList statuses;
     QList<int> totals, currents;
-    int shows = 0, closes = 0, waits = 0;
+    int shows = 0, closes = 0, waits = 0, unknownTotals = 0;
     uint8_t state = kProgressWorking;
 };

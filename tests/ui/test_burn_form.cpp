@@ -22,8 +22,8 @@ TEST(BurnWindow, ControlsCarryTheirNamesCaptionsAndHints)
     for (const char* name : {"Label1", "cbb1", "BurnBtn", "DeleteBtn", "FileBtn", "FolderBtn", "lv1", "Memo1",
                              "pb", "dlgOpen1", "Timer1"})
         EXPECT_NE(f.findChild<QObject*>(name), nullptr) << name;
-    EXPECT_EQ(f.Label1->text(), "Drive: ");
-    EXPECT_EQ(f.BurnBtn->text(), "Burn");
+    EXPECT_EQ(f.Label1->text(), "&Drive: ");
+    EXPECT_EQ(f.BurnBtn->text(), "&Burn");
     EXPECT_EQ(f.DeleteBtn->toolTip(), "Delete");
     EXPECT_EQ(f.FileBtn->toolTip(), "Open file");
     EXPECT_EQ(f.FolderBtn->toolTip(), "Open folder");

@@ -70,7 +70,7 @@ TEST_F(LanguageFiles, NonRegularLangFileDoesNotBlockAndChangesNothing)
 {
     ASSERT_TRUE(QDir(home.path("")).mkdir("lang.lng"));
     lang::ApplyLanguageFiles(rig.Localised());
-    EXPECT_EQ(rig.fmfrm->btn1->text(), "Detail Report");
+    EXPECT_EQ(rig.fmfrm->btn1->text(), "&Detail Report");
     EXPECT_EQ(rig.commDlg->windowTitle(), "Communication setting");
 }
 

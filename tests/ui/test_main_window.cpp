@@ -42,7 +42,7 @@ TEST(MainWindow, CreationReadsSettingsAndSwitchesTraceOn)
     EXPECT_GE(form.height(), 553);
     EXPECT_FALSE(form.CheckBox1->isChecked());
     EXPECT_FALSE(form.ContentItem->isVisible());
-    EXPECT_EQ(form.CheckBox1->text(), "ReadOnly Mode");
+    EXPECT_EQ(form.CheckBox1->text(), "&ReadOnly Mode");
 }
 
 TEST(MainWindow, ReadOnlyModeSwitchesRequestCodes)

@@ -34,7 +34,7 @@ TEST(PolishLanguageFile, IsWindows1250WithCrLf)
     const QString decoded = utf8.decode(bytes);
     EXPECT_FALSE(decoded.isEmpty());
     EXPECT_TRUE(utf8.hasError());
-    EXPECT_TRUE(bytes.contains("7=Usun\xB9\xE6 rekord?"));
+    EXPECT_TRUE(bytes.contains("7=Usun\xB9\xE6 wpis?"));
     EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));
     // Bytes that Windows-1250 leaves undefined.
     for (char undefined : {'\x81', '\x83', '\x88', '\x90', '\x98'})
@@ -61,8 +61,8 @@ TEST(PolishLanguageFile, ReplacesEveryMessageAndTableEntry)
     }
     for (int i = 0; i < texts::kBurnFrmCount; ++i)
         EXPECT_NE(texts::BurnFrm(i), burnDefaults[i]) << i;
-    EXPECT_EQ(texts::BurnFrm(7), QString::fromUtf8("Usunąć rekord?"));
-    EXPECT_EQ(texts::ErrorText(texts::sConnect), QString::fromUtf8("Połączenie...Błąd"));
+    EXPECT_EQ(texts::BurnFrm(7), QString::fromUtf8("Usunąć wpis?"));
+    EXPECT_EQ(texts::ErrorText(texts::sConnect), QString::fromUtf8("Łączenie...Błąd"));
     // Entry 1 is a format with the two sizes.
     EXPECT_EQ(texts::BurnFrm(1).count(QStringLiteral("%s")), 2);
     EXPECT_EQ(texts::BurnFrm(1).count(QLatin1Char('%')), 2);
@@ -103,11 +103,11 @@ TEST(PolishLanguageFile, NoVisibleTextBecomesEmpty)
     }
     EXPECT_TRUE(emptied.isEmpty()) << emptied.join("\n").toStdString();
     EXPECT_GE(changed, 50) << changed;  // about every text the file names
-    EXPECT_EQ(rig.fmfrm->btn1->text(), QString::fromUtf8("Raport szczegółowy"));
+    EXPECT_EQ(rig.fmfrm->btn1->text(), QString::fromUtf8("Raport &szczegółowy"));
     EXPECT_EQ(rig.commDlg->windowTitle(), QString::fromUtf8("Ustawienia komunikacji"));
     EXPECT_EQ(rig.burnFrm->windowTitle(), QString::fromUtf8("Nagrywanie płyty"));
-    EXPECT_EQ(rig.burnFrm->Label1->text(), QString::fromUtf8("Napęd:"));
-    EXPECT_EQ(rig.burnFrm->BurnBtn->text(), QString::fromUtf8("Nagraj"));
+    EXPECT_EQ(rig.burnFrm->Label1->text(), QString::fromUtf8("Na&pęd:"));
+    EXPECT_EQ(rig.burnFrm->BurnBtn->text(), QString::fromUtf8("&Nagraj"));
     EXPECT_EQ(rig.burnFrm->FolderBtn->toolTip(), QString::fromUtf8("Otwórz folder"));
     texts::ResetToDefaults();
 }

@@ -54,7 +54,7 @@ TEST(ReportWindow, ShowTakesColumnTitlesAndFontSize)
     r.form.show();
     EXPECT_EQ(r.catalogue.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Nazwa");
     EXPECT_EQ(r.form.ReportGrid->font().pointSize(), 13);
-    EXPECT_EQ(r.form.RurnBtn->text(), "Burn");
+    EXPECT_EQ(r.form.RurnBtn->text(), "&Burn");
     EXPECT_EQ(r.form.windowTitle(), "FM Report");
     texts::ResetToDefaults();
 }

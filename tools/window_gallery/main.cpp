@@ -10,6 +10,7 @@
 #include "reports/catalogue.h"
 #include "reports/report_grid_model.h"
 #include "ui/about_box.h"
+#include "ui/app_icon.h"
 #include "ui/application.h"
 #include "ui/burn_form.h"
 #include "ui/comm_dialog.h"
@@ -21,6 +22,13 @@
 #include "ui/window_layout.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPushButton>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
@@ -32,8 +40,9 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: window_gallery --home DIR WINDOW\n"
-    "WINDOW: main, progress, progress-error, progress-readonly, range-z, range-date, comm, about, burn\n";
+    "usage: window_gallery [--dark] --home DIR WINDOW\n"
+    "WINDOW: main, progress, progress-error, progress-readonly, range-z, range-date, comm, about, burn,\n"
+    "        burn-cancel, question, open-dialog, print-dialog\n";
 
 void fillSamples(ProgramWindows& w)
 {
@@ -48,6 +57,37 @@ void fillSamples(ProgramWindows& w)
     w.fmfrm->Grid().SetAllRows(std::move(lines));
 }
 
+// A dark desktop theme: Fusion with dark grounds and light texts, the tool-tip left pale
+// as many dark themes keep it.
+void useDarkTheme()
+{
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QPalette dark;
+    const QColor ground(53, 53, 53), base(35, 35, 35), text(235, 235, 235);
+    dark.setColor(QPalette::Window, ground);
+    dark.setColor(QPalette::WindowText, text);
+    dark.setColor(QPalette::Base, base);
+    dark.setColor(QPalette::AlternateBase, ground);
+    dark.setColor(QPalette::Text, text);
+    dark.setColor(QPalette::Button, ground);
+    dark.setColor(QPalette::ButtonText, text);
+    dark.setColor(QPalette::BrightText, Qt::red);
+    dark.setColor(QPalette::Light, QColor(90, 90, 90));
+    dark.setColor(QPalette::Midlight, QColor(70, 70, 70));
+    dark.setColor(QPalette::Mid, QColor(40, 40, 40));
+    dark.setColor(QPalette::Dark, QColor(25, 25, 25));
+    dark.setColor(QPalette::Shadow, Qt::black);
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::ToolTipBase, QColor(255, 255, 220));
+    dark.setColor(QPalette::ToolTipText, Qt::black);
+    dark.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(127, 127, 127));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(127, 127, 127));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(127, 127, 127));
+    QApplication::setPalette(dark);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -55,6 +95,10 @@ int main(int argc, char** argv)
     TApplication app(argc, argv);
     QStringList args = app.arguments();
     args.removeFirst();
+    if (args.removeAll(QStringLiteral("--dark")) > 0)
+        useDarkTheme();
+    KeepWindowsOnScreen();
+    QApplication::setWindowIcon(ApplicationIcon());
     const qsizetype homeAt = args.indexOf(QStringLiteral("--home"));
     if (args.size() != 3 || homeAt < 0 || homeAt + 1 >= args.size()) {
         std::fputs(kUsage, stderr);
@@ -70,8 +114,13 @@ int main(int argc, char** argv)
     ProgramWindows w;
     CreateProgramWindows(w);
     fillSamples(w);
+    w.mainForm->RestoreWindowState();
     w.mainForm->show();
+    w.mainForm->ShowReportName(QStringLiteral("Rep_1_5.txt"));
+    w.mainForm->ShowStatusMessage(texts::ExtraFormat("StatusStored", {Settings().ReportDir + "Rep_1_5.txt"}));
     std::unique_ptr<TAboutBox> about;
+    std::unique_ptr<QPrinter> printer;
+    std::unique_ptr<QDialog> dialog;
 
     if (window == QLatin1String("progress") || window.startsWith(QLatin1String("progress-"))) {
         w.progressForm->Show();
@@ -80,8 +129,9 @@ int main(int argc, char** argv)
         } else if (window == QLatin1String("progress-readonly")) {
             w.progressForm->ShowStatus(true, texts::Message(texts::SReadOnly));
         } else {
-            w.progressForm->ShowStatus(false, texts::Message(texts::sUpload) + QStringLiteral("123"));
-            w.progressForm->SetTotalPackages(456);
+            // A download under way: the total is not known yet.
+            w.progressForm->ShowStatus(false, texts::Message(texts::sUpload));
+            w.progressForm->SetTotalUnknown();
             w.progressForm->SetCurrentPackage(123);
         }
     } else if (window == QLatin1String("range-z") || window == QLatin1String("range-date")) {
@@ -102,11 +152,26 @@ int main(int argc, char** argv)
         about = std::make_unique<TAboutBox>(w.mainForm.get());
         CentreOnScreen(about.get());
         about->show();
-    } else if (window == QLatin1String("burn")) {
+    } else if (window == QLatin1String("burn") || window == QLatin1String("burn-cancel")) {
         for (const char* name : {"Rep_1_5.txt", "Summary_010124_311224.txt"})
             w.burnFrm->AddFileToBurnList(Settings().ReportDir + name);
         CentreOnScreen(w.burnFrm.get());
         w.burnFrm->show();
+        if (window == QLatin1String("burn-cancel")) {  // as during a burn
+            w.burnFrm->BurnBtn->setEnabled(false);
+            w.burnFrm->CancelBtn->show();
+        }
+    } else if (window == QLatin1String("question")) {
+        dialog = std::make_unique<QMessageBox>(QMessageBox::Information, texts::BurnFrm(8), texts::BurnFrm(7),
+                                               QMessageBox::Ok | QMessageBox::Cancel, w.mainForm.get());
+        dialog->show();
+    } else if (window == QLatin1String("open-dialog")) {
+        w.fmfrm->dlgOpen1->setDirectory(Settings().ReportDir);
+        w.fmfrm->dlgOpen1->show();
+    } else if (window == QLatin1String("print-dialog")) {
+        printer = std::make_unique<QPrinter>();
+        dialog = std::make_unique<QPrintDialog>(printer.get(), w.mainForm.get());
+        dialog->show();
     } else if (window != QLatin1String("main")) {
         std::fputs(kUsage, stderr);
         return 2;
@@ -119,8 +184,12 @@ int main(int argc, char** argv)
         shown = w.uploadReportDlg.get();
     else if (window == QLatin1String("comm"))
         shown = w.commDlg.get();
-    else if (window == QLatin1String("burn"))
+    else if (window.startsWith(QLatin1String("burn")))
         shown = w.burnFrm.get();
+    else if (window == QLatin1String("open-dialog"))
+        shown = w.fmfrm->dlgOpen1;
+    else if (dialog)
+        shown = dialog.get();
     else if (about)
         shown = about.get();
     QTimer::singleShot(500, [shown] {

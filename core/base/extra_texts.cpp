@@ -1,0 +1,140 @@
+#include "core/base/extra_texts.h"
+
+#include <array>
+#include <cstring>
+#include <strings.h>
+
+namespace extra {
+namespace {
+
+struct Entry {
+    const char* key;
+    const char* defaultText;
+    std::string text;
+};
+
+constexpr std::array<std::pair<const char*, const char*>, 47> kDefaults = {{
+    // The language of Qt's own texts (standard buttons, file and print dialogs).
+    {"Language", "en"},
+    // Communication settings: the state of each port's device and the access hints.
+    {"PortPresent", "present"},
+    {"PortNotFound", "not found"},
+    {"PortNoAccess", "no access"},
+    {"PortDefault", "(default)"},
+    {"PortDeviceTip", "The device this port name means"},
+    {"HintJoinGroup", "The device belongs to the group %1: add the user to it (sudo adduser $USER %1) and log in again."},
+    {"HintLogInAgain", "The user is in the group %1 that owns the device, but this session started before: log out and in again."},
+    {"HintAskAdministrator", "Only the device's owner may use it: ask the administrator for access."},
+    // The detail line of the port's open error.
+    {"PortNotChosen", "No port is chosen (%1): choose COM1 to COM4 in the communication settings."},
+    {"PortDenied", "Access to %1 was denied."},
+    {"PortMissing", "The device %1 does not exist."},
+    {"PortBusy", "The device %1 is in use by another program."},
+    {"PortBadSpeed", "Invalid line speed setting %1; the speed index must be 0 to 4 (9600 to 115200 bit/s)"},
+    // The burn window.
+    {"BurnCancel", "&Cancel"},
+    {"BurnCancelQuestion", "Stop the burn? The files written so far stay on the disc in a session that is not "
+                           "closed; a write-once disc may not take further sessions."},
+    {"BurnCloseRefused", "A disc is being burned. The program can be closed when the burn has ended."},
+    {"BurnStillRunning", "BURN REFUSED - THE PREVIOUS BURN HAS NOT ENDED YET"},
+    {"BurnNoHandover", "BURN REFUSED - THE WINDOW CANNOT RECEIVE THE BURNER'S EVENTS"},
+    {"BurnFolderTitle", "Open folder"},
+    {"BurnNoRecorderHelp", "No recorder: connect a CD writer (/dev/sr*) and give the user access to it (on Debian: "
+                           "the cdrom group), or set [Burn] VirtualDrive=IMAGE in SYSTEM.CFG to burn into an image file."},
+    {"BurnCannotStop", "The last data has gone to the drive: the burn can no longer be stopped."},
+    {"BurnImportQuestion", "The disc's last session cannot be read (%1). A new session would not show its files. Burn anyway?"},
+    // The About window.
+    {"AboutCaption", "About..."},
+    {"AboutVersion", "Version %1"},
+    {"AboutBuild", "Build for Linux"},
+    {"AboutNotice", "Fiscal memory service tool"},
+    {"AboutFolder", "Program folder: %1"},
+    {"AboutOK", "&OK"},
+    // The main window's status bar and title.
+    {"StatusReady", "Ready"},
+    {"StatusTestOk", "Register answered on %1 at %2 bit/s"},
+    {"StatusTestFailed", "Register did not answer on %1 at %2 bit/s"},
+    {"StatusPortFailed", "Port %1 could not be opened"},
+    {"StatusStored", "Report stored as %1"},
+    {"StatusNoRecords", "No records in this range; report stored as %1"},
+    {"StatusCancelled", "Download cancelled"},
+    {"StatusFailed", "Download failed: %1"},
+    {"StatusRefused", "The register refused the report: %1"},
+    {"StatusFileFailed", "Report not stored: %1"},
+    {"StatusOpened", "Report %1 shown"},
+    {"StatusSaved", "Report saved as %1"},
+    {"StatusDeleted", "Catalogue entry %1 deleted"},
+    {"StatusPrinted", "Report sent to %1"},
+    {"TitleDemo", "demo"},
+    {"TitleSeparator", " - "},
+    // The report window's file dialogs.
+    {"OpenTitle", "Open report"},
+    {"SaveTitle", "Save report as"},
+}};
+
+std::vector<Entry>& table()
+{
+    static std::vector<Entry> entries = [] {
+        std::vector<Entry> t;
+        for (const auto& [key, text] : kDefaults)
+            t.push_back({key, text, text});
+        return t;
+    }();
+    return entries;
+}
+
+}  // namespace
+
+const std::string& Text(const char* key)
+{
+    static const std::string none;
+    for (const Entry& e : table())
+        if (std::strcmp(e.key, key) == 0)
+            return e.text;
+    return none;
+}
+
+std::string Format(const char* key, const std::vector<std::string>& values)
+{
+    const std::string& pattern = Text(key);
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+            const std::size_t n = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (n < values.size()) {
+                out += values[n];
+                ++i;
+                continue;
+            }
+        }
+        out += pattern[i];
+    }
+    return out;
+}
+
+bool SetText(const std::string& key, const std::string& text)
+{
+    for (Entry& e : table()) {
+        if (key.size() == std::strlen(e.key) && strncasecmp(key.c_str(), e.key, key.size()) == 0) {
+            e.text = text;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> Keys()
+{
+    std::vector<std::string> keys;
+    for (const Entry& e : table())
+        keys.emplace_back(e.key);
+    return keys;
+}
+
+void ResetToDefaults()
+{
+    for (Entry& e : table())
+        e.text = e.defaultText;
+}
+
+}  // namespace extra

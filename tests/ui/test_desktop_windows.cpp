@@ -1,0 +1,268 @@
+// Windows on small and scaled screens and in dark themes: placement inside the available
+// area, the main window's remembered place, the progress window's truthful counter, the
+// colours that come in pairs, and the main window's status bar and title.
+
+#include "core/settings.h"
+#include "core/texts.h"
+#include "reports/catalogue.h"
+#include "tests/support/test_home.h"
+#include "tests/ui/language_rig.h"
+#include "ui/label3d.h"
+#include "ui/progress_form.h"
+#include "ui/qt_catalogue.h"
+#include "ui/report_form.h"
+#include "ui/window_layout.h"
+#include "ui/window_memory.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QVBoxLayout>
+#include <cmath>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+TEST(WindowPlace, ClientAreaWithItsFrameLiesInsideTheArea)
+{
+    const QRect area(0, 0, 683, 384);  // 1366 x 768 at scale 2
+    const QMargins frame(2, 12, 2, 2);
+    const struct {
+        const char* what;
+        QSize size;
+        QPoint centre;
+        QSize expectedSize;
+    } cases[] = {
+        {"fits, centred", {300, 200}, area.center(), {300, 200}},
+        {"taller than the screen", {656, 553}, area.center(), {656, 370}},
+        {"wider and taller", {1136, 900}, area.center(), {679, 370}},
+        {"centred past the top left", {300, 200}, {-50, -80}, {300, 200}},
+        {"centred past the bottom right", {300, 200}, {900, 700}, {300, 200}},
+    };
+    for (const auto& c : cases) {
+        const QRect placed = PlaceInArea(c.size, c.centre, area, frame);
+        EXPECT_EQ(placed.size(), c.expectedSize) << c.what;
+        EXPECT_TRUE(area.contains(placed.marginsAdded(frame))) << c.what;
+    }
+    EXPECT_EQ(PlaceInArea({300, 200}, area.center(), area, frame).center(), area.center());
+}
+
+TEST(WindowPlace, AWindowLargerThanItsScreenOpensInsideIt)
+{
+    QWidget window;
+    auto* big = new QWidget(&window);
+    auto* layout = new QVBoxLayout(&window);
+    big->setMinimumSize(3000, 2000);
+    layout->addWidget(big);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    window.resize(3000, 2000);
+    CentreOnScreen(&window);
+    const QRect area = AvailableArea(&window);
+    ASSERT_FALSE(area.isEmpty());
+    EXPECT_TRUE(area.contains(window.geometry().marginsAdded(WindowFrameMargins(&window))))
+        << window.geometry().width() << "x" << window.geometry().height();
+    window.show();
+    QApplication::processEvents();
+    EXPECT_LE(window.width(), area.width()) << "the layout took back its minimum";
+    EXPECT_LE(window.height(), area.height());
+}
+
+TEST(WindowMemory, StoredPlaceComesBackInsideTheScreen)
+{
+    TestHome home;
+    const QRect area = StartedWindows().mainForm->screen()->availableGeometry();
+    const struct {
+        const char* what;
+        QByteArray file;
+        bool restored;  // the stored size comes back
+    } cases[] = {
+        {"inside", "[MainForm]\r\nLeft=40\r\nTop=50\r\nWidth=700\r\nHeight=560\r\nSplitter=250,440\r\n", true},
+        {"on a screen no longer there", "[MainForm]\r\nLeft=3000\r\nTop=-900\r\nWidth=700\r\nHeight=560\r\n", true},
+        {"larger than the screen", "[MainForm]\r\nLeft=0\r\nTop=0\r\nWidth=5000\r\nHeight=4000\r\n", false},
+        {"no numbers", "[MainForm]\r\nLeft=x\r\nTop=0\r\nWidth=700\r\nHeight=560\r\n", false},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(writeTestFile(WindowStateFile(), c.file));
+        StartedWindows w;
+        w.mainForm->RestoreWindowState();
+        w.mainForm->show();
+        QApplication::processEvents();
+        const QRect g = w.mainForm->geometry();
+        EXPECT_TRUE(area.contains(g)) << c.what << ": " << g.x() << "," << g.y() << " " << g.width() << "x"
+                                      << g.height();
+        if (c.restored)
+            EXPECT_EQ(g.size(), QSize(700, 560)) << c.what;
+        if (QByteArray(c.what) == "inside") {
+            EXPECT_EQ(g.topLeft(), QPoint(40, 50));
+            EXPECT_NEAR(w.fmfrm->spl1->sizes().value(0), 250, 8) << "the split, give or take the handle";
+        }
+    }
+}
+
+TEST(WindowMemory, ClosingStoresPlaceAndSplit)
+{
+    TestHome home;
+    QList<int> split;
+    {
+        StartedWindows w;
+        w.mainForm->show();
+        w.mainForm->setGeometry(30, 40, 720, 540);
+        w.fmfrm->spl1->setSizes({300, 400});
+        QApplication::processEvents();
+        split = w.fmfrm->spl1->sizes();
+        w.mainForm->close();
+    }
+    const TMainWindowState state = ReadWindowState(WindowStateFile());
+    EXPECT_EQ(state.geometry, QRect(30, 40, 720, 540));
+    EXPECT_EQ(state.splitter, split);
+    EXPECT_FALSE(state.maximized);
+}
+
+TEST(ProgressTruth, UnknownTotalIsABusyBarAndACountOfPages)
+{
+    TestHome home;
+    QWidget main;
+    TProgressForm form(&main, [] {});
+    form.Show();
+    form.SetTotalUnknown();
+    for (int page = 1; page <= 6; ++page)
+        form.SetCurrentPackage(page);
+    EXPECT_EQ(form.ProgressBar1->maximum(), 0) << "a busy indicator";
+    EXPECT_EQ(form.CurLabel->text(), "6");
+    EXPECT_EQ(form.TotalLabel->text(), "?");
+    EXPECT_EQ(form.Label3D3->text(), "Total Packages:");
+    form.SetTotalPackages(4);  // a known total ends the busy state
+    form.SetCurrentPackage(2);
+    EXPECT_EQ(form.ProgressBar1->maximum(), 4);
+    EXPECT_EQ(form.ProgressBar1->value(), 2);
+    EXPECT_EQ(form.TotalLabel->text(), "4");
+    form.Close();
+}
+
+namespace {
+QPalette darkPalette()
+{
+    QPalette p;
+    for (auto [role, colour] : {std::pair{QPalette::Window, QColor(53, 53, 53)}, {QPalette::WindowText, QColor(235, 235, 235)},
+                                {QPalette::Base, QColor(35, 35, 35)}, {QPalette::Text, QColor(235, 235, 235)},
+                                {QPalette::Button, QColor(53, 53, 53)}, {QPalette::ButtonText, QColor(235, 235, 235)},
+                                {QPalette::ToolTipBase, QColor(255, 255, 220)}, {QPalette::ToolTipText, QColor(0, 0, 0)}})
+        p.setColor(role, colour);
+    return p;
+}
+
+// WCAG's contrast of two colours: 1 (none) to 21.
+double contrast(const QColor& a, const QColor& b)
+{
+    auto lum = [](const QColor& c) {
+        auto ch = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * ch(c.redF()) + 0.7152 * ch(c.greenF()) + 0.0722 * ch(c.blueF());
+    };
+    const double x = lum(a), y = lum(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+}  // namespace
+
+TEST(Themes, TextsAreReadableOnTheirGroundsInLightAndDarkThemes)
+{
+    const QPalette original = QApplication::palette();
+    for (const QPalette& palette : {original, darkPalette()}) {
+        QApplication::setPalette(palette);
+        TestHome home;
+        StartedWindows w;
+        w.mainForm->show();
+        const QPalette grid = w.fmfrm->ReportGrid->palette();
+        EXPECT_GE(contrast(grid.color(QPalette::Base), grid.color(QPalette::Text)), 4.5) << "the report pane";
+        TProgressForm& progress = *w.progressForm;
+        progress.Show();
+        progress.ShowStatus(false, "Connect...");
+        const QColor ground = progress.palette().color(QPalette::Window);
+        for (QLabel* value : {progress.CurLabel, progress.TotalLabel})
+            EXPECT_GE(contrast(value->palette().color(QPalette::WindowText), ground), 4.5)
+                << value->objectName().toStdString();
+        const QPalette status = progress.StatusLabel->palette();
+        EXPECT_GE(contrast(status.color(QPalette::WindowText), status.color(QPalette::Window)), 4.5) << "status";
+        progress.ShowStatus(true, "Connect...Error");
+        const QPalette error = progress.StatusLabel->palette();
+        EXPECT_EQ(error.color(QPalette::Window), QColor(Qt::red));
+        EXPECT_GE(contrast(error.color(QPalette::WindowText), error.color(QPalette::Window)), 3.0) << "error";
+        progress.OKBtn->click();
+    }
+    QApplication::setPalette(original);
+}
+
+TEST(Feedback, FileDialogsStartInTheReportFolderAndSaveAsSuggestsTheReport)
+{
+    TestHome home;
+    StartedWindows w;
+    w.mainForm->show();
+    ASSERT_TRUE(writeTestFile(Settings().ReportDir + "shown_1_2.txt", "line\r\n"));
+    w.fmfrm->ChooseOpenFile = [] { return Settings().ReportDir + "shown_1_2.txt"; };
+    w.fmfrm->OpenBtnClick();
+    EXPECT_EQ(w.fmfrm->ReportName(), "shown_1_2.txt");
+    EXPECT_TRUE(w.mainForm->windowTitle().contains("shown_1_2.txt")) << w.mainForm->windowTitle().toStdString();
+
+    // The program's own save chooser: look at the dialog it opens, then close it.
+    StartedWindows fresh;
+    fresh.fmfrm->ChooseOpenFile = [] { return Settings().ReportDir + "shown_1_2.txt"; };
+    fresh.fmfrm->OpenBtnClick();
+    QString directory, suggested;
+    QTimer::singleShot(0, [&] {
+        directory = fresh.fmfrm->dlgSave1->directory().absolutePath();
+        suggested = fresh.fmfrm->dlgSave1->selectedFiles().value(0);
+        fresh.fmfrm->dlgSave1->reject();
+    });
+    fresh.fmfrm->Button2Click();
+    EXPECT_EQ(directory + '/', QDir(Settings().ReportDir).absolutePath() + '/');
+    EXPECT_TRUE(suggested.endsWith("/shown_1_2.txt")) << suggested.toStdString();
+}
+
+TEST(Feedback, TitleMarksDemoModeAndStatusBarSaysWhatHappened)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    StartedWindows w;
+    w.mainForm->setDemoMode(true);
+    w.mainForm->show();
+    EXPECT_EQ(w.mainForm->windowTitle(), "VOBREL FM [demo]");
+    w.fmfrm->ChooseSaveFile = [] { return Settings().ReportDir + "copy.txt"; };
+    w.fmfrm->Button2Click();
+    EXPECT_EQ(w.mainForm->StatusBar1->currentMessage(),
+              "Report saved as " + QDir::toNativeSeparators(Settings().ReportDir + "copy.txt"));
+}
+
+TEST(QtCatalogue, StandardButtonsSpeakTheLanguageInUse)
+{
+    ASSERT_TRUE(LoadQtCatalogue("pl")) << "qt6-translations-l10n is missing";
+    {
+        QMessageBox box(QMessageBox::Information, "t", "x", QMessageBox::Ok | QMessageBox::Cancel);
+        EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "Anuluj");
+    }
+    EXPECT_FALSE(LoadQtCatalogue("en"));
+    QMessageBox box(QMessageBox::Information, "t", "x", QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "Cancel");
+}
+
+TEST(WindowPlace, NarrowReportWindowPutsItsButtonsInTwoRowsUncut)
+{
+    TestHome home;
+    StartedWindows w;
+    w.mainForm->show();
+    const int oneRow = w.fmfrm->OneRowWidth();
+    for (int width : {oneRow + 20, oneRow - 40}) {
+        w.mainForm->resize(width + (w.mainForm->width() - w.fmfrm->width()), w.mainForm->height());
+        QApplication::processEvents();
+        EXPECT_EQ(w.fmfrm->ButtonRows(), w.fmfrm->width() >= oneRow ? 1 : 2) << width;
+        for (QPushButton* b : w.fmfrm->pnl1->findChildren<QPushButton*>()) {
+            EXPECT_GE(b->width(), b->minimumSizeHint().width()) << b->objectName().toStdString() << " is cut";
+            EXPECT_TRUE(w.fmfrm->pnl1->rect().contains(b->geometry())) << b->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(w.fmfrm->ButtonRows(), 2);
+}
