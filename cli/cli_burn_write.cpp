@@ -3,6 +3,7 @@
 // argument written as a tree, progress on stderr, Ctrl-C through the burner's abort path,
 // and an optional read-back of the new session.
 
+#include "burn/sector_size.h"
 #include "cli/burn_progress.h"
 #include "cli/cli.h"
 #include "cli/cli_common.h"
@@ -96,8 +97,8 @@ bool isSourceFileError(const std::string& text)
 
 QString formatNoRoom(int64_t requiredSectors, uint32_t freeSectors)
 {
-    return texts::FormatBurnFrm(1, {QString::number(requiredSectors * 2048 / 1024),
-                                    QString::number(int64_t(freeSectors) * 2048 / 1024)});
+    return texts::FormatBurnFrm(1, {QString::number(requiredSectors * kSectorSize / 1024),
+                                    QString::number(int64_t(freeSectors) * kSectorSize / 1024)});
 }
 
 // Puts one argument into the root: a file as itself, a directory as a directory of its
@@ -181,7 +182,7 @@ int runBurn(const QStringList& args)
         std::lock_guard lock(ending);
         result = error;
     };
-    progress = TBurnProgress(stderr, sectors * 2048);
+    progress = TBurnProgress(stderr, sectors * kSectorSize);
     progress.Line(texts::BurnFrm(2).toStdString());
     const auto started = std::chrono::steady_clock::now();
     if (burner.StartWrite()) {

@@ -2,6 +2,7 @@
 
 #include "burn/burner.h"
 #include "burn/iso/local_tree.h"
+#include "burn/sector_size.h"
 #include "cli/cli.h"
 #include "core/texts.h"
 #include "ui/delete_key.h"
@@ -360,8 +361,8 @@ void TBurnFrm::BurnBtnClick()
     const uint32_t freeBlocks = b.FreeDiscBlocks();
     const int64_t sectors = b.ImageSectors();
     if (sectors > int64_t(freeBlocks)) {
-        Log(texts::FormatBurnFrm(1, {QString::number(sectors * 2048 / 1024),
-                                     QString::number(int64_t(freeBlocks) * 2048 / 1024)}));
+        Log(texts::FormatBurnFrm(1, {QString::number(sectors * kSectorSize / 1024),
+                                     QString::number(int64_t(freeBlocks) * kSectorSize / 1024)}));
         // A later press, perhaps with another disc in the drive, starts from empty tables
         // rather than beside this disc's imported session and a second copy of the list.
         b.ClearFileSystem(kMaxFiles, kMaxDirectories);
@@ -393,7 +394,7 @@ void TBurnFrm::CancelBtnClick()
 
 void TBurnFrm::Timer1Timer()
 {
-    pb->setValue(static_cast<int>(std::min<int64_t>(mcdb_->BytesWritten() / 2048, pb->maximum())));
+    pb->setValue(static_cast<int>(std::min<int64_t>(mcdb_->BytesWritten() / kSectorSize, pb->maximum())));
 }
 
 void TBurnFrm::mcdbFinalizingTrack()

@@ -165,17 +165,15 @@ void writeData(TWriteJob& job)
 }
 
 // Flushes the drive's buffer (step 9); OnFinalizingTrack is raised here.
-void flush(TWriteJob& job, std::mutex& section)
+void flush(TWriteJob& job)
 {
     TDriveCommands& c = *job.commands;
     const int type = c.DiscType;
     if (type != dtDvdRam && c.ReadBufferCapacity())
         publishBuffer(job);
-    std::unique_lock lock(section);
     if (isDvdMinus(type)) {
         if (job.onFinalizingTrack)
             job.onFinalizingTrack();
-        lock.unlock();
         if (c.Transport().Drive().dvrDrive)
             job.post(bmInformation, ">>> WRITING LEAD-OUT (THIS CAN TAKE APPROXIMATELY 15-20 MINUTES)");
         c.SynchronizeCache(true, 1800000);
@@ -251,7 +249,6 @@ void RaiseThreadPriority()
 
 std::string RunWriteThread(TWriteJob& job)
 {
-    std::mutex section;  // the write thread's critical section
     TCacheThread& cache = *job.cache;
     TDriveCommands& c = *job.commands;
     job.progress->bytesWritten = 0;
@@ -262,7 +259,7 @@ std::string RunWriteThread(TWriteJob& job)
         cache.Abort(prepared);
     else
         writeData(job);
-    flush(job, section);
+    flush(job);
     if (cache.ErrorText().empty()) {
         closeSession(job);
         resetDrive(job);
@@ -271,7 +268,6 @@ std::string RunWriteThread(TWriteJob& job)
         c.PreventRemoval(false);
     }
 
-    std::lock_guard lock(section);
     TScsiTransport& transport = c.Transport();
     if (transport.BuiltInLayerActive())
         transport.Reinitialise();
