@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <string>
 #include <vector>
 
 bool InsertTree(TIsoTables& tables, const std::string& source, const std::string& destination,
@@ -51,6 +52,12 @@ bool InsertTree(TIsoTables& tables, const std::string& source, const std::string
                 TDEntry* parent = tables.FindDirectory(destination);
                 if (!parent) {
                     *error = "INVALID DESTINATION PATH";
+                    return false;
+                }
+                // A tree that a later burn could not import is refused here, not then.
+                if (DirectoryLevel(parent) + 1 > kMaxImportDepth) {
+                    *error = "cannot add " + child + ": the tree is deeper than " + std::to_string(kMaxImportDepth) +
+                             " levels, which a later session could not carry";
                     return false;
                 }
                 TDEntry* made = tables.InsertDirectoryByName(parent, name, kAttrDirectory);

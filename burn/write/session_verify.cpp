@@ -77,7 +77,7 @@ TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written)
             if (e->directory || e->imported || source.empty())
                 continue;
             TDEntry* onDisc = disc.FindDirectory(dir.path);
-            const TFEntry* found = onDisc ? TIsoTables::FindByLongName(*onDisc, e->JolietName()) : nullptr;
+            const TFEntry* found = onDisc ? TIsoTables::FindByLongName(*onDisc, JolietNameOnDisc(e->JolietName())) : nullptr;
             if (!found) {
                 result.problem = source + ": not found in the new session";
                 return result;
