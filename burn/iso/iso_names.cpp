@@ -81,7 +81,7 @@ std::string Utf8FromUcs2(const uint8_t* p, std::size_t bytes)
 int DirectoryLevel(const TDEntry* dir)
 {
     int level = 0;
-    for (; dir && dir->parent; dir = dir->parent)
+    for (; dir && dir->parent && dir->parent != dir; dir = dir->parent)  // the root is its own parent
         ++level;
     return level;
 }
