@@ -1,6 +1,7 @@
 #include "cli/burn_progress.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unistd.h>
 
 namespace {
@@ -13,7 +14,14 @@ std::string speedAndTimeLeft(int64_t done, int64_t total, double seconds)
         std::snprintf(text, sizeof text, "  -.- MB/s   -:-- left");
         return text;
     }
-    const int64_t left = static_cast<int64_t>(double(std::max<int64_t>(total - done, 0)) / rate + 0.5);
+    // Beyond 100 hours the estimate says nothing (a burn that has barely started), and
+    // its seconds might not fit an integer.
+    const double secondsLeft = double(std::max<int64_t>(total - done, 0)) / rate;
+    if (secondsLeft >= 100.0 * 3600) {
+        std::snprintf(text, sizeof text, "%5.1f MB/s   -:-- left", rate / 1e6);
+        return text;
+    }
+    const int64_t left = std::llround(secondsLeft);
     std::snprintf(text, sizeof text, "%5.1f MB/s  %2lld:%02lld left", rate / 1e6, static_cast<long long>(left / 60),
                   static_cast<long long>(left % 60));
     return text;

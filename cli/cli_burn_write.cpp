@@ -10,6 +10,7 @@
 #include "burn/burn_procedure.h"
 #include "burn/burner.h"
 #include "burn/iso/local_tree.h"
+#include "burn/sector_size.h"
 #include "burn/write/session_verify.h"
 
 #include <QFileInfo>
@@ -99,8 +100,8 @@ bool parse(const QStringList& args, BurnOptions* o)
 
 QString formatNoRoom(int64_t requiredSectors, uint32_t freeSectors)
 {
-    return texts::FormatBurnFrm(1, {QString::number(requiredSectors * 2048 / 1024),
-                                    QString::number(int64_t(freeSectors) * 2048 / 1024)});
+    return texts::FormatBurnFrm(1, {QString::number(requiredSectors * kSectorSize / 1024),
+                                    QString::number(int64_t(freeSectors) * kSectorSize / 1024)});
 }
 
 int exitStatusOf(TBurnOutcome outcome)
@@ -130,7 +131,7 @@ public:
     void WriteStarting(int64_t sectors) override
     {
         std::lock_guard lock(printing_);
-        progress_ = TBurnProgress(stderr, sectors * 2048);
+        progress_ = TBurnProgress(stderr, sectors * kSectorSize);
         progress_.Line(texts::BurnFrm(2).toStdString());
     }
     void LastWriteOut() override { lastWriteOut = true; }

@@ -4,6 +4,7 @@
 #include "burn/burner.h"
 #include "burn/drive/drive_abilities.h"
 #include "burn/iso/iso_image_file.h"
+#include "burn/sector_size.h"
 #include "cli/cli.h"
 #include "core/texts.h"
 #include "ui/delete_key.h"
@@ -443,8 +444,8 @@ void TBurnFrm::BurnBtnClick()
     case TBurnOutcome::NothingToBurn:
         break;  // nothing happens
     case TBurnOutcome::NoRoom:
-        Log(texts::FormatBurnFrm(1, {QString::number(r.requiredSectors * 2048 / 1024),
-                                     QString::number(int64_t(r.freeSectors) * 2048 / 1024)}));
+        Log(texts::FormatBurnFrm(1, {QString::number(r.requiredSectors * kSectorSize / 1024),
+                                     QString::number(int64_t(r.freeSectors) * kSectorSize / 1024)}));
         break;
     default:
         Log(QFile::decodeName(QByteArray::fromStdString(r.text)));
@@ -474,7 +475,7 @@ void TBurnFrm::CancelBtnClick()
 
 void TBurnFrm::Timer1Timer()
 {
-    pb->setValue(static_cast<int>(std::min<int64_t>(mcdb_->BytesWritten() / 2048, pb->maximum())));
+    pb->setValue(static_cast<int>(std::min<int64_t>(mcdb_->BytesWritten() / kSectorSize, pb->maximum())));
 }
 
 void TBurnFrm::mcdbLastWriteOut()

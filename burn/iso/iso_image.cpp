@@ -1,6 +1,7 @@
 #include "burn/iso/iso_image.h"
 
 #include "burn/drive/drive_commands.h"
+#include "burn/sector_size.h"
 #include "core/base/byte_order.h"
 
 #include <algorithm>
@@ -8,7 +9,7 @@
 
 namespace {
 
-constexpr int64_t kSector = 2048;
+constexpr int64_t kSector = kSectorSize;
 constexpr int64_t kFirstFileMinimum = 150 * kSector;
 constexpr int64_t kMinimumSessionSectors = 300;
 
@@ -332,7 +333,7 @@ void TIsoImage::AppendDescriptor(bool joliet)
     }
     putBoth16(d + 120, 1);
     putBoth16(d + 124, 1);
-    putBoth16(d + 128, 2048);
+    putBoth16(d + 128, kSectorSize);
     const int64_t pathSize = joliet ? jolietPathSize_ : isoPathSize_;
     putBoth32(d + 132, static_cast<uint32_t>(pathSize));
     putLe32(d + 140, static_cast<uint32_t>((joliet ? jolietPathL_ : isoPathL_) / kSector));

@@ -4,6 +4,7 @@
 // before a byte is written, then serialised into the header stream.
 
 #include "burn/iso/iso_tables.h"
+#include "burn/sector_size.h"
 
 #include <cstdint>
 #include <ctime>
@@ -47,8 +48,8 @@ public:
     int64_t ImageSectors() const;
     int64_t FirstFilePosition() const { return firstFile_; }
     int64_t FileSectors() const { return fileSectors_; }
-    uint32_t IsoDirectoryAreaSector() const { return static_cast<uint32_t>(isoDirArea_ / 2048); }
-    uint32_t JolietDirectoryAreaSector() const { return static_cast<uint32_t>(jolietDirArea_ / 2048); }
+    uint32_t IsoDirectoryAreaSector() const { return static_cast<uint32_t>(isoDirArea_ / kSectorSize); }
+    uint32_t JolietDirectoryAreaSector() const { return static_cast<uint32_t>(jolietDirArea_ / kSectorSize); }
     // Directories in path-table order of each tree.
     const std::vector<TDEntry*>& IsoOrder() const { return isoOrder_; }
     const std::vector<TDEntry*>& JolietOrder() const { return jolietOrder_; }

@@ -2,6 +2,7 @@
 
 #include "burn/iso/iso_image.h"
 #include "burn/iso/iso_tables.h"
+#include "burn/sector_size.h"
 #include "core/base/atomic_stream_file.h"
 #include "core/base/posix_io.h"
 
@@ -68,12 +69,12 @@ bool WriteImageFile(TIsoImage& image, TIsoTables& tables, const std::string& pat
             ok = out.Write(buffer.data(), static_cast<std::size_t>(got));
             left -= got;
         }
-        const int64_t pad = (2048 - f.size % 2048) % 2048;
+        const int64_t pad = (kSectorSize - f.size % kSectorSize) % kSectorSize;
         std::fill(buffer.begin(), buffer.begin() + pad, 0);
         ok = ok && out.Write(buffer.data(), static_cast<std::size_t>(pad));
         written += f.size + pad;
     }
-    const int64_t total = image.ImageSectors() * 2048;
+    const int64_t total = image.ImageSectors() * kSectorSize;
     std::fill(buffer.begin(), buffer.end(), 0);
     while (ok && written < total) {
         const std::size_t n = static_cast<std::size_t>(std::min<int64_t>(total - written, int64_t(buffer.size())));

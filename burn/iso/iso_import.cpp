@@ -3,6 +3,7 @@
 
 #include "burn/iso/iso_tables.h"
 
+#include "burn/sector_size.h"
 #include "core/base/byte_order.h"
 
 #include <cstring>
@@ -36,7 +37,7 @@ bool TIsoTables::ImportSession(IDiscReader& disc, int sessionNumber, TDEntry* ta
         Post(4, ">>> ERROR IMPORTING SESSION # " + std::to_string(n));
         return false;
     }
-    uint8_t sector[2048];
+    uint8_t sector[kSectorSize];
     for (int pass = 0; pass < 2; ++pass) {
         const uint8_t wanted = pass == 0 ? 2 : 1;
         for (uint32_t i = 0; i < 21; ++i) {
@@ -69,8 +70,8 @@ bool TIsoTables::ImportDirectory(IDiscReader& disc, uint32_t extent, uint32_t si
         Post(4, ">>> ERROR IMPORTING SESSION (DIRECTORY TOO LARGE AT SECTOR " + std::to_string(extent) + ")");
         return false;
     }
-    const uint32_t sectors = (size + 2047) / 2048;
-    uint8_t buf[2048];
+    const uint32_t sectors = (size + kSectorSize - 1) / kSectorSize;
+    uint8_t buf[kSectorSize];
     for (uint32_t s = 0; s < sectors; ++s) {
         if (!disc.ReadSector(extent + s, buf)) {
             Post(4, ">>> ERROR IMPORTING SESSION (CANNOT READ SECTOR " + std::to_string(extent + s) + ")");
@@ -79,12 +80,12 @@ bool TIsoTables::ImportDirectory(IDiscReader& disc, uint32_t extent, uint32_t si
         std::size_t at = 0;
         if (s == 0) {
             // Skip the "." and ".." records by their lengths.
-            for (int k = 0; k < 2 && at < 2048 && buf[at] != 0; ++k)
+            for (int k = 0; k < 2 && at < kSectorSize && buf[at] != 0; ++k)
                 at += buf[at];
         }
         while (at < 2015) {
             const uint8_t length = buf[at];
-            if (length == 0 || length < 34 || at + length > 2048)
+            if (length == 0 || length < 34 || at + length > kSectorSize)
                 break;
             const uint8_t* r = buf + at;
             const uint8_t idLength = r[32];

@@ -187,18 +187,16 @@ bool writeData(TWriteJob& job)
 
 // Flushes the drive's buffer (step 9); OnFinalizingTrack is raised here. Returns an error
 // text when the drive did not confirm that its buffer is on the disc.
-std::string flush(TWriteJob& job, std::mutex& section)
+std::string flush(TWriteJob& job)
 {
     std::string error;
     TDriveCommands& c = *job.commands;
     const int type = c.DiscType;
     if (type != dtDvdRam && c.ReadBufferCapacity())
         publishBuffer(job);
-    std::unique_lock lock(section);
     if (isDvdMinus(type)) {
         if (job.onFinalizingTrack)
             job.onFinalizingTrack();
-        lock.unlock();
         if (c.Transport().Drive().dvrDrive)
             job.post(bmInformation, ">>> WRITING LEAD-OUT (THIS CAN TAKE APPROXIMATELY 15-20 MINUTES)");
         c.SynchronizeCache(true, 1800000);
@@ -284,7 +282,6 @@ void RaiseThreadPriority()
 
 std::string RunWriteThread(TWriteJob& job)
 {
-    std::mutex section;  // the write thread's critical section
     TCacheThread& cache = *job.cache;
     TDriveCommands& c = *job.commands;
     job.progress->bytesWritten = 0;
@@ -299,7 +296,7 @@ std::string RunWriteThread(TWriteJob& job)
         c.PreventRemoval(true);
         writeData(job);
     }
-    const std::string flushError = flush(job, section);
+    const std::string flushError = flush(job);
     // The outcome is what the drive confirmed: the data, its flush and the close.
     std::string result = cache.ErrorText();
     if (result.empty())
@@ -312,7 +309,6 @@ std::string RunWriteThread(TWriteJob& job)
         c.PreventRemoval(false);
     }
 
-    std::lock_guard lock(section);
     TScsiTransport& transport = c.Transport();
     transport.ReleaseDrive();
     if (transport.BuiltInLayerActive())

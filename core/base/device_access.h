@@ -7,6 +7,7 @@
 
 #include "core/base/extra_texts.h"
 
+#include <cerrno>
 #include <grp.h>
 #include <pwd.h>
 #include <string>
@@ -68,9 +69,38 @@ inline bool hasGroupNow(gid_t gid)
     return false;
 }
 
+// Runs a reentrant database look-up (getpwuid_r, getgrgid_r) with a buffer that grows
+// while the entry does not fit; the static-buffer forms would overwrite another thread's
+// result. Returns the entry, or null when there is none.
+template <typename Entry, typename Key, typename Lookup>
+Entry* lookUp(Lookup lookup, Key key, Entry& entry, std::vector<char>& buffer)
+{
+    buffer.resize(1024);
+    for (;;) {
+        Entry* found = nullptr;
+        const int rc = lookup(key, &entry, buffer.data(), buffer.size(), &found);
+        if (rc == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        return rc == 0 ? found : nullptr;
+    }
+}
+
+// The name of a group, empty when the database has none.
+inline std::string groupName(gid_t gid)
+{
+    group entry {};
+    std::vector<char> buffer;
+    const group* gr = lookUp(::getgrgid_r, gid, entry, buffer);
+    return gr && gr->gr_name ? std::string(gr->gr_name) : std::string();
+}
+
 inline bool listedInGroupDatabase(gid_t gid)
 {
-    const passwd* pw = ::getpwuid(::getuid());
+    passwd entry {};
+    std::vector<char> buffer;
+    const passwd* pw = lookUp(::getpwuid_r, ::getuid(), entry, buffer);
     if (!pw || !pw->pw_name)
         return false;
     int count = 64;
@@ -102,8 +132,7 @@ inline Facts factsOf(const std::string& path)
     f.accessible = ::access(path.c_str(), R_OK | W_OK) == 0;
     f.groupMayUse = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
     f.groupIsRoot = st.st_gid == 0;
-    if (const group* gr = ::getgrgid(st.st_gid); gr && gr->gr_name)
-        f.group = gr->gr_name;
+    f.group = detail::groupName(st.st_gid);
     if (f.accessible)
         return f;
     f.inSessionGroups = detail::hasGroupNow(st.st_gid);

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -158,9 +157,6 @@ inline std::string errnoMessage(int error)
 }
 
 // Owners for the C library's handles.
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
@@ -168,7 +164,6 @@ struct LibraryCloser {
     void operator()(void* handle) const { ::dlclose(handle); }
 };
 
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 using UniqueDir = std::unique_ptr<DIR, DirCloser>;
 using UniqueLibrary = std::unique_ptr<void, LibraryCloser>;
 

@@ -19,7 +19,9 @@ TEST(Burner, FirstSessionOnABlankDiscIsReadBackByTheOracles)
     EXPECT_EQ(r.drive()->Sessions()[0].end, 300u);
     EXPECT_FALSE(r.drive()->Finalized());
     EXPECT_TRUE(r.logged("1:>>> STARTING WRITE PROCESS ON CD-R AT "));
-    EXPECT_NE(r.eventThread, std::this_thread::get_id());  // OnWriteDone came on the write thread
+    // OnWriteDone came, and on the write thread.
+    EXPECT_NE(r.eventThread, std::thread::id());
+    EXPECT_NE(r.eventThread, std::this_thread::get_id());
     EXPECT_EQ(r.events.front(), "finalizing");
 
     if (!haveOracles())
@@ -34,7 +36,6 @@ TEST(Burner, PublishedPropertiesKeepTheirRules)
 {
     BurnerRig r;
     TMCDBurner& b = r.burner;
-    EXPECT_EQ(b.CacheSize(), 4194304);
     b.SetCacheSize(1000000);
     EXPECT_EQ(b.CacheSize(), 2097152);
     b.SetCacheSize(4194304 + 1);
@@ -42,14 +43,7 @@ TEST(Burner, PublishedPropertiesKeepTheirRules)
     b.SetCacheSize(3000001);
     EXPECT_EQ(b.CacheSize(), 2998272);  // a multiple of 2048
     b.SetVersion("2.0");
-    EXPECT_EQ(b.Version(), "1.0.0");
-    EXPECT_TRUE(b.WritePostGap());
-    EXPECT_TRUE(b.JolietFileSystem());
-    EXPECT_TRUE(b.FinalizeTrack());
-    EXPECT_TRUE(b.UnderrunProtection());
-    EXPECT_FALSE(b.FinalizeDisc() || b.TestWrite() || b.ReplaceFile() || b.PerformOPC() || b.Erasing());
-    EXPECT_EQ(b.SessionToImport(), 0);
-    EXPECT_FALSE(b.ASPIInitialized());
+    EXPECT_EQ(b.Version(), "1.0.0");  // read-only
 
     // No drive selected: the speed command fails at once, the value is kept.
     b.SetWriteSpeed(8);

@@ -126,3 +126,46 @@ TEST(DeviceAccess, HintsForAnUnprivilegedUser)
     EXPECT_EQ(hints[2], "") << "an access control list grants access: no hint";
     EXPECT_EQ(hints[3], "") << "a missing node is reported as missing, not as a permission problem";
 }
+
+// The look-ups of the node's group and of the user use buffers of their own: an entry that
+// the caller (or another thread) got from the static-buffer forms stays whole.
+TEST(DeviceAccess, LooksUpWithoutOverwritingTheCallersEntries)
+{
+    QTemporaryDir dir;
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    const QString node = dir.path() + "/sr0";
+    QFile f(node);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(node).constData(), 0), 0);  // nobody but root may open it
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            ::_exit(2);
+        struct stat st {};
+        if (::stat(QFile::encodeName(node).constData(), &st) != 0)
+            ::_exit(2);
+        // A group and a user other than the ones the hint looks up.
+        const group* heldGroup = nullptr;
+        for (gid_t gid = 0; gid < 100 && !heldGroup; ++gid)
+            if (gid != st.st_gid)
+                heldGroup = ::getgrgid(gid);
+        const passwd* heldUser = ::getuid() != 0 ? ::getpwuid(0) : nullptr;
+        if (!heldGroup || !heldUser)
+            ::_exit(2);
+        const std::string groupName = heldGroup->gr_name;
+        const std::string userName = heldUser->pw_name;
+        const devaccess::Facts facts = devaccess::factsOf(QFile::encodeName(node).toStdString());
+        if (facts.accessible)
+            ::_exit(2);
+        ::_exit(heldGroup->gr_name == groupName && heldUser->pw_name == userName ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 2) << "could not set up a node that the user may not open";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the group or user entry held by the caller was overwritten";
+}

@@ -8,6 +8,7 @@
 #include "core/texts.h"
 #include "link/ibus_session.h"
 #include "link/ibus_trace.h"
+#include "link/serial_port_interface.h"
 #include "tests/e2e/progress_answers.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/program_run.h"
@@ -22,6 +23,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -47,6 +49,21 @@ struct Shell {
         });
     }
 };
+
+// Runs `action` once, as soon as the port reports that the session's `frames`-th frame has
+// left: the session is then waiting for the answer to that frame, and sends no other.
+void whenFrameSent(TVeskIBusComm& bus, int frames, std::function<void()> action)
+{
+    ISerialPort& port = bus.Port();
+    port.OnSendDataEmpty = [&bus, frames, action = std::move(action), sent = port.OnSendDataEmpty,
+                            done = false]() mutable {
+        sent();
+        if (!done && bus.DebugLog.count(ibus::kTraceSend) >= frames) {
+            done = true;
+            action();
+        }
+    };
+}
 
 // The main window and its progress window, COM2 on a register that never answers.
 class SilentRegisterWindow : public ::testing::Test {
@@ -179,7 +196,7 @@ TEST_F(SilentRegisterWindow, WindowClosedFromTheTitleBarEndsTheCommand)
     EXPECT_EQ(logLines(Settings().ProgramDir).count(ibus::kTraceSend), 10);
 
     QFile::remove(Settings().ProgramDir + "DEBUG.LOG");
-    QTimer::singleShot(1200, [&] { shell->progress.close(); });
+    whenFrameSent(shell->main.Bus(), 2, [&] { shell->progress.close(); });
     shell->main.TestItemClick();
     EXPECT_EQ(shell->progress.ProgressState(), kProgressClosed);
     EXPECT_FALSE(shell->main.Bus().isActive());
@@ -189,7 +206,7 @@ TEST_F(SilentRegisterWindow, WindowClosedFromTheTitleBarEndsTheCommand)
 
 TEST_F(SilentRegisterWindow, WindowCancelDuringHandshake)
 {
-    QTimer::singleShot(1200, [&] { shell->progress.CancelBtn->click(); });
+    whenFrameSent(shell->main.Bus(), 2, [&] { shell->progress.CancelBtn->click(); });
     shell->main.TestItemClick();
     EXPECT_EQ(shell->progress.ProgressState(), kProgressClosed);
     EXPECT_TRUE(shell->main.isEnabled());

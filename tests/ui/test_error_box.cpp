@@ -18,13 +18,23 @@ TEST(StandardErrorBox, ExceptionFromAHandlerIsShownAndTheProgramGoesOn)
     button.show();
     QObject::connect(&button, &QPushButton::clicked, [] { throw FileError("Cannot create file \"x\". Disk full"); });
     QTimer::singleShot(0, &button, [&] { button.click(); });
+    // The loop goes on dispatching once the box has been answered; a guard ends a loop
+    // that never gets there.
     bool after = false;
-    QTimer::singleShot(300, [&] {
+    bool buttonShown = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (boxes.texts.isEmpty() || QApplication::activeModalWidget())
+            return;
         after = true;
+        buttonShown = button.isVisible();
         QCoreApplication::quit();
     });
+    poll.start(10);
+    QTimer::singleShot(30000, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
-    EXPECT_TRUE(after);
+    EXPECT_TRUE(after) << "no event was handled after the error box";
+    EXPECT_TRUE(buttonShown);
     EXPECT_EQ(boxes.titles, QStringList{"VOBREL FM"});
     EXPECT_EQ(boxes.texts, QStringList{"Cannot create file \"x\". Disk full"});
 }
