@@ -1,6 +1,7 @@
 #include "burn/burn_procedure.h"
 
 #include "burn/burner.h"
+#include "burn/drive/drive_abilities.h"
 #include "burn/emulated/emulated_drive.h"
 #include "burn/iso/local_tree.h"
 #include "core/base/byte_order.h"
@@ -124,8 +125,8 @@ bool TBurnProcedure::CheckRecorder()
     const TSelectedDrive drive = burner_.Transport().Drive();
     if (!burner_.ASPIInitialized() || !drive.selected())
         return Refuse(TBurnOutcome::NotWritable, kNoRecorder);
-    if (!(burner_.Commands().CapabilityFlags & kWriteCapabilities))
-        return Refuse(TBurnOutcome::NotWritable, "THE DRIVE " + drive.line + " CANNOT WRITE DISCS");
+    if (!(burner_.Commands().CapabilityFlags & kWriteCapabilities) || DriveOnlyReads(burner_.Transport(), drive.line))
+        return Refuse(TBurnOutcome::NotWritable, DriveCannotWriteText(drive.line));
     if (options_.testWrite && !(burner_.Commands().CapabilityFlags & cap::TestWrite))
         return Refuse(TBurnOutcome::Failed, TestWriteRefusal(drive.line));
     // The emulated recorder's disc is this burn's until Finish; a real drive is held by

@@ -93,3 +93,14 @@ TDriveAbilities ReadDriveAbilities(TScsiTransport& transport, const std::string&
     return AbilitiesFrom(havePage ? pageIn(sense, kCapabilitiesPage) : std::span<const uint8_t>(),
                          haveConfig ? std::span<const uint8_t>(config) : std::span<const uint8_t>());
 }
+
+std::string DriveCannotWriteText(const std::string& line)
+{
+    return "THE DRIVE " + line + " CANNOT WRITE DISCS (IT ONLY READS)";
+}
+
+bool DriveOnlyReads(TScsiTransport& transport, const std::string& line)
+{
+    const TDriveAbilities abilities = ReadDriveAbilities(transport, line);
+    return abilities.known && !abilities.WritesAnything();
+}

@@ -27,3 +27,10 @@ TDriveAbilities AbilitiesFrom(std::span<const uint8_t> capabilitiesPage, std::sp
 
 // Asks the drive of a device line.
 TDriveAbilities ReadDriveAbilities(TScsiTransport& transport, const std::string& line);
+
+// The end of a burn on a drive that writes nothing.
+std::string DriveCannotWriteText(const std::string& line);
+
+// True when the drive of the line cannot write: its capabilities page and its profiles
+// name no writable medium (a drive that answers neither question is given the benefit).
+bool DriveOnlyReads(TScsiTransport& transport, const std::string& line);

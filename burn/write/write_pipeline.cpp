@@ -71,9 +71,8 @@ std::string prepareDrive(TWriteJob& job)
     TDriveCommands& c = *job.commands;
     // A reader ends the burn before anything is sent that could disturb it.
     const std::string drive = c.Transport().Drive().line;
-    const TDriveAbilities abilities = ReadDriveAbilities(c.Transport(), drive);
-    if (abilities.known && !abilities.WritesAnything())
-        return "THE DRIVE " + drive + " CANNOT WRITE DISCS (IT ONLY READS)";
+    if (DriveOnlyReads(c.Transport(), drive))
+        return DriveCannotWriteText(drive);
     // The drive is ours until the burn ends: no disk service or automounter may probe it.
     std::string held;
     if (!c.Transport().ClaimDrive(&held))

@@ -155,7 +155,7 @@ TEST(BurnProcedure, ADriveOrDiscThatCannotBeWrittenSaysSoWithItsOwnOutcome)
         ASSERT_TRUE(startWith(r, [](TEmulatedDrive& d) { d.readOnly = true; }));
         const TBurnReport report = r.burnReport({r.makeFile("a.txt", 10)});
         EXPECT_EQ(report.outcome, TBurnOutcome::NotWritable);
-        EXPECT_EQ(report.text, "THE DRIVE " + r.burner.DeviceList()[0] + " CANNOT WRITE DISCS");
+        EXPECT_EQ(report.text, "THE DRIVE " + r.burner.DeviceList()[0] + " CANNOT WRITE DISCS (IT ONLY READS)");
         EXPECT_EQ(count(*r.drive(), op::Write10), 0u);
     }
     {

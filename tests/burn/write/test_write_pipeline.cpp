@@ -249,7 +249,7 @@ TEST(WritePipeline, AReaderEndsTheBurnAtOnceAndARecorderIsLockedOnlyWhileItWrite
     const std::string line = r.burner.DeviceList()[0];
     r.drive()->readOnly = true;
     r.drive()->ClearCommandLog();
-    EXPECT_EQ(r.burn({r.makeFile("a.txt", 100)}), "THE DRIVE " + line + " CANNOT WRITE DISCS (IT ONLY READS)");
+    EXPECT_EQ(r.burn({r.makeFile("a.txt", 100)}), "not started: THE DRIVE " + line + " CANNOT WRITE DISCS (IT ONLY READS)");
     EXPECT_EQ(count(*r.drive(), op::Write10), 0u);
     EXPECT_EQ(count(*r.drive(), op::SendOpcInformation), 0u);
     EXPECT_EQ(count(*r.drive(), op::CloseTrackSession), 0u);
