@@ -37,6 +37,9 @@ struct TDownloadJob {
     QString caption = QStringLiteral("FM Report");  // the report window's caption
     QString reportDir;      // where the report file goes
     QString errorText;      // filled with the text of a failure
+    QString checksumsFile;  // where the stored report's checksum is recorded (none: empty)
+    bool checksumRecorded = false;
+    QString checksumError;  // why it was not recorded (or, when recorded, a warning about the old file)
 };
 
 inline constexpr int kDetailRetryInterval = 2500;

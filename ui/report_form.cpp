@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "core/texts.h"
 #include "reports/catalogue.h"
+#include "reports/report_checksums.h"
 #include "reports/report_download.h"
 #include "reports/report_file.h"
 #include "reports/report_grid_model.h"
@@ -323,5 +324,6 @@ void Tfmfrm::RunDownload(bool summary)
     job.requestCode = summary ? Settings().SummaryRequestCode : Settings().DetailRequestCode;
     job.caption = windowTitle();
     job.reportDir = Settings().ReportDir;
+    job.checksumsFile = ReportChecksumsFile();
     RunReportDownload(job);
 }
