@@ -10,7 +10,7 @@
 
 #include "bench/bench_options.h"
 #include "burn/burner.h"
-#include "burn/emulated_drive.h"
+#include "burn/emulated/emulated_drive.h"
 
 #include <atomic>
 #include <chrono>

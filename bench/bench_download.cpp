@@ -9,7 +9,7 @@
 #include "link/ibus_session.h"
 #include "reports/report_download.h"
 #include "reports/report_grid_model.h"
-#include "tests/simulated_register.h"
+#include "tests/support/simulated_register.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "burn/burner.h"
 
-#include "burn/disc_reader.h"
-#include "burn/write_cache.h"
+#include "burn/drive/disc_reader.h"
+#include "burn/write/write_cache.h"
 
 namespace {
 

@@ -25,11 +25,11 @@
 
 #include "burn/burn_messages.h"
 #include "burn/burn_timing.h"
-#include "burn/drive_commands.h"
-#include "burn/iso_image.h"
-#include "burn/iso_tables.h"
-#include "burn/scsi_transport.h"
-#include "burn/write_pipeline.h"
+#include "burn/drive/drive_commands.h"
+#include "burn/iso/iso_image.h"
+#include "burn/iso/iso_tables.h"
+#include "burn/transport/scsi_transport.h"
+#include "burn/write/write_pipeline.h"
 
 #include <atomic>
 #include <condition_variable>

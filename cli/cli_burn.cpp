@@ -4,11 +4,11 @@
 #include "cli/cli_common.h"
 #include "core/ini_file.h"
 #include "core/settings.h"
-#include "burn/drive_commands.h"
-#include "burn/iso_image.h"
-#include "burn/iso_image_file.h"
-#include "burn/iso_tables.h"
-#include "burn/scsi_transport.h"
+#include "burn/drive/drive_commands.h"
+#include "burn/iso/iso_image.h"
+#include "burn/iso/iso_image_file.h"
+#include "burn/iso/iso_tables.h"
+#include "burn/transport/scsi_transport.h"
 
 #include <QDateTime>
 #include <QFileInfo>

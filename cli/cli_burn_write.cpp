@@ -1,16 +1,19 @@
 // The burn command: the burn window's procedure from the command line (import the last
 // session, insert into the root, prepare, space check, start, wait), with a directory
 // argument written as a tree, progress on stderr, Ctrl-C through the burner's abort path,
-// and an optional read-back of the new session.
+// an optional read-back of the new session, the session's checksum list and the archive
+// record of what went where.
 
+#include "cli/burn_archive.h"
 #include "cli/burn_progress.h"
 #include "cli/cli.h"
 #include "cli/cli_common.h"
 #include "core/texts.h"
 #include "burn/burner.h"
-#include "burn/iso_image_file.h"
-#include "burn/session_verify.h"
+#include "burn/iso/iso_image_file.h"
+#include "burn/write/session_verify.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <atomic>
 #include <chrono>
@@ -55,7 +58,7 @@ private:
 
 struct BurnOptions {
     QString drive;
-    bool testWrite = false, finalize = false, noEject = false, verify = false;
+    bool testWrite = false, finalize = false, noEject = false, verify = false, again = false;
     int speed = 0;
     QStringList paths;
 };
@@ -79,6 +82,8 @@ bool parse(const QStringList& args, BurnOptions* o)
             o->noEject = true;
         } else if (a == QLatin1String("--verify")) {
             o->verify = true;
+        } else if (a == QLatin1String("--again")) {
+            o->again = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             return false;
         } else {
@@ -126,7 +131,7 @@ int runBurn(const QStringList& args)
     BurnOptions o;
     if (!parse(args, &o)) {
         printError(QStringLiteral("usage: burn [--drive N|LINE] [--test-write] [--finalize] [--speed N] "
-                                  "[--no-eject] [--verify] PATH..."));
+                                  "[--no-eject] [--verify] [--again] PATH..."));
         return kExitUsage;
     }
     TMCDBurner burner;
@@ -163,6 +168,22 @@ int runBurn(const QStringList& args)
     if (burner.DirectoryCount() == 0 && burner.FileCount() == 0) {
         printError(QStringLiteral("nothing to burn"));
         return kExitFileError;
+    }
+    // The session's checksum list (counted in its size), and no second copy of files the
+    // disc holds unchanged unless asked for.
+    TBurnArchive archive(burner.Tables());
+    if (std::string error; !archive.Prepare(&error)) {
+        printError(QString::fromStdString(error));
+        return kExitFileError;
+    }
+    if (const std::vector<std::string> same = archive.AlreadyOnDisc(burner.Commands()); !same.empty() && !o.again) {
+        printError(AlreadyOnDiscText(same) + QStringLiteral("; give --again to burn them once more"));
+        return kExitFailed;
+    }
+    if (archive.ChecksumsOn()) {
+        const int64_t now = QDateTime::currentSecsSinceEpoch();
+        burner.SetDateCreation(now);  // the disc's identity when this is its first session
+        burner.SetDateModification(now);
     }
     burner.PrepareImage(false);
     const uint32_t free = burner.FreeDiscBlocks();
@@ -219,13 +240,23 @@ int runBurn(const QStringList& args)
     if (o.verify && o.testWrite) {
         std::fprintf(stdout, "nothing to verify after a test write\n");
     } else if (o.verify) {
-        const TVerifyResult v = VerifySession(burner.Commands(), burner.Tables());
+        const TVerifyResult v = VerifySession(burner.Commands(), burner.Tables(),
+                                              archive.ChecksumsOn() ? &archive.Files() : nullptr);
         if (v.ok) {
             std::fprintf(stdout, "verified %d files, %lld bytes\n", v.files, static_cast<long long>(v.bytes));
         } else {
             std::fprintf(stdout, "verify failed: %s\n", v.problem.c_str());
             status = kExitFailed;
         }
+    }
+    // Where each file went, once the burn is known good.
+    if (status == kExitOk && !o.testWrite) {
+        QString message;
+        const bool recorded = archive.Record(burner.Commands(), line, &message);
+        if (!message.isEmpty())
+            printError(message);
+        if (!recorded)
+            status = kExitFileError;
     }
     if (!o.noEject)
         burner.LoadUnload(true);

@@ -1,6 +1,6 @@
 #include "core/program_folder.h"
 
-#include "core/posix_io.h"
+#include "core/base/posix_io.h"
 
 #include <QDir>
 #include <QFile>

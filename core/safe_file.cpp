@@ -1,6 +1,6 @@
 #include "core/safe_file.h"
 
-#include "core/whole_file.h"
+#include "core/base/whole_file.h"
 
 #include <QFile>
 

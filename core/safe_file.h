@@ -1,7 +1,7 @@
 #pragma once
 // Writing whole files through a temporary file and a rename, so that a crash leaves
 // either the old file or the new one, never half of one, and reading whole files (regular
-// files only, at most 64 MiB). The Qt face of core/whole_file.h, with the program's
+// files only, at most 64 MiB). The Qt face of core/base/whole_file.h, with the program's
 // message texts; every whole-file write of the program goes through one of these.
 
 #include <QByteArray>

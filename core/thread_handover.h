@@ -9,7 +9,7 @@
 // piece has returned. Work still queued when the hand-over is destroyed is dropped; its
 // owner makes sure that no thread posts after that.
 
-#include "core/posix_io.h"
+#include "core/base/posix_io.h"
 
 #include <deque>
 #include <functional>

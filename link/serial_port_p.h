@@ -1,7 +1,7 @@
 #pragma once
 // Private state of TComm: the line settings, and the descriptor and threads while open.
 
-#include "core/posix_io.h"
+#include "core/base/posix_io.h"
 #include "link/serial_port.h"
 
 #include <QObject>

@@ -3,7 +3,7 @@
 // a writer that drains a queue of blocks. Both wake on an eventfd when Close begins.
 
 #include "link/port_names.h"
-#include "core/device_access.h"
+#include "core/base/device_access.h"
 #include "link/serial_port_p.h"
 
 #include <QSocketNotifier>

@@ -1,8 +1,8 @@
 #include "reports/archive_record.h"
 
-#include "core/checksum_list.h"
+#include "core/base/checksum_list.h"
 #include "core/settings.h"
-#include "core/sha256.h"
+#include "core/base/sha256.h"
 #include "reports/report_checksums.h"
 #include "reports/side_file.h"
 

@@ -1,7 +1,7 @@
 #include "reports/catalogue.h"
 
 #include "core/code_page.h"
-#include "core/file_lock.h"
+#include "core/base/file_lock.h"
 #include "core/safe_file.h"
 #include "core/settings.h"
 #include "reports/catalogue_merge.h"

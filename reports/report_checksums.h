@@ -5,7 +5,7 @@
 // what the register gave. A new download of a name replaces its line (names compared
 // without regard to letter case, as the catalogue compares them).
 
-#include "core/checksum_list.h"
+#include "core/base/checksum_list.h"
 
 #include <QString>
 #include <string>

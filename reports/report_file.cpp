@@ -1,7 +1,7 @@
 #include "reports/report_file.h"
 
 #include "core/safe_file.h"
-#include "core/sha256.h"
+#include "core/base/sha256.h"
 #include "reports/report_grid_model.h"
 
 bool SaveReportGrid(const ReportGridModel& grid, QString path, std::string* sha256Hex)

@@ -1,7 +1,7 @@
 #include "reports/side_file.h"
 
-#include "core/file_lock.h"
-#include "core/whole_file.h"
+#include "core/base/file_lock.h"
+#include "core/base/whole_file.h"
 #include "reports/catalogue.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "ui/burn_form.h"
 
 #include "burn/burner.h"
-#include "burn/iso_image_file.h"
+#include "burn/iso/iso_image_file.h"
 #include "cli/cli.h"
 #include "core/texts.h"
 #include "ui/delete_key.h"

@@ -1,7 +1,7 @@
 #include "ui/comm_dialog.h"
 
 #include "core/settings.h"
-#include "core/device_access.h"
+#include "core/base/device_access.h"
 #include "link/port_names.h"
 #include "ui/window_layout.h"
 #include "link/serial_devices.h"

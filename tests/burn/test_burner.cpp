@@ -1,7 +1,7 @@
 // The burner component end to end on the emulated recorder: sessions written by the write
 // pipeline, read back by xorriso and isoinfo.
 
-#include "tests/burner_rig.h"
+#include "tests/support/burner_rig.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The burn command end to end: the program against a virtual recorder in its home.
 
-#include "burn/emulated_drive.h"
-#include "burn/session_verify.h"
-#include "tests/burner_rig.h"
-#include "tests/program_run.h"
-#include "tests/spawned_process.h"
+#include "burn/emulated/emulated_drive.h"
+#include "burn/write/session_verify.h"
+#include "tests/support/burner_rig.h"
+#include "tests/support/program_run.h"
+#include "tests/support/spawned_process.h"
 
 #include <gtest/gtest.h>
 

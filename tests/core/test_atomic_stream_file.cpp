@@ -1,5 +1,5 @@
-#include "core/atomic_stream_file.h"
-#include "tests/test_home.h"
+#include "core/base/atomic_stream_file.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // SHA-256 against the test vectors of the standard and against sha256sum; checksum lists in
 // sha256sum's line format, written and read, and the lines that are no checksum lines.
 
-#include "core/checksum_list.h"
-#include "core/sha256.h"
-#include "tests/test_home.h"
+#include "core/base/checksum_list.h"
+#include "core/base/sha256.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QProcess>

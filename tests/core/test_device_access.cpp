@@ -1,8 +1,8 @@
 // Device access hints: the remedy for each situation, and the facts read from real
 // device-like nodes by an unprivileged user (the test drops to "nobody" when run as root).
 
-#include "core/device_access.h"
-#include "core/posix_io.h"
+#include "core/base/device_access.h"
+#include "core/base/posix_io.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "core/ini_file.h"
 #include "core/safe_file.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "core/code_page.h"
 #include "core/language_texts.h"
 #include "core/texts.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "core/posix_io.h"
+#include "core/base/posix_io.h"
 
 #include <atomic>
 #include <csignal>

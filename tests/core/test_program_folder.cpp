@@ -1,7 +1,7 @@
 // The program folder: which one a run uses, creating it, and finding the simulator.
 
 #include "core/program_folder.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFile>

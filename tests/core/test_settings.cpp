@@ -1,7 +1,7 @@
 #include "core/ini_file.h"
 #include "core/settings.h"
 #include "core/texts.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFile>

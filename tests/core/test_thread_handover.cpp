@@ -2,7 +2,7 @@
 // re-entrancy, failures and teardown.
 
 #include "core/thread_handover.h"
-#include "tests/wait_util.h"
+#include "tests/support/wait_util.h"
 
 #include <QThread>
 #include <atomic>

@@ -1,12 +1,12 @@
 // The one whole-file writer and reader: failures at every step keep the old file whole
 // and leave no temporary behind; reading takes regular files only, never blocking.
 
-#include "core/file_lock.h"
+#include "core/base/file_lock.h"
 #include "core/ini_file.h"
 #include "core/safe_file.h"
-#include "core/whole_file.h"
-#include "tests/fifo_unblocker.h"
-#include "tests/test_home.h"
+#include "core/base/whole_file.h"
+#include "tests/support/fifo_unblocker.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFile>

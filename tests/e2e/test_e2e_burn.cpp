@@ -6,9 +6,9 @@
 #include "ui/main_window.h"
 #include "ui/report_form.h"
 #include "ui/upload_report_dialog.h"
-#include "tests/burn_window_rig.h"
-#include "tests/fake_session.h"
-#include "tests/recording_progress.h"
+#include "tests/support/burn_window_rig.h"
+#include "tests/support/fake_session.h"
+#include "tests/support/recording_progress.h"
 
 #include <QComboBox>
 #include <QItemSelectionModel>

@@ -4,10 +4,10 @@
 
 #include "core/settings.h"
 #include "reports/catalogue.h"
-#include "tests/program_run.h"
-#include "tests/simulated_register.h"
-#include "tests/test_home.h"
-#include "tests/tmpfs_mount.h"
+#include "tests/support/program_run.h"
+#include "tests/support/simulated_register.h"
+#include "tests/support/test_home.h"
+#include "tests/support/tmpfs_mount.h"
 
 #include <QDir>
 #include <QFileInfo>

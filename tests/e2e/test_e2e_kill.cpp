@@ -3,9 +3,9 @@
 
 #include "core/settings.h"
 #include "reports/catalogue.h"
-#include "tests/program_run.h"
-#include "tests/simulated_register.h"
-#include "tests/test_home.h"
+#include "tests/support/program_run.h"
+#include "tests/support/simulated_register.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QElapsedTimer>

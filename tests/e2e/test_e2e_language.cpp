@@ -2,9 +2,9 @@
 // directory and the .LNG file beside the executable.
 
 #include "core/settings.h"
-#include "tests/program_run.h"
-#include "tests/simulated_register.h"
-#include "tests/test_home.h"
+#include "tests/support/program_run.h"
+#include "tests/support/simulated_register.h"
+#include "tests/support/test_home.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -9,10 +9,10 @@
 #include "reports/report_grid_model.h"
 #include "ui/report_form.h"
 #include "ui/upload_report_dialog.h"
-#include "tests/pdf_oracle.h"
-#include "tests/program_run.h"
-#include "tests/recording_progress.h"
-#include "tests/test_home.h"
+#include "tests/support/pdf_oracle.h"
+#include "tests/support/program_run.h"
+#include "tests/support/recording_progress.h"
+#include "tests/support/test_home.h"
 
 #include <QApplication>
 #include <QComboBox>

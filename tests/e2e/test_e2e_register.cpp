@@ -9,11 +9,11 @@
 #include "link/ibus_session.h"
 #include "link/ibus_trace.h"
 #include "tests/e2e/progress_answers.h"
-#include "tests/message_boxes.h"
-#include "tests/program_run.h"
-#include "tests/simulated_register.h"
-#include "tests/test_home.h"
-#include "tests/wait_util.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/program_run.h"
+#include "tests/support/simulated_register.h"
+#include "tests/support/test_home.h"
+#include "tests/support/wait_util.h"
 
 #include <QApplication>
 #include <QDir>

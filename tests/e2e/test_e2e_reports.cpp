@@ -12,12 +12,12 @@
 #include "ui/report_form.h"
 #include "reports/report_grid_model.h"
 #include "ui/upload_report_dialog.h"
-#include "tests/message_boxes.h"
-#include "tests/program_run.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/program_run.h"
 #include "tests/e2e/progress_answers.h"
-#include "tests/simulated_register.h"
-#include "tests/test_home.h"
-#include "tests/wait_util.h"
+#include "tests/support/simulated_register.h"
+#include "tests/support/test_home.h"
+#include "tests/support/wait_util.h"
 
 #include <QApplication>
 #include <QFile>

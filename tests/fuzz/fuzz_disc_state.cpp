@@ -1,5 +1,5 @@
 // Reads arbitrary bytes as the emulated recorder's disc state file and writes back what it took.
-#include "burn/emulated_disc_state.h"
+#include "burn/emulated/emulated_disc_state.h"
 
 #include <cstddef>
 #include <cstdint>

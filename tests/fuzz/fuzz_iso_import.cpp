@@ -1,5 +1,5 @@
 // Imports a session from a disc made of arbitrary sectors.
-#include "burn/iso_tables.h"
+#include "burn/iso/iso_tables.h"
 
 #include <cstring>
 #include <vector>

@@ -3,8 +3,8 @@
 // desktop's own validators, the manual page and the completion read back by groff and
 // bash, and the Debian package's file list and dependencies.
 
-#include "tests/program_run.h"
-#include "tests/test_home.h"
+#include "tests/support/program_run.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QRegularExpression>

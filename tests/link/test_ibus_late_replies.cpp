@@ -5,8 +5,8 @@
 #include "link/ibus_late_replies.h"
 #include "link/ibus_session.h"
 #include "link/ibus_trace.h"
-#include "tests/fake_session.h"
-#include "tests/test_home.h"
+#include "tests/support/fake_session.h"
+#include "tests/support/test_home.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "link/ibus_receiver.h"
-#include "tests/fake_register_port.h"
+#include "tests/support/fake_register_port.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "core/texts.h"
 #include "link/ibus_session.h"
 #include "link/ibus_trace.h"
-#include "tests/fake_session.h"
-#include "tests/test_home.h"
+#include "tests/support/fake_session.h"
+#include "tests/support/test_home.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

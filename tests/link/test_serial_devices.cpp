@@ -2,7 +2,7 @@
 
 #include "link/port_names.h"
 #include "link/serial_devices.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "link/serial_port_p.h"
-#include "tests/pty_port.h"
-#include "tests/spawned_process.h"
-#include "tests/test_home.h"
+#include "tests/support/pty_port.h"
+#include "tests/support/spawned_process.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFile>

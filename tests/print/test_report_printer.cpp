@@ -5,8 +5,8 @@
 #include "core/code_page.h"
 #include "core/safe_file.h"
 #include "print/report_printer.h"
-#include "tests/pdf_oracle.h"
-#include "tests/test_home.h"
+#include "tests/support/pdf_oracle.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,14 +2,14 @@
 // record. Written whole under the catalogue's lock and merged; damaged, huge, special or
 // newer files give a clear error and lose nothing; fmList.txt stays as it was.
 
-#include "core/sha256.h"
-#include "core/whole_file.h"
+#include "core/base/sha256.h"
+#include "core/base/whole_file.h"
 #include "reports/archive_record.h"
 #include "reports/catalogue.h"
 #include "reports/report_checksums.h"
-#include "tests/fifo_unblocker.h"
-#include "tests/test_home.h"
-#include "tests/write_faults.h"
+#include "tests/support/fifo_unblocker.h"
+#include "tests/support/test_home.h"
+#include "tests/support/write_faults.h"
 
 #include <QDir>
 #include <QLocale>

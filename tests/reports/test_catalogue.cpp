@@ -1,6 +1,6 @@
 #include "core/safe_file.h"
 #include "reports/catalogue.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,8 +5,8 @@
 #include "core/settings.h"
 #include "reports/catalogue.h"
 #include "reports/catalogue_merge.h"
-#include "tests/test_home.h"
-#include "tests/write_faults.h"
+#include "tests/support/test_home.h"
+#include "tests/support/write_faults.h"
 
 #include <QDir>
 #include <QFileInfo>

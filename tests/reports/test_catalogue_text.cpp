@@ -5,7 +5,7 @@
 #include "core/safe_file.h"
 #include "reports/catalogue.h"
 #include "reports/report_range.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <gtest/gtest.h>
 

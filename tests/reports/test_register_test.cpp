@@ -1,8 +1,8 @@
 #include "reports/register_test.h"
 #include "core/texts.h"
-#include "tests/fake_session.h"
-#include "tests/recording_progress.h"
-#include "tests/test_home.h"
+#include "tests/support/fake_session.h"
+#include "tests/support/recording_progress.h"
+#include "tests/support/test_home.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 #include "reports/catalogue.h"
 #include "reports/report_download.h"
 #include "reports/report_grid_model.h"
-#include "tests/fake_session.h"
-#include "tests/recording_progress.h"
-#include "tests/test_home.h"
+#include "tests/support/fake_session.h"
+#include "tests/support/recording_progress.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QTimer>

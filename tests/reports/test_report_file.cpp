@@ -1,7 +1,7 @@
 #include "core/safe_file.h"
 #include "reports/report_file.h"
 #include "reports/report_grid_model.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The burn window's controls, layout and list handling, without burning.
 
-#include "tests/burn_window_rig.h"
+#include "tests/support/burn_window_rig.h"
 
 #include <QComboBox>
 #include <QFileDialog>

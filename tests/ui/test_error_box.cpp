@@ -4,7 +4,7 @@
 
 #include "ui/application.h"
 #include "core/safe_file.h"
-#include "tests/message_boxes.h"
+#include "tests/support/message_boxes.h"
 
 #include <QPushButton>
 #include <QTimer>

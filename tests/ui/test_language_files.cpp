@@ -5,7 +5,7 @@
 #include "core/language_texts.h"
 #include "core/texts.h"
 #include "reports/report_grid_model.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 #include "tests/ui/language_rig.h"
 #include "ui/label3d.h"
 #include "ui/language_files.h"

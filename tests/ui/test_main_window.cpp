@@ -7,8 +7,8 @@
 #include "ui/comm_dialog.h"
 #include "link/ibus_session.h"
 #include "link/serial_devices.h"
-#include "tests/fake_register_port.h"
-#include "tests/test_home.h"
+#include "tests/support/fake_register_port.h"
+#include "tests/support/test_home.h"
 
 #include <QApplication>
 #include <QButtonGroup>

@@ -3,7 +3,7 @@
 
 #include "core/language_texts.h"
 #include "core/texts.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 #include "tests/ui/language_rig.h"
 #include "ui/burn_form.h"
 #include "ui/language_files.h"

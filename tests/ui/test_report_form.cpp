@@ -6,10 +6,10 @@
 #include "ui/report_form.h"
 #include "reports/report_grid_model.h"
 #include "ui/upload_report_dialog.h"
-#include "tests/fake_session.h"
-#include "tests/message_boxes.h"
-#include "tests/recording_progress.h"
-#include "tests/test_home.h"
+#include "tests/support/fake_session.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/recording_progress.h"
+#include "tests/support/test_home.h"
 
 #include <QApplication>
 #include <QButtonGroup>

@@ -9,7 +9,7 @@
 #include "ui/report_form.h"
 #include "ui/upload_report_dialog.h"
 #include "ui/burn_form.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QApplication>
 #include <QChildEvent>

@@ -16,7 +16,7 @@
 #include "ui/report_form.h"
 #include "ui/startup.h"
 #include "ui/upload_report_dialog.h"
-#include "tests/test_home.h"
+#include "tests/support/test_home.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // terminal it creates (the slave path is printed on the first line) or on a given tty.
 
 #include "link/ibus_trace.h"
-#include "core/posix_io.h"
+#include "core/base/posix_io.h"
 #include "tools/ecrsim/register_model.h"
 
 #include <chrono>

@@ -1,0 +1,108 @@
+#pragma once
+// MMC drive commands and the drive-level procedures built on them: capabilities, disc
+// type, write parameters, write-mode probe, next writable address, free space, waiting
+// until the drive is ready.
+//
+// Each command is one function that builds its CDB and returns whether the drive accepted
+// it; the outcome of the most recent command sent through this object (busy flag, sense
+// code, error text) is kept here, so that two threads with their own command objects
+// never read each other's results.
+
+#include "burn/burn_timing.h"
+#include "burn/transport/scsi_transport.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cap {
+inline constexpr uint32_t CdrRead = 0x01, CdrwRead = 0x02, Method2 = 0x04, DvdRomRead = 0x08,
+                          DvdrRead = 0x30, DvdRamRead = 0x40, DvdPlusRwPresent = 0x180,
+                          CdrWrite = 0x200, CdrwWrite = 0x400, TestWrite = 0x800, DvdrWrite = 0x3000,
+                          DvdRamWrite = 0x4000, DvdPlusRwCurrent = 0x18000, UnderrunFree = 0x40000;
+}
+
+// Disc type codes.
+enum TDiscType : int {
+    dtUnknown = 0, dtCdRom, dtCdR, dtCdRw, dtDvdRom, dtDvdR, dtDvdRam, dtDvdRw, dtDvdRw2,
+    dtDvdPlusRw, dtDvdPlusR, dtDdcdRom, dtDdcdR, dtDdcdRw
+};
+const char* DiscTypeName(int type);
+
+class TDriveCommands {
+public:
+    explicit TDriveCommands(TScsiTransport& transport);
+
+    // Settings the procedures use.
+    bool FinalizeDisc = false;
+    bool TestWrite = false;
+    bool UnderrunProtection = true;
+    int ReadSpeed = 0;   // x-speed; 0 = fastest
+    int WriteSpeed = 0;
+
+    // Results.
+    uint32_t CapabilityFlags = 0;
+    std::array<uint8_t, 22> CapabilitiesPage{};
+    std::array<uint8_t, 54> WriteParametersPage{};
+    int DeviceMaxWriteSpeed = 0, DeviceMaxReadSpeed = 0;
+    int WriteModes = 0;
+    int DiscType = dtUnknown;
+    uint32_t DeviceBufferSize = 0, DeviceFreeBufferSize = 0;
+    TBurnTiming Timing;
+
+    // The outcome of the most recent command sent through this object.
+    const TScsiResult& LastResult() const { return last_; }
+    uint8_t LastAsc() const { return last_.asc(); }
+    bool TargetBusy() const { return last_.busy; }
+    const std::string& LastError() const { return last_.error; }
+    TScsiTransport& Transport() { return t_; }
+
+    // Commands (true when the command succeeded).
+    bool TestUnitReady(int timeoutMs = 5000);
+    bool RequestSense(uint8_t* buffer, uint8_t length);
+    bool Inquiry(uint8_t* buffer);
+    bool RezeroUnit();
+    bool LoadUnload(bool eject);
+    bool PreventRemoval(bool prevent);
+    bool Read10(uint32_t sector, uint16_t count, uint8_t* buffer);
+    bool Write10(uint32_t sector, uint16_t count, const uint8_t* buffer);
+    bool SynchronizeCache(bool immediate, int timeoutMs);
+    bool ReadTocPmaAtip(uint8_t format, bool msf, uint8_t trackOrSession, uint8_t* buffer, uint16_t length);
+    bool GetConfiguration(uint16_t feature, uint8_t* buffer);
+    bool ReadDiscInformation(uint8_t* buffer);
+    bool ReadTrackInformation(uint32_t track, uint8_t* buffer);
+    bool SendOpc();
+    bool ModeSense(uint8_t page, bool defaults, uint8_t* buffer, uint16_t length);
+    bool ModeSelect(const uint8_t* buffer, uint16_t length);
+    bool CloseSession(bool immediate);
+    bool ReadBufferCapacity();
+    bool SetCdSpeed();
+    // SET CD SPEED with explicit values in KB/s (FFFFh: the fastest).
+    bool SetCdSpeedKBs(uint16_t readKBs, uint16_t writeKBs);
+    bool SetStreaming(const uint8_t* descriptor, uint16_t length);
+    bool SendDvdStructure(uint8_t format, const uint8_t* data, uint16_t length);
+    bool ReserveTrack(uint32_t sectors);
+
+    // Procedures.
+    bool ReadCapabilities();
+    int GetDiscType();
+    bool SetWriteParameters(bool testWrite, bool underrunProtection, int discType);
+    void ProbeWriteModes();
+    // The next writable address of the disc (0 when it cannot be read) goes to *address;
+    // the session start itself is kept by the image layout.
+    bool GetNextWritableAddress(uint32_t* address);
+    uint32_t FreeDiscBlocks();
+    bool WaitReady(int totalMs, int stepMs);
+    int LastSessionNumber();
+
+    // Speeds in x from KB/s.
+    static int SpeedFromKBs(uint32_t kbs);
+
+private:
+    static int PageOffset(const uint8_t* data, uint8_t page, int fallback);
+    bool Run(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer, uint32_t length, int timeoutMs);
+    void Pause(int ms) const;
+    TScsiTransport& t_;
+    TScsiResult last_;
+};

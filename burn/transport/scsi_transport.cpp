@@ -1,0 +1,541 @@
+#include "burn/transport/scsi_transport.h"
+
+#include "burn/emulated/emulated_drive.h"
+#include "burn/transport/scsi_command_names.h"
+#include "burn/transport/scsi_opcodes.h"
+#include "burn/transport/sense_text.h"
+#include "core/base/byte_order.h"
+#include "core/base/posix_io.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sys/eventfd.h>
+
+namespace {
+
+// Commands whose failures are expected in normal use (probing, polling) and not logged.
+constexpr uint8_t kQuietCodes[] = {op::TestUnitReady,       op::RezeroUnit,          op::Inquiry,
+                                   op::StartStopUnit,       op::PreventAllowRemoval, op::ReadFormatCapacities,
+                                   op::SynchronizeCache,    op::ReadTocPmaAtip,      op::GetConfiguration,
+                                   op::ReadDiscInformation, op::ReadTrackInformation, op::ModeSelect10,
+                                   op::ModeSense10,         op::ReadBufferCapacity,  op::SetStreaming,
+                                   op::SetCdSpeed};
+
+std::string hex2(unsigned v)
+{
+    char b[8];
+    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
+    return b;
+}
+
+std::string hexShort(unsigned v)
+{
+    char b[8];
+    std::snprintf(b, sizeof b, "%X", v & 0xFF);
+    return b;
+}
+
+std::string hex4(unsigned v)
+{
+    char b[8];
+    std::snprintf(b, sizeof b, "%04X", v & 0xFFFF);
+    return b;
+}
+
+std::string trimmed(const char* text, std::size_t n)
+{
+    std::string s(text, strnlen(text, n));
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0'))
+        s.pop_back();
+    while (!s.empty() && s.front() == ' ')
+        s.erase(0, 1);
+    return s;
+}
+
+std::string senseKeyText(const uint8_t* sense)
+{
+    if (sense[0] == 0)
+        return {};
+    if ((sense[0] & 0x7E) != 0x70)
+        return "UNKNOWN";
+    switch (sense[2] & 0x0F) {
+    case 0x0:
+        if (sense[2] & 0x80) return "FILEMARK";
+        if (sense[2] & 0x40) return "END OF MEDIA";
+        if (sense[2] & 0x20) return "ILLEGAL LENGTH";
+        return "NO ADDITIONAL SENSE INFORMATION";
+    case 0x1: return "RECOVERED ERROR";
+    case 0x2: return "NOT READY";
+    case 0x3: return "MEDIUM ERROR";
+    case 0x4: return "HARDWARE ERROR";
+    case 0x5: return "ILLEGAL REQUEST";
+    case 0x6: return "UNIT ATTENTION";
+    case 0x7: return "DATA PROTECT";
+    case 0x8: return "ERASE CHECK";
+    case 0xA: return "COPYABORTED";
+    case 0xB: return "ABORTED COMMAND";
+    case 0xD: return "VOLUME OVERFLOW";
+    case 0xE: return "MISCOMPARE";
+    case 0xF: return "RESERVED";
+    default: return "CHECK CONDITION";
+    }
+}
+
+// The text of a failure below the drive, as the built-in layer records it.
+std::string transportErrorText(const aspi::SRB_ExecSCSICmd& srb)
+{
+    const uint8_t kind = srb.SRB_Rsvd3[0];
+    const uint32_t value = bytes::le32(&srb.SRB_Rsvd3[1]);
+    char code[16];
+    std::snprintf(code, sizeof code, "%02X", value & 0xFF);
+    std::string detail;
+    switch (kind) {
+    case aspi::TRANSPORT_ERRNO: {
+        detail = posix::errnoMessage(static_cast<int>(value));
+        for (char& c : detail)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        detail = "SG_IO FAILED (" + detail + ")";
+        break;
+    }
+    case aspi::TRANSPORT_HOST:
+        detail = std::string(value == aspi::HOST_TIME_OUT ? "TIME-OUT, " : "") + "HOST STATUS " + code + "h";
+        break;
+    case aspi::TRANSPORT_DRIVER:
+        detail = std::string(value == aspi::DRIVER_TIME_OUT ? "TIME-OUT, " : "") + "DRIVER STATUS " + code + "h";
+        break;
+    default: detail = "UNKNOWN";
+    }
+    return "TRANSPORT ERROR: " + detail;
+}
+
+}  // namespace
+
+TScsiTransport& ScsiTransport()
+{
+    static TScsiTransport transport;
+    return transport;
+}
+
+TScsiTransport::TScsiTransport()
+    : libraryNames({"./libwnaspi32.so", "libwnaspi32.so", "libasapi.so"})
+{
+}
+
+TScsiTransport::~TScsiTransport() = default;
+
+void TScsiTransport::Post(int kind, const std::string& text)
+{
+    if (OnMessage)
+        OnMessage(kind, text);
+}
+
+std::string TScsiTransport::LayerName() const
+{
+    std::lock_guard lock(commandMutex_);
+    return layer_ ? layer_->Name() : std::string();
+}
+
+bool TScsiTransport::BuiltInLayerActive() const
+{
+    std::lock_guard lock(commandMutex_);
+    return layer_ && layer_->Name() == "PTASPI32";
+}
+
+void TScsiTransport::SetCloseAfterCommand(bool on)
+{
+    std::lock_guard lock(commandMutex_);
+    if (layer_)
+        BuiltInSetCloseAfterCommand(*layer_, on);
+}
+
+std::vector<std::string> TScsiTransport::DeviceList() const
+{
+    std::lock_guard lock(stateMutex_);
+    return devices_;
+}
+
+TSelectedDrive TScsiTransport::Drive() const
+{
+    std::lock_guard lock(stateMutex_);
+    return drive_;
+}
+
+std::string TScsiTransport::LastError() const
+{
+    std::lock_guard lock(stateMutex_);
+    return last_.error;
+}
+
+bool TScsiTransport::TargetBusy() const
+{
+    std::lock_guard lock(stateMutex_);
+    return last_.busy;
+}
+
+std::array<uint8_t, 32> TScsiTransport::Sense() const
+{
+    std::lock_guard lock(stateMutex_);
+    return last_.sense;
+}
+
+uint8_t TScsiTransport::LastAsc() const
+{
+    std::lock_guard lock(stateMutex_);
+    return last_.asc();
+}
+
+bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
+{
+    std::lock_guard lock(commandMutex_);
+    preferBuiltIn_ = preferBuiltIn;
+    layer_.reset();
+    active_ = false;
+    if (emulatedPath_ != virtualDrivePath) {
+        emulated_.reset();
+        emulatedPath_ = virtualDrivePath;
+    }
+    std::vector<std::string> notices;
+    const bool freshDrive = !emulated_;
+    std::unique_ptr<IScsiLayer> builtIn = MakeBuiltInLayer(deviceNodes, virtualDrivePath, &emulated_, &notices);
+    if (freshDrive && emulated_)
+        emulated_->SetSpeedX(virtualDriveSpeedX);
+    for (const std::string& n : notices)
+        Post(bmInformation, ">>> " + n);
+    const bool builtInHasDrives = BuiltInDriveCount(*builtIn) > 0;
+    if (preferBuiltIn && builtInHasDrives) {
+        layer_ = std::move(builtIn);
+    } else {
+        std::string problem;
+        layer_ = MakeLibraryLayer(libraryNames, &problem);
+        if (!problem.empty())
+            Post(bmDriveError, problem);
+        if (!layer_ && builtInHasDrives)
+            layer_ = std::move(builtIn);
+    }
+    if (!layer_)
+        return false;
+    active_ = true;
+    layer_->GetSupportInfo();
+
+    aspi::SRB_HAInquiry inquiry{};
+    inquiry.h.SRB_Cmd = aspi::SC_HA_INQUIRY;
+    inquiry.h.SRB_HaId = 0;
+    layer_->SendCommand(&inquiry);
+    // A layer that cannot answer the adapter inquiry is searched on every adapter number
+    // a request block can carry (255); one that reports no adapters on the usual eight
+    // (7, with the host's own controller taking the eighth address).
+    hostAdapterCount_ = inquiry.h.SRB_Status == aspi::SS_COMP ? inquiry.HA_Count : 255;
+    if (hostAdapterCount_ == 0)
+        hostAdapterCount_ = 7;
+    EnumerateDevices();
+    return true;
+}
+
+bool TScsiTransport::Reinitialise()
+{
+    std::lock_guard lock(commandMutex_);
+    Shutdown();
+    return InitASPILayer(preferBuiltIn_);
+}
+
+void TScsiTransport::Shutdown()
+{
+    std::lock_guard lock(commandMutex_);
+    active_ = false;
+    layer_.reset();
+    std::lock_guard state(stateMutex_);
+    devices_.clear();
+}
+
+std::string TScsiTransport::StatusText(const aspi::SRB_ExecSCSICmd& srb, bool* busy)
+{
+    if (busy)
+        *busy = false;
+    std::string text;
+    switch (srb.h.SRB_Status) {
+    case aspi::SS_PENDING:
+    case aspi::SS_COMP: return {};
+    case aspi::SS_ABORTED:
+    case aspi::SS_ABORT_FAIL: return "OPERATION ABORTED BY USER";
+    case aspi::SS_INVALID_CMD: return "INVALID REQUEST";
+    case aspi::SS_INVALID_HA: return "INVALID HOST ADAPTER";
+    case aspi::SS_NO_DEVICE: return "NO DEVICE";
+    case aspi::SS_INVALID_SRB: return "INVALID SRB";
+    case aspi::SS_BUFFER_ALIGN: return "BUFFER ALIGNMENT";
+    case aspi::SS_ASPI_IS_BUSY: return "ASPI IS BUSY";
+    case aspi::SS_BUFFER_TO_BIG: return "BUFFER TOO BIG";
+    case aspi::SS_ERR:
+        switch (srb.SRB_HaStat) {
+        case 0x00:
+            switch (srb.SRB_TargStat) {
+            case 0x00:
+            case 0x02: text = "CHECK CONDITION"; break;
+            case 0x08:
+                if (busy)
+                    *busy = true;
+                return "TARGET BUSY";
+            case 0x18: return "TARGET RESERVATION CONFLICT";
+            case 0x28: return "TARGET QUEUE FULL";
+            default: return "UNKNOWN";
+            }
+            break;
+        case 0x09: return "COMMAND TIMEOUT";
+        case 0x0B: return "SRB TIMEOUT";
+        case 0x0D: return "MESSAGE REJECT";
+        case 0x0E: return "BUS RESET";
+        case 0x0F: return "PARITY ERROR";
+        case 0x10: return "REQUEST SENSE FAILED";
+        case 0x11: return "SELECTION TIMEOUT";
+        case 0x12: return "DATA OVERRUN";
+        case 0x13: return "UNEXPECTED BUS FREE";
+        case aspi::HASTAT_TRANSPORT: return transportErrorText(srb);
+        default: return "UNKNOWN";
+        }
+        break;
+    default: return "UNKNOWN";
+    }
+    // CHECK CONDITION: described by the sense data.
+    const uint8_t* sense = srb.SenseArea;
+    const std::string key = senseKeyText(sense);
+    if (key != "CHECK CONDITION" || sense[0] == 0)
+        text = key;
+    if (sense[7] != 0)
+        text += " (" + AdditionalSenseText(sense[12], sense[13]) + ")";
+    return text;
+}
+
+void TScsiTransport::LogFailure(const aspi::SRB_ExecSCSICmd& srb, const std::string& error)
+{
+    const uint8_t op = srb.CDBByte[0];
+    if (std::find(std::begin(kQuietCodes), std::end(kQuietCodes), op) != std::end(kQuietCodes))
+        return;
+    if (srb.SenseArea[12] == 0x04 && srb.SenseArea[13] == 0x08)
+        return;
+    std::string line = "<<< " + ScsiCommandName(op) + " " + "(" + hex2(op) + ") {" + hex2(srb.h.SRB_Flags) +
+                       "|" + hex2(srb.SRB_CDBLen) + "} - " + std::to_string(srb.h.SRB_HaId) + ":" +
+                       hexShort(srb.SRB_Target) + ":" +
+                       std::to_string(srb.SRB_Lun) + " <" + hex2(srb.h.SRB_Status) + ">" + " [" +
+                       hex4(srb.SRB_BufLen) + "]" + " ";
+    for (int i = 1; i <= 15; ++i)
+        line += hex2(srb.CDBByte[i]) + " ";
+    line += " | ";
+    const uint32_t shown = std::min<uint32_t>(srb.SRB_BufPointer ? srb.SRB_BufLen : 0, 257);
+    for (uint32_t i = 0; i < shown; ++i)
+        line += hex2(srb.SRB_BufPointer[i]) + " ";
+    line += "= " + hex2(srb.SRB_HaStat) + " " + hex2(srb.SRB_TargStat) + " " + hex2(srb.SenseArea[0]) + " " +
+            hex2(srb.SenseArea[2]) + " " + "ASC:" + hex2(srb.SenseArea[12]) + ",ASQ:" + hex2(srb.SenseArea[13]) +
+            " " + error;
+    Post(bmDriveError, line);
+}
+
+void TScsiTransport::ExecSCSICommand(aspi::SRB_ExecSCSICmd& srb, int timeoutMs)
+{
+    const TSelectedDrive drive = Drive();
+    Execute(srb, timeoutMs, {drive.ha, drive.target, drive.lun}, nullptr);
+}
+
+void TScsiTransport::Execute(aspi::SRB_ExecSCSICmd& srb, int timeoutMs, Address address, TScsiResult* result)
+{
+    std::lock_guard lock(commandMutex_);
+    TScsiResult outcome;
+    {
+        // Cleared at the start of every command, also of one refused below.
+        std::lock_guard state(stateMutex_);
+        last_ = TScsiResult();
+    }
+    if (!layer_ || address.ha == 254) {
+        if (result)
+            *result = outcome;
+        return;
+    }
+    posix::UniqueFd event;
+    if (srb.h.SRB_Flags & aspi::SRB_EVENT_NOTIFY) {
+        event.reset(::eventfd(0, EFD_CLOEXEC));
+        srb.SRB_PostProc = reinterpret_cast<void*>(static_cast<intptr_t>(event.get()));
+    }
+    srb.h.SRB_Cmd = aspi::SC_EXEC_SCSI_CMD;
+    srb.h.SRB_HaId = address.ha;
+    srb.SRB_Target = address.target;
+    srb.SRB_Lun = address.lun;
+    srb.SRB_SenseLen = aspi::kSenseLength;
+    srb.CDBByte[1] = static_cast<uint8_t>((srb.CDBByte[1] & 0x1F) | (address.lun << 5));
+    if (srb.CDBByte[0] == op::NotSent)
+        srb.h.SRB_Status = aspi::SS_COMP;
+    else
+        layer_->SendCommand(&srb);
+    if (event.valid() && srb.h.SRB_Status == aspi::SS_PENDING) {
+        pollfd p{event.get(), POLLIN, 0};
+        posix::pollFor(&p, 1, std::max(timeoutMs, MinimumWaitMs));
+    }
+    if (srb.h.SRB_Status != aspi::SS_PENDING && srb.h.SRB_Status != aspi::SS_COMP) {
+        outcome.error = StatusText(srb, &outcome.busy);
+        outcome.transportError = srb.h.SRB_Status == aspi::SS_ERR && srb.SRB_HaStat != 0;
+        std::memcpy(outcome.sense.data(), srb.SenseArea, outcome.sense.size());
+        LogFailure(srb, outcome.error);
+    }
+    event.reset();
+    if (srb.h.SRB_Status == aspi::SS_PENDING) {
+        aspi::SRB_Abort abort{};
+        abort.h.SRB_Cmd = aspi::SC_ABORT_SRB;
+        abort.h.SRB_HaId = address.ha;
+        abort.SRB_ToAbort = &srb;
+        layer_->SendCommand(&abort);
+        srb.h.SRB_Status = aspi::SS_ERR;
+        srb.SRB_HaStat = aspi::HASTAT_TIMEOUT;
+        outcome.error = StatusText(srb, &outcome.busy);
+        outcome.transportError = true;
+    }
+    outcome.ok = srb.h.SRB_Status == aspi::SS_COMP;
+    {
+        std::lock_guard state(stateMutex_);
+        last_ = outcome;
+    }
+    if (result)
+        *result = std::move(outcome);
+}
+
+bool TScsiTransport::Command(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer, uint32_t length,
+                             int timeoutMs, TScsiResult* result)
+{
+    aspi::SRB_ExecSCSICmd srb{};
+    srb.h.SRB_Flags = static_cast<uint8_t>(aspi::SRB_EVENT_NOTIFY | dir);
+    srb.SRB_BufLen = length;
+    srb.SRB_BufPointer = buffer;
+    srb.SRB_CDBLen = static_cast<uint8_t>(cdb.size());
+    std::copy(cdb.begin(), cdb.begin() + std::min<std::size_t>(cdb.size(), 16), srb.CDBByte);
+    const TSelectedDrive drive = Drive();
+    Execute(srb, timeoutMs, {drive.ha, drive.target, drive.lun}, result);
+    return srb.h.SRB_Status == aspi::SS_COMP;
+}
+
+bool TScsiTransport::Inquiry(uint8_t ha, uint8_t target, uint8_t lun, std::array<uint8_t, 128>& data)
+{
+    // Sent to the given address without touching the selected drive, which the write
+    // thread may be using.
+    data.fill(0);
+    aspi::SRB_ExecSCSICmd srb{};
+    srb.h.SRB_Flags = aspi::SRB_EVENT_NOTIFY | aspi::SRB_DIR_IN;
+    srb.SRB_BufLen = 128;
+    srb.SRB_BufPointer = data.data();
+    srb.SRB_CDBLen = 6;
+    srb.CDBByte[0] = op::Inquiry;
+    srb.CDBByte[4] = 128;
+    Execute(srb, 10000, {ha, target, lun}, nullptr);
+    return srb.h.SRB_Status == aspi::SS_COMP;
+}
+
+std::string TScsiTransport::DeviceNodeOf(uint8_t ha, uint8_t target, uint8_t lun)
+{
+    std::string node = layer_ ? BuiltInDeviceNode(*layer_, ha, target, lun) : std::string();
+    if (!node.empty())
+        return node;
+    aspi::SRB_GetDiskInfo info{};
+    info.h.SRB_Cmd = aspi::SC_GET_DISK_INFO;
+    info.h.SRB_HaId = ha;
+    info.SRB_Target = target;
+    info.SRB_Lun = lun;
+    layer_->SendCommand(&info);
+    if (info.h.SRB_Status == aspi::SS_COMP)
+        return std::string(1, static_cast<char>('A' + info.SRB_Int13HDriveInfo)) + ":";
+    return "?:";
+}
+
+void TScsiTransport::EnumerateDevices()
+{
+    std::lock_guard lock(commandMutex_);
+    std::vector<std::string> devices;
+    if (!layer_) {
+        std::lock_guard state(stateMutex_);
+        devices_.clear();
+        return;
+    }
+    if (DoDebug)
+        Post(bmInformation, ">>> " + layer_->Name());
+    for (int ha = 0; ha < hostAdapterCount_ && ha < 255; ++ha) {
+        aspi::SRB_HAInquiry inquiry{};
+        inquiry.h.SRB_Cmd = aspi::SC_HA_INQUIRY;
+        inquiry.h.SRB_HaId = static_cast<uint8_t>(ha);
+        layer_->SendCommand(&inquiry);
+        if (inquiry.h.SRB_Status != aspi::SS_COMP)
+            continue;
+        if (DoDebug)
+            Post(bmInformation, ">>> " + std::string(inquiry.HA_ManagerId, 16) + " (" +
+                                    trimmed(inquiry.HA_Identifier, 16) + ")");
+        for (uint8_t target = 0; target < 8; ++target) {
+            for (uint8_t lun = 0; lun < 8; ++lun) {
+                std::array<uint8_t, 128> data;
+                if (!Inquiry(static_cast<uint8_t>(ha), target, lun, data))
+                    continue;
+                const uint8_t type = data[0] & 0x1F;
+                if (type != 5 && type != 4)
+                    continue;
+                std::string line = std::to_string(ha) + ":" + std::to_string(target) + ":" + std::to_string(lun) +
+                                   "," + DeviceNodeOf(static_cast<uint8_t>(ha), target, lun) + " " +
+                                   std::string(reinterpret_cast<const char*>(&data[8]), 28);
+                if (type == 4)
+                    line += " (not supported)";
+                devices.push_back(line);
+            }
+        }
+    }
+    std::lock_guard state(stateMutex_);
+    devices_ = std::move(devices);
+    last_.error.clear();
+}
+
+void TScsiTransport::Deselect()
+{
+    std::lock_guard state(stateMutex_);
+    drive_ = TSelectedDrive();
+}
+
+bool TScsiTransport::SelectDevice(const std::string& line)
+{
+    auto invalid = [this, &line] {
+        if (!line.empty())
+            Post(bmDriveError, "INVALID DEVICE ID / NOT A CD OR DVD DRIVE");
+        Deselect();
+        return false;
+    };
+    if (line.size() <= 4)
+        return invalid();
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!digit(line[0]) || !digit(line[2]) || !digit(line[4]))
+        return invalid();
+    TSelectedDrive drive;
+    drive.ha = static_cast<uint8_t>(line[0] - '0');
+    drive.target = static_cast<uint8_t>(line[2] - '0');
+    drive.lun = static_cast<uint8_t>(line[4] - '0');
+    drive.line = line;
+    {
+        std::lock_guard state(stateMutex_);
+        drive_ = drive;
+    }
+    if (OnReadCapabilities)
+        OnReadCapabilities();
+    std::array<uint8_t, 128> data;
+    if (!Inquiry(drive.ha, drive.target, drive.lun, data) || ((data[0] & 0x1F) != 5 && (data[0] & 0x1F) != 4))
+        return invalid();
+    drive.inquiry = data;
+    const std::string product16(reinterpret_cast<const char*>(&data[16]), 16);
+    const std::string product = trimmed(product16.c_str(), 16);
+    const std::string vendor = trimmed(reinterpret_cast<const char*>(&data[8]), 8);
+    drive.underrunFree = product == "CD-W512EB";
+    drive.lsvBit = product == "CRX175E" || product == "CD-RW  CRX800E";
+    drive.extraPolling = (!product.empty() && std::string("UJDA").find(product[0]) != std::string::npos) ||
+                         (!vendor.empty() && std::string("TDK").find(vendor[0]) != std::string::npos);
+    drive.immediateClose = product != "CDRW321040X";
+    drive.dvrDrive = product16 == "DVD-RW  DVR-103 " || product16 == "DVD-RW  DVR-104 ";
+    if (drive.dvrDrive)
+        drive.immediateClose = true;
+    {
+        std::lock_guard state(stateMutex_);
+        drive_ = drive;
+    }
+    if (OnDeviceChange)
+        OnDeviceChange();
+    if (OnSelected)
+        OnSelected();
+    return true;
+}

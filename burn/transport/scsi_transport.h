@@ -1,0 +1,166 @@
+#pragma once
+// The SCSI transport of the burner: one layer chosen at start (a loaded transport library
+// or the built-in pass-through layer), the routine that runs a command with its waiting,
+// time-out, error text and log line, and the enumeration and selection of drives.
+//
+// The transport is used from the user-interface thread and from the burner's write
+// thread: commands are serialised by one lock, and the state of the last command and the
+// selected drive are read as copies taken under a second lock, so no reader sees them torn.
+// The layers themselves live in their own files (scsi_passthrough.cpp, scsi_aspi.cpp).
+
+#include "burn/burn_messages.h"
+#include "burn/transport/scsi_srb.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class TEmulatedDrive;
+
+// A transport layer: the two entry points of the ASPI interface.
+class IScsiLayer {
+public:
+    virtual ~IScsiLayer() = default;
+    virtual std::string Name() const = 0;
+    virtual uint32_t GetSupportInfo() = 0;
+    virtual uint32_t SendCommand(void* srb) = 0;
+};
+
+struct TSelectedDrive {
+    uint8_t ha = 254, target = 254, lun = 254;
+    std::string line;
+    std::array<uint8_t, 128> inquiry{};
+    // Quirk flags.
+    bool underrunFree = false;   // counts as offering buffer-underrun-free recording
+    bool lsvBit = false;         // write parameters page gets the LS_V bit
+    bool extraPolling = false;   // WaitReady first polls with TEST UNIT READY
+    bool immediateClose = false; // immediate bit of CLOSE TRACK/SESSION
+    bool dvrDrive = false;
+    bool selected() const { return ha != 254; }
+};
+
+// What one command left behind: the outcome, the texts and the sense data.
+struct TScsiResult {
+    bool ok = false;
+    bool busy = false;            // the drive answered TARGET BUSY
+    bool transportError = false;  // the command did not reach the drive or got no answer
+    std::string error;            // LastError's text; empty on success
+    std::array<uint8_t, 32> sense{};
+    // The additional sense code of a failed command, 0 after a success.
+    uint8_t asc() const { return ok ? 0 : sense[12]; }
+};
+
+class TScsiTransport {
+public:
+    TScsiTransport();
+    ~TScsiTransport();
+
+    // Chooses a layer: the built-in one first when preferred and it finds a drive, else a
+    // transport library, else the built-in one when it finds a drive.
+    bool InitASPILayer(bool preferBuiltIn);
+    // Closes the layer and chooses again with the remembered preference. The emulated
+    // recorder keeps its medium and its injected faults.
+    bool Reinitialise();
+    void Shutdown();
+    bool Active() const { return active_; }
+    std::string LayerName() const;
+    IScsiLayer* Layer() const { return layer_.get(); }
+    bool BuiltInLayerActive() const;
+    // The built-in layer closes the drive's handle after every command when set.
+    void SetCloseAfterCommand(bool on);
+
+    int HostAdapterCount() const { return hostAdapterCount_; }
+    // Fills DeviceList with the CD/DVD devices found.
+    void EnumerateDevices();
+    std::vector<std::string> DeviceList() const;
+    bool SelectDevice(const std::string& line);
+    TSelectedDrive Drive() const;
+
+    // Sends the request and waits; the caller reads SRB_Status (1 success).
+    void ExecSCSICommand(aspi::SRB_ExecSCSICmd& srb, int timeoutMs);
+    // Builds the request for a CDB and runs it. dir: SRB_DIR_IN, SRB_DIR_OUT or 0. The
+    // outcome of this very command goes to *result when given.
+    bool Command(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer, uint32_t length,
+                 int timeoutMs, TScsiResult* result = nullptr);
+
+    // The most recent command of any thread.
+    std::string LastError() const;
+    bool TargetBusy() const;
+    std::array<uint8_t, 32> Sense() const;
+    uint8_t LastAsc() const;
+
+    // The message channel (kind, text).
+    TMessagePoster OnMessage;
+    std::function<void()> OnDeviceChange;
+    std::atomic<bool> DoDebug{true};
+    // The shortest wait for a command that completes through its event. Tests shorten it.
+    int MinimumWaitMs = 10000;
+
+    // Where the built-in layer and the library layer come from (tests and settings set them).
+    std::string virtualDrivePath;                // [Burn] VirtualDrive
+    int virtualDriveSpeedX = 0;                  // [Burn] VirtualDriveSpeed: 0 writes at once
+    std::vector<std::string> libraryNames;       // tried in order by the library layer
+    std::vector<std::string> deviceNodes;        // empty: /dev/sr0 to /dev/sr15
+    // Run by SelectDevice: the capabilities before the INQUIRY, the write-mode probe after
+    // a drive was selected (set by the drive commands).
+    std::function<void()> OnReadCapabilities;
+    std::function<void()> OnSelected;
+
+    // The last command's texts, built from its status and sense data.
+    static std::string StatusText(const aspi::SRB_ExecSCSICmd& srb, bool* busy);
+
+private:
+    struct Address {
+        uint8_t ha, target, lun;
+    };
+    void Post(int kind, const std::string& text);
+    void LogFailure(const aspi::SRB_ExecSCSICmd& srb, const std::string& error);
+    void Execute(aspi::SRB_ExecSCSICmd& srb, int timeoutMs, Address address, TScsiResult* result);
+    bool Inquiry(uint8_t ha, uint8_t target, uint8_t lun, std::array<uint8_t, 128>& data);
+    std::string DeviceNodeOf(uint8_t ha, uint8_t target, uint8_t lun);
+    void Deselect();
+
+    // Held while a command runs and while the layer is replaced.
+    mutable std::recursive_mutex commandMutex_;
+    // Guards the selected drive, the device list and the last command's state.
+    mutable std::mutex stateMutex_;
+    std::unique_ptr<IScsiLayer> layer_;
+    std::atomic<bool> active_{false};
+    std::shared_ptr<TEmulatedDrive> emulated_;  // survives re-initialisation
+    std::string emulatedPath_;
+    bool preferBuiltIn_ = true;
+    std::atomic<int> hostAdapterCount_{0};
+    std::vector<std::string> devices_;
+    TSelectedDrive drive_;
+    TScsiResult last_;
+};
+
+// The process-wide transport.
+TScsiTransport& ScsiTransport();
+
+// Built-in and library layers (defined in their own files).
+// An emulated recorder passed in is used as it is (its medium and faults stay); otherwise
+// one is opened for virtualDrive and handed back through *emulated.
+std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& deviceNodes,
+                                             const std::string& virtualDrive,
+                                             std::shared_ptr<TEmulatedDrive>* emulated,
+                                             std::vector<std::string>* notices);
+std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& names, std::string* problem);
+// Number of drives the built-in layer found (0: it is of no use).
+int BuiltInDriveCount(IScsiLayer& layer);
+// The emulated recorder of the built-in layer, when it has one (tests inject faults through it).
+TEmulatedDrive* BuiltInEmulatedDrive(IScsiLayer* layer);
+// The device node (or image path) of an address in the built-in layer, empty when unknown.
+std::string BuiltInDeviceNode(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun);
+// Device lines carry one digit per adapter, so the built-in layer numbers the kernel's
+// SCSI hosts 0 to 9 in ascending order, as the ASPI interface numbers its adapters: the
+// result lists the kernel host of each adapter number (hosts beyond the tenth are left out).
+std::vector<int> AdapterHosts(const std::vector<int>& kernelHosts);
+// The kernel's host number of a built-in adapter (-1 when there is none).
+int BuiltInKernelHost(IScsiLayer& layer, uint8_t ha);
+void BuiltInSetCloseAfterCommand(IScsiLayer& layer, bool on);
