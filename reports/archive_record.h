@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QString>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TReportChecksums;

@@ -4,6 +4,7 @@
 #include "core/base/whole_file.h"
 #include "reports/catalogue.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -29,6 +30,8 @@ bool UpdateSideFile(const QString& path,
                     const std::function<bool(const TSideFileRead& old, std::string* next, QString* error)>& merge,
                     QString* error)
 {
+    // A command that runs before any download (a burn) finds no data folder yet.
+    QDir().mkdir(QFileInfo(path).absolutePath());
     TFileLock lock(QFile::encodeName(CatalogueLockFile()).toStdString());
     if (!lock.Locked()) {
         *error = QStringLiteral("Unable to write to %1: %2").arg(path, QString::fromStdString(lock.Reason()));

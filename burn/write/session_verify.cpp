@@ -87,6 +87,9 @@ TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written, const st
                 continue;
             TDEntry* onDisc = disc.FindDirectory(dir.path);
             const TFEntry* found = onDisc ? TIsoTables::FindByLongName(*onDisc, e->JolietName()) : nullptr;
+            // A name written without a dot (the session's checksum list) is read back with one.
+            if (!found && onDisc && e->JolietName().find('.') == std::string::npos)
+                found = TIsoTables::FindByLongName(*onDisc, e->JolietName() + ".");
             if (!found) {
                 result.problem = source + ": not found in the new session";
                 return result;
@@ -103,6 +106,8 @@ TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written, const st
                 result.problem = source + ": differs from the session's checksum list";
                 return result;
             }
+            if (&dir == written.Root() && IsSessionChecksumsName(e->JolietName()))
+                continue;  // checked, and not counted among the files of the burn
             ++result.files;
             result.bytes += e->size;
         }

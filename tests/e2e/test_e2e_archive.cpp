@@ -19,7 +19,7 @@ namespace {
 struct ArchiveHome {
     TestHome test;
     QString home = Settings().ProgramDir;
-    SimulatedRegister reg {{"--generate", "40"}};
+    SimulatedRegister reg {QStringList {}};  // its fiscal memory: each range its own report
 
     explicit ArchiveHome(const QByteArray& burnSettings = QByteArray())
     {
