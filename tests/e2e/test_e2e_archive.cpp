@@ -48,7 +48,7 @@ QByteArray sha256sumOf(const QString& dir, const QStringList& names)
     return p.readAllStandardOutput();
 }
 
-// The audit's table rows as name -> "session state".
+// The audit's table rows as "name session" -> state.
 QMap<QString, QString> auditRows(const QString& out)
 {
     QMap<QString, QString> rows;
@@ -57,7 +57,7 @@ QMap<QString, QString> auditRows(const QString& out)
             QRegularExpression(R"(^(\S+)\s+(\d+)\s+(-|\d+)\s+(same|differs|not in the list|no download record|missing)\b)")
                 .match(line);
         if (m.hasMatch())
-            rows.insert(m.captured(1), m.captured(2) + ' ' + m.captured(4));
+            rows.insert(m.captured(1) + ' ' + m.captured(2), m.captured(4));
     }
     return rows;
 }
@@ -153,8 +153,8 @@ TEST(EndToEndArchive, AnAuditFindsExactlyTheFileChangedOnTheDisc)
 
     r = h.run({"audit"});
     EXPECT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
-    EXPECT_EQ(auditRows(r.out), (QMap<QString, QString>{{"a_1_5.txt", "1 same"}, {"b_6_9.txt", "2 same"},
-                                                        {"c_10_12.txt", "2 same"}}))
+    EXPECT_EQ(auditRows(r.out), (QMap<QString, QString>{{"a_1_5.txt 1", "same"}, {"b_6_9.txt 2", "same"},
+                                                        {"c_10_12.txt 2", "same"}}))
         << r.out.toStdString();
     EXPECT_TRUE(r.err.contains("reading: 100%")) << r.err.toStdString();
 
@@ -169,7 +169,72 @@ TEST(EndToEndArchive, AnAuditFindsExactlyTheFileChangedOnTheDisc)
     ASSERT_TRUE(writeTestFile(image, disc));
     r = h.run({"audit"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(auditRows(r.out), (QMap<QString, QString>{{"a_1_5.txt", "1 same"}, {"b_6_9.txt", "2 differs"},
-                                                        {"c_10_12.txt", "2 same"}}))
+    EXPECT_EQ(auditRows(r.out), (QMap<QString, QString>{{"a_1_5.txt 1", "same"}, {"b_6_9.txt 2", "differs"},
+                                                        {"c_10_12.txt 2", "same"}}))
         << r.out.toStdString();
+}
+
+TEST(EndToEndArchive, BurntReportsAreArchivedAndASecondBurnOfTheSameNeedsAgain)
+{
+    ArchiveHome h;
+    ASSERT_FALSE(h.reg.pty().isEmpty());
+    ASSERT_EQ(h.download("a", "1-5").status, 0);
+    ASSERT_EQ(h.download("zażółć", "6-9").status, 0);
+    ProgramRun r = h.run({"catalogue", "--unarchived"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.count('\n'), 2) << r.out.toStdString();
+
+    ASSERT_EQ(h.run({"burn", h.report("zażółć_6_9.txt")}).status, 0);
+    r = h.run({"catalogue", "--unarchived"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.contains("a_1_5.txt")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("zażółć")) << r.out.toStdString();
+    const QByteArray record = readTestFile(h.home + "data/fmArchive.txt");
+    EXPECT_TRUE(record.startsWith("# vobrelfm archive record, version 1\n")) << record.toStdString();
+    EXPECT_TRUE(record.contains("\t1\t" + sha256sumOf(Settings().ReportDir, {"zażółć_6_9.txt"}).left(64) +
+                                "\tzażółć_6_9.txt\n"))
+        << record.toStdString();
+
+    // The disc holds it unchanged: a second burn is refused unless asked for again.
+    const QByteArray image = readTestFile(h.home + "disc.img");
+    r = h.run({"burn", h.report("zażółć_6_9.txt"), h.report("a_1_5.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Already on the disc unchanged: zażółć_6_9.txt; give --again")) << r.err.toStdString();
+    EXPECT_EQ(readTestFile(h.home + "disc.img"), image);
+    r = h.run({"burn", "--again", h.report("zażółć_6_9.txt"), h.report("a_1_5.txt")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = h.run({"catalogue", "--unarchived"});
+    EXPECT_EQ(r.out, "") << r.out.toStdString();
+}
+
+TEST(EndToEndArchive, WithChecksumsOffTheSessionIsAsBeforeAndTheAuditStillComparesDownloads)
+{
+    ArchiveHome h("Checksums=0\r\n");
+    ASSERT_FALSE(h.reg.pty().isEmpty());
+    ASSERT_EQ(h.download("a", "1-5").status, 0);
+    ASSERT_EQ(h.download("b", "6-9").status, 0);
+    ProgramRun r = h.run({"burn", "--verify", h.report("a_1_5.txt"), h.report("b_6_9.txt")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QString("verified 2 files, %1 bytes\n")
+                         .arg(QFileInfo(h.report("a_1_5.txt")).size() + QFileInfo(h.report("b_6_9.txt")).size()));
+    const QByteArray image = readTestFile(h.home + "disc.img");
+    EXPECT_EQ(image.indexOf("SHA256SUMS"), -1);
+    EXPECT_EQ(image.indexOf(QByteArray("S\0H\0A\0002\0005\0006", 12)), -1);
+    // The volume dates stay the blank ones of the burn window.
+    EXPECT_EQ(image.mid(16 * 2048 + 813, 16), "1899123000000000");
+
+    // Report b edited after the download, then burnt again: the disc's copy differs from
+    // the download, which the audit finds without any checksum list on the disc.
+    QByteArray b = readTestFile(h.report("b_6_9.txt"));
+    b[3] = b[3] == 'x' ? 'y' : 'x';
+    ASSERT_TRUE(writeTestFile(h.report("b_6_9.txt"), b));
+    ASSERT_EQ(h.run({"burn", h.report("b_6_9.txt")}).status, 0);
+    r = h.run({"audit"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(auditRows(r.out), (QMap<QString, QString>{{"a_1_5.txt 1", "not in the list"},
+                                                        {"b_6_9.txt 1", "not in the list"},
+                                                        {"b_6_9.txt 2", "differs"}}))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("session 1 has no checksum list")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("session 2 has no checksum list")) << r.out.toStdString();
 }
