@@ -55,7 +55,7 @@ asan: deps
 # tests against the simulator, the burner's cache and write threads and its command line,
 # and the burn window's hand-over of the burner's events. Only the test programs these
 # need are built.
-TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted|WritePipeline|Burner\.|SessionVerify|CliBurn|ScsiTransport|ThreadHandover|EndToEndBurn
+TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted|WritePipeline|Burner\.|SessionVerify|CliBurn|ScsiTransport|ThreadHandover|EndToEndBurn|BurnProcedure
 TSAN_TARGETS ?= tests_link tests_e2e_register tests_e2e_reports tests_burn tests_core tests_e2e_burn
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_TSAN=ON -DVOBRELFM_BUILD_BENCH=OFF

@@ -9,6 +9,7 @@
 // the emulated recorder answers at once, and the pauses are not what is measured here.
 
 #include "bench/bench_options.h"
+#include "burn/burn_procedure.h"
 #include "burn/burner.h"
 #include "burn/emulated/emulated_drive.h"
 
@@ -96,15 +97,13 @@ BurnMeasure burn(const std::string& image, const std::vector<std::string>& files
         sched_param p{};
         realTime = pthread_getschedparam(pthread_self(), &policy, &p) == 0 && policy == SCHED_RR;
     };
-    burner.OnWriteDone = [&](TMCDBurner&, const std::string& error) { m.result = error; };
     const auto start = Clock::now();
     const auto cpu0 = cpuSeconds();
-    burner.SetSessionToImport(-1);
-    for (const std::string& f : files)
-        burner.InsertFile("\\", f, false);
-    burner.PrepareImage(false);
-    if (burner.StartWrite())
-        burner.WaitForWriteDone();
+    IBurnSink quiet;
+    TBurnOptions options;
+    options.eject = false;
+    const TBurnReport report = RunBurn(burner, files, options, quiet);
+    m.result = report.outcome == TBurnOutcome::Done ? std::string() : report.text;
     m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const auto cpu1 = cpuSeconds();
     m.user = cpu1.first - cpu0.first;

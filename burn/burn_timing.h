@@ -9,5 +9,6 @@ struct TBurnTiming {
     int closeRetryMs = 1000;    // pause between attempts to close the session
     int closeRetries = 1000;
     int leadOutPollMs = 1000;   // pause between the disc information polls of the DVD lead-out
+    int leadOutPolls = 1800;    // polls before the lead-out is given up (30 min at 1 s)
     int waitDivisor = 1;        // WaitReady's pauses are divided by this (its budget is not)
 };

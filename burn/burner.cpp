@@ -86,6 +86,11 @@ void TSCSIDevice::EnumerateDevices()
 
 bool TSCSIDevice::SelectDevice(const std::string& deviceLine)
 {
+    // The running burn's commands go to the drive it prepared, whatever line is chosen.
+    if (DriveInUse()) {
+        PostDebugMessage(kDriveChangeRefused, kMsgDriveError);
+        return false;
+    }
     return transport_.SelectDevice(deviceLine);
 }
 
@@ -236,6 +241,9 @@ bool TMCDBurner::StartWrite()
             OnWriteDone(*this, why);
         return false;
     };
+    // A test write that the drive cannot do would be a real write.
+    if (testWrite_ && !(commands_.CapabilityFlags & cap::TestWrite))
+        return refuse(TestWriteRefusal(transport_.Drive().line));
     bool expected = false;
     if (!g_burnRunning.compare_exchange_strong(expected, true))
         return refuse("A BURN IS ALREADY RUNNING");
@@ -256,7 +264,12 @@ bool TMCDBurner::StartWrite()
             params.files.push_back({f.SourcePath(), f.size});
     auto cache = std::make_unique<TCacheThread>(std::move(params));
     progress_.bytesWritten = 0;
-    cache->Start();
+    try {
+        cache->Start();
+    } catch (const std::exception& e) {
+        g_burnRunning = false;
+        return refuse(std::string("CACHE THREAD NOT STARTED [") + e.what() + "]");
+    }
     if (!cache->WaitPrimed()) {
         progress_.SetCurrentFile(cache->CurrentFile());
         const std::string error = cache->ErrorText();
@@ -284,12 +297,35 @@ bool TMCDBurner::StartWrite()
         if (OnFinalizingTrack)
             OnFinalizingTrack(*this);
     };
+    job.onLastWrite = [this] {
+        {
+            std::lock_guard lock(burnMutex_);
+            lastWriteOut_ = true;
+        }
+        if (OnLastWrite)
+            OnLastWrite(*this);
+    };
+    TCacheThread* running = cache.get();
     {
         std::lock_guard lock(burnMutex_);
-        cache_ = cache.get();
+        cache_ = running;
         writing_ = true;
+        lastWriteOut_ = false;
     }
-    writer_ = std::thread(&TMCDBurner::WriteThread, this, std::move(cache), std::move(commands), std::move(job));
+    try {
+        writer_ = std::thread(&TMCDBurner::WriteThread, this, std::move(cache), std::move(commands), std::move(job));
+    } catch (const std::exception& e) {
+        // The arguments were not moved into a thread that never ran: the cache is stopped
+        // here and the burner is ready for the next burn.
+        {
+            std::lock_guard lock(burnMutex_);
+            cache_ = nullptr;
+        }
+        running->Abort();
+        running->Join();
+        EndBurn(std::string());
+        return refuse(std::string("WRITE THREAD NOT STARTED [") + e.what() + "]");
+    }
     return true;
 }
 
@@ -298,7 +334,20 @@ void TMCDBurner::WriteThread(std::unique_ptr<TCacheThread> cache, std::unique_pt
 {
     RaiseThreadPriority();
     job.commands = commands.get();
-    const std::string result = RunWriteThread(job);
+    std::string result;
+    // An exception (from a handler or the engine) ends the burn with its text; the drive
+    // is left unlocked.
+    try {
+        result = RunWriteThread(job);
+    } catch (const std::exception& e) {
+        result = std::string("WRITER ERROR [") + e.what() + "]";
+    } catch (...) {
+        result = "WRITER ERROR [UNKNOWN EXCEPTION]";
+    }
+    if (cache->ErrorText().empty() && !result.empty() && result.rfind("WRITER ERROR [", 0) == 0) {
+        cache->Abort(result);  // stops the reader, which the exception left running
+        commands->PreventRemoval(false);
+    }
     {
         std::lock_guard lock(burnMutex_);
         cache_ = nullptr;
@@ -318,11 +367,29 @@ void TMCDBurner::EndBurn(const std::string&)
     burnEnded_.notify_all();
 }
 
-void TMCDBurner::AbortWrite()
+bool TMCDBurner::AbortWrite()
 {
     std::lock_guard lock(burnMutex_);
-    if (cache_)
-        cache_->Abort("OPERATION ABORTED BY USER");
+    if (!cache_ || lastWriteOut_)
+        return false;
+    cache_->Abort("OPERATION ABORTED BY USER");
+    return true;
+}
+
+bool TMCDBurner::LastWriteOut() const
+{
+    std::lock_guard lock(burnMutex_);
+    return writing_ && lastWriteOut_;
+}
+
+bool TMCDBurner::DriveInUse() const
+{
+    return writing_ || g_burnRunning;
+}
+
+std::string TestWriteRefusal(const std::string& driveLine)
+{
+    return "TEST WRITE REFUSED - THE DRIVE " + driveLine + " CANNOT DO A TEST WRITE; NOTHING WAS WRITTEN";
 }
 
 void TMCDBurner::WaitForWriteDone()

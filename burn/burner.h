@@ -19,9 +19,8 @@
 // DeviceBufferSize, DeviceFreeBufferSize and CurrentFile may be read from any thread at any
 // time.
 //
-// The burn procedure the window, the command line and the tests share:
-//   InitASPILayer, SelectDevice, SetSessionToImport(-1), InsertFile..., PrepareImage(false),
-//   FreeDiscBlocks / ImageSectors (space check), StartWrite, then OnWriteDone.
+// The burn procedure the window, the command line, the tests and the benchmark share is
+// burn_procedure.h; it drives these operations in order and owns the events while it runs.
 
 #include "burn/burn_messages.h"
 #include "burn/burn_timing.h"
@@ -122,6 +121,8 @@ public:
 
 protected:
     void RefreshSpeeds();
+    // True while a burn uses the selected drive: SelectDevice is refused then.
+    virtual bool DriveInUse() const { return false; }
 
     TScsiTransport& transport_;
     TDriveCommands commands_;
@@ -191,6 +192,9 @@ public:
     TAddDirEvent OnAddDir;          // declared; never raised
     TWriteDoneEvent OnWriteDone;    // once per burn
     TNotifyEvent OnFinalizingTrack; // the data is written and closing begins
+    // The last WRITE (10) is about to go out (write thread): from now on AbortWrite is
+    // refused and the burn runs to its close.
+    TNotifyEvent OnLastWrite;
     TEraseDoneEvent OnEraseDone;    // declared; this burner has no erase
 
     // Public state.
@@ -224,7 +228,10 @@ public:
 
     // Beyond the window's needs: the abort path (Ctrl-C, a Cancel button), waiting for
     // the end of a burn, and the pauses of the pipeline (tests shorten them).
-    void AbortWrite();
+    // Asks the running burn to stop; false when there is none or its last WRITE (10) has
+    // gone out (it then completes its flush and close).
+    bool AbortWrite();
+    bool LastWriteOut() const;
     bool Writing() const { return writing_; }
     void WaitForWriteDone();
     // Waits at most ms; true when no burn runs (any more).
@@ -232,6 +239,9 @@ public:
     TBurnTiming Timing;
     TIsoTables& Tables() { return tables_; }
     TIsoImage& Image() { return image_; }
+
+protected:
+    bool DriveInUse() const override;
 
 private:
     void WriteThread(std::unique_ptr<TCacheThread> cache, std::unique_ptr<TDriveCommands> commands, TWriteJob job);
@@ -251,9 +261,15 @@ private:
     mutable std::mutex burnMutex_;
     std::condition_variable burnEnded_;
     std::atomic<bool> writing_{false};
+    bool lastWriteOut_ = false;  // under burnMutex_
     TCacheThread* cache_ = nullptr;  // the running burn's cache, for AbortWrite
     std::thread writer_;
 };
+
+// The refusal of a test write by a drive without that capability.
+std::string TestWriteRefusal(const std::string& driveLine);
+// The refusal of a drive change while a burn runs.
+inline constexpr char kDriveChangeRefused[] = "DRIVE CHANGE REFUSED - A BURN IS RUNNING ON THE SELECTED DRIVE";
 
 // The name the system gives the component.
 using TCDBurner = TMCDBurner;

@@ -11,6 +11,8 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFileError = 3;
 inline constexpr int kExitNoRoom = 4;  // burn: the files do not fit on the disc
+inline constexpr int kExitNotWritable = 5;   // burn: no recorder, a disc that cannot be written, a closed disc
+inline constexpr int kExitUnimportable = 6;  // burn: the disc's last session cannot be imported
 
 // The usage text of --help.
 QString UsageText();

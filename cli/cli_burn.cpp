@@ -8,6 +8,7 @@
 #include "burn/iso/iso_image.h"
 #include "burn/iso/iso_image_file.h"
 #include "burn/iso/iso_tables.h"
+#include "burn/iso/local_tree.h"
 #include "burn/transport/scsi_transport.h"
 
 #include <QDateTime>

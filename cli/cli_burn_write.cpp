@@ -1,19 +1,18 @@
 // The burn command: the burn window's procedure from the command line (import the last
 // session, insert into the root, prepare, space check, start, wait), with a directory
 // argument written as a tree, progress on stderr, Ctrl-C through the burner's abort path,
-// an optional read-back of the new session, the session's checksum list and the archive
-// record of what went where.
+// and an optional read-back of the new session.
 
 #include "cli/burn_archive.h"
 #include "cli/burn_progress.h"
 #include "cli/cli.h"
 #include "cli/cli_common.h"
 #include "core/texts.h"
+#include "burn/burn_procedure.h"
 #include "burn/burner.h"
-#include "burn/iso/iso_image_file.h"
+#include "burn/iso/local_tree.h"
 #include "burn/write/session_verify.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <atomic>
 #include <chrono>
@@ -26,6 +25,12 @@ namespace cli {
 namespace {
 
 std::atomic<bool> g_interrupted{false};
+
+const char kNoRecorderHelp[] =
+    "no recorder found: connect a CD writer (/dev/sr*) and give the user access to it (on Debian the "
+    "cdrom group), or set [Burn] VirtualDrive=IMAGE in SYSTEM.CFG for the emulated recorder";
+const char kCannotStop[] = "The last data has gone to the drive: the burn can no longer be stopped and "
+                           "completes its close.";
 
 void onInterrupt(int)
 {
@@ -58,7 +63,8 @@ private:
 
 struct BurnOptions {
     QString drive;
-    bool testWrite = false, finalize = false, noEject = false, verify = false, again = false;
+    bool testWrite = false, finalize = false, noEject = false, verify = false, withoutLastSession = false;
+    bool again = false;
     int speed = 0;
     QStringList paths;
 };
@@ -82,6 +88,8 @@ bool parse(const QStringList& args, BurnOptions* o)
             o->noEject = true;
         } else if (a == QLatin1String("--verify")) {
             o->verify = true;
+        } else if (a == QLatin1String("--without-last-session")) {
+            o->withoutLastSession = true;
         } else if (a == QLatin1String("--again")) {
             o->again = true;
         } else if (a.startsWith(QLatin1String("--"))) {
@@ -93,36 +101,51 @@ bool parse(const QStringList& args, BurnOptions* o)
     return !o->paths.isEmpty();
 }
 
-// A burn that ended because a source file could not be read or changed is a file error.
-bool isSourceFileError(const std::string& text)
-{
-    return text.rfind("CAN'T OPEN FILE ", 0) == 0 || text.rfind("FILE \"", 0) == 0;
-}
-
 QString formatNoRoom(int64_t requiredSectors, uint32_t freeSectors)
 {
     return texts::FormatBurnFrm(1, {QString::number(requiredSectors * 2048 / 1024),
                                     QString::number(int64_t(freeSectors) * 2048 / 1024)});
 }
 
-// Puts one argument into the root: a file as itself, a directory as a directory of its
-// name holding its whole tree.
-int insertPath(TMCDBurner& burner, const QString& path)
+int exitStatusOf(TBurnOutcome outcome)
 {
-    const QFileInfo info(path);
-    const std::string source = info.absoluteFilePath().toStdString();
-    if (!info.exists()) {
-        printError(QStringLiteral("cannot read %1: no such file or directory").arg(path));
-        return kExitFileError;
+    switch (outcome) {
+    case TBurnOutcome::Done: return kExitOk;
+    case TBurnOutcome::FileError:
+    case TBurnOutcome::NothingToBurn: return kExitFileError;
+    case TBurnOutcome::NoRoom: return kExitNoRoom;
+    case TBurnOutcome::NotWritable: return kExitNotWritable;
+    case TBurnOutcome::Unimportable: return kExitUnimportable;
+    case TBurnOutcome::Unchanged:
+    case TBurnOutcome::Failed: break;
     }
-    std::string error;
-    if (!(info.isDir() ? InsertFolderIntoRoot(burner.Tables(), source, &error)
-                       : InsertTree(burner.Tables(), source, "\\", false, &error))) {
-        printError(QString::fromStdString(error));
-        return kExitFileError;
-    }
-    return kExitOk;
+    return kExitFailed;
 }
+
+// The procedure's events on the terminal: its lines and the start here; the point from
+// which the burn can no longer be stopped and the close are flags the waiting loop shows.
+class TerminalSink : public IBurnSink {
+public:
+    TerminalSink(TBurnProgress& progress, std::mutex& printing) : progress_(progress), printing_(printing) {}
+    void Notice(const std::string& text) override
+    {
+        std::lock_guard lock(printing_);
+        progress_.Line(text);
+    }
+    void WriteStarting(int64_t sectors) override
+    {
+        std::lock_guard lock(printing_);
+        progress_ = TBurnProgress(stderr, sectors * 2048);
+        progress_.Line(texts::BurnFrm(2).toStdString());
+    }
+    void LastWriteOut() override { lastWriteOut = true; }
+    void FinalizingTrack() override { finalizing = true; }
+    std::atomic<bool> lastWriteOut{false}, finalizing{false};
+
+private:
+    TBurnProgress& progress_;
+    std::mutex& printing_;
+};
 
 }  // namespace
 
@@ -131,24 +154,23 @@ int runBurn(const QStringList& args)
     BurnOptions o;
     if (!parse(args, &o)) {
         printError(QStringLiteral("usage: burn [--drive N|LINE] [--test-write] [--finalize] [--speed N] "
-                                  "[--no-eject] [--verify] [--again] PATH..."));
+                                  "[--no-eject] [--verify] [--without-last-session] [--again] PATH..."));
         return kExitUsage;
     }
     TMCDBurner burner;
     configureTransport(burner.Transport());
     TBurnProgress progress(stderr, 0);
     std::mutex printing;
-    bool fileProblem = false;
-    burner.OnDebugMessage = [&](TSCSIDevice&, const std::string& text, uint8_t kind) {
+    burner.OnDebugMessage = [&](TSCSIDevice&, const std::string& text, uint8_t) {
         std::lock_guard lock(printing);
-        if (kind == kMsgTableLimit || kind == kMsgFileSystem)
-            fileProblem = true;
         if (!text.empty() && text != " ")
             progress.Line(text);
     };
-    if (!burner.InitASPILayer(true)) {
+    // Without a drive there is nothing to burn on: say what to set up.
+    if (!burner.InitASPILayer(true) || burner.DeviceList().empty()) {
         printError(texts::BurnFrm(6));
-        return kExitFailed;
+        printError(QString::fromLatin1(kNoRecorderHelp));
+        return kExitNotWritable;
     }
     std::string line;
     if (!resolveDrive(o.drive, burner.DeviceList(), &line))
@@ -156,66 +178,39 @@ int runBurn(const QStringList& args)
     if (!burner.SelectDevice(line))
         return kExitFailed;
 
-    burner.SetTestWrite(o.testWrite);
-    burner.SetFinalizeDisc(o.finalize);
-    burner.SetSessionToImport(-1);
+    TBurnOptions options;
+    options.testWrite = o.testWrite;
+    options.finalizeDisc = o.finalize;
+    options.speed = static_cast<uint16_t>(o.speed);
+    options.verify = o.verify;
+    options.eject = !o.noEject;
+    options.continuePastUnimportable = o.withoutLastSession;
+    options.missingIsError = true;
+    options.burnUnchanged = o.again;
+    TBurnArchive archive;
+    archive.Apply(options);
+    std::vector<std::string> paths;
     for (const QString& path : o.paths)
-        if (const int status = insertPath(burner, path); status != kExitOk)
-            return status;
-    if (fileProblem)
-        return kExitFileError;
-    burner.SetWriteSpeed(static_cast<uint16_t>(o.speed));
-    if (burner.DirectoryCount() == 0 && burner.FileCount() == 0) {
-        printError(QStringLiteral("nothing to burn"));
-        return kExitFileError;
-    }
-    // The session's checksum list (counted in its size), and no second copy of files the
-    // disc holds unchanged unless asked for.
-    TBurnArchive archive(burner.Tables());
-    if (std::string error; !archive.Prepare(&error)) {
-        printError(QString::fromStdString(error));
-        return kExitFileError;
-    }
-    if (const std::vector<std::string> same = archive.AlreadyOnDisc(burner.Commands()); !same.empty() && !o.again) {
-        printError(AlreadyOnDiscText(same) + QStringLiteral("; give --again to burn them once more"));
-        return kExitFailed;
-    }
-    if (archive.ChecksumsOn()) {
-        const int64_t now = QDateTime::currentSecsSinceEpoch();
-        burner.SetDateCreation(now);  // the disc's identity when this is its first session
-        burner.SetDateModification(now);
-    }
-    burner.PrepareImage(false);
-    const uint32_t free = burner.FreeDiscBlocks();
-    const int64_t sectors = burner.ImageSectors();
-    if (sectors > int64_t(free)) {
-        printError(formatNoRoom(sectors, free));
-        return kExitNoRoom;
-    }
+        paths.push_back(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
 
     InterruptGuard interrupts;
-    std::mutex ending;
-    std::string result;
-    std::atomic<bool> finalizing{false};
-    burner.OnFinalizingTrack = [&](TMCDBurner&) { finalizing = true; };
-    burner.OnWriteDone = [&](TMCDBurner&, const std::string& error) {
-        std::lock_guard lock(ending);
-        result = error;
-    };
-    progress = TBurnProgress(stderr, sectors * 2048);
-    progress.Line(texts::BurnFrm(2).toStdString());
+    TerminalSink sink(progress, printing);
+    TBurnProcedure burn(burner, sink);
     const auto started = std::chrono::steady_clock::now();
-    if (burner.StartWrite()) {
-        bool finalizingShown = false, abortAsked = false;
+    if (burn.Start(paths, options)) {
+        bool finalizingShown = false, abortAsked = false, unstoppableShown = false;
         while (!burner.WaitForWriteDone(250)) {
-            if (g_interrupted && !abortAsked) {
-                abortAsked = true;
-                burner.AbortWrite();
-            }
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             std::lock_guard lock(printing);
-            if (finalizing && !finalizingShown) {
+            if (g_interrupted && !abortAsked) {
+                abortAsked = true;
+                if (!burn.Cancel()) {
+                    unstoppableShown = true;
+                    progress.Line(kCannotStop);
+                }
+            }
+            if (sink.finalizing && !finalizingShown) {
                 finalizingShown = true;
                 progress.Update(burner.BytesWritten(), seconds);
                 progress.Line(texts::BurnFrm(3).toStdString());
@@ -224,42 +219,41 @@ int runBurn(const QStringList& args)
             }
         }
     }
+    const TBurnReport& report = burn.Finish();
     progress.Finish();
-    std::string error;
-    {
-        std::lock_guard lock(ending);
-        error = result;
+    switch (report.outcome) {
+    case TBurnOutcome::NoRoom:
+        printError(formatNoRoom(report.requiredSectors, report.freeSectors));
+        return kExitNoRoom;
+    case TBurnOutcome::NothingToBurn:
+        printError(QStringLiteral("nothing to burn"));
+        return kExitFileError;
+    case TBurnOutcome::Unchanged:
+        printError(AlreadyOnDiscText(report.unchanged) + QStringLiteral("; give --again to burn them once more"));
+        return kExitFailed;
+    default:
+        break;
     }
-    if (!error.empty()) {
-        progress.Line(texts::BurnFrm(5).toStdString());
-        printError(QString::fromStdString(error));
-        return isSourceFileError(error) ? kExitFileError : kExitFailed;
-    }
-    progress.Line(texts::BurnFrm(4).toStdString());
-    int status = kExitOk;
-    if (o.verify && o.testWrite) {
+    const bool burned = report.outcome == TBurnOutcome::Done || !report.verify.problem.empty();
+    if (report.wrote)
+        progress.Line(texts::BurnFrm(burned ? 4 : 5).toStdString());
+    if (o.verify && o.testWrite && report.outcome == TBurnOutcome::Done)
         std::fprintf(stdout, "nothing to verify after a test write\n");
-    } else if (o.verify) {
-        const TVerifyResult v = VerifySession(burner.Commands(), burner.Tables(),
-                                              archive.ChecksumsOn() ? &archive.Files() : nullptr);
-        if (v.ok) {
-            std::fprintf(stdout, "verified %d files, %lld bytes\n", v.files, static_cast<long long>(v.bytes));
-        } else {
-            std::fprintf(stdout, "verify failed: %s\n", v.problem.c_str());
-            status = kExitFailed;
-        }
-    }
+    else if (report.verified)
+        std::fprintf(stdout, "verified %d files, %lld bytes\n", report.verify.files,
+                     static_cast<long long>(report.verify.bytes));
+    else if (!report.verify.problem.empty())
+        std::fprintf(stdout, "verify failed: %s\n", report.verify.problem.c_str());
+    if (report.outcome != TBurnOutcome::Done && report.verify.problem.empty())
+        printError(QFile::decodeName(QByteArray::fromStdString(report.text)));
     // Where each file went, once the burn is known good.
-    if (status == kExitOk && !o.testWrite) {
-        QString message;
-        const bool recorded = archive.Record(burner.Commands(), line, &message);
-        if (!message.isEmpty())
-            printError(message);
-        if (!recorded)
-            status = kExitFileError;
-    }
-    if (!o.noEject)
-        burner.LoadUnload(true);
+    int status = exitStatusOf(report.outcome);
+    QString message;
+    const bool recorded = TBurnArchive::Record(report, line, &message);
+    if (!message.isEmpty())
+        printError(message);
+    if (!recorded && status == kExitOk)
+        status = kExitFileError;
     return status;
 }
 

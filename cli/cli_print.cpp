@@ -133,6 +133,11 @@ int runPrint(const QStringList& args)
             printError(error);
             return kExitFileError;
         }
+        // Settings that would print pages without the report's text are refused.
+        if (const QString problem = PrintLayoutProblem(printer, grid.Rows(), options); !problem.isEmpty()) {
+            printError(QStringLiteral("cannot print: %1").arg(problem));
+            return kExitUsage;
+        }
         const int pages = PrintReport(printer, grid.Rows(), options);
         const QString where = a.pdf.isEmpty() ? printer.printerName() : a.pdf;
         std::fprintf(stdout, "%s: %d page%s\n", where.toLocal8Bit().constData(), pages, pages == 1 ? "" : "s");

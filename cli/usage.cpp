@@ -79,10 +79,11 @@ const QList<Item>& Commands()
                         "(default: the system's default printer); --pages and --font-size default to "
                         "SYSTEM.CFG [Print] Pages and Fontsize")},
         {QStringLiteral("burn"), QStringLiteral("[--drive N|LINE] [--test-write] [--finalize] [--speed N] [--no-eject] "
-                                                "[--verify] PATH..."),
+                                                "[--verify] [--without-last-session] PATH..."),
          QStringLiteral("write the files (a directory: its tree under its own name) into the root of a new "
                         "session that keeps the disc's last session; --verify reads the session back and "
-                        "compares every file with its source")},
+                        "compares every file with its source; --without-last-session burns even when the "
+                        "disc's last session cannot be read (the new session lacks its files)")},
     };
     return items;
 }
@@ -99,8 +100,9 @@ QString ExitStatus()
         "Exit status: 0 success, 1 the register or the link failed or refused (burn: the burn or the "
         "verification failed), 2 usage error, 3 file or printer error (a report or its catalogue entry "
         "not written, a program folder that cannot be created or written; burn: a source file missing, "
-        "unreadable or changed), 4 the files do not fit on the disc. A DEBUG.LOG that cannot be written "
-        "is a warning.");
+        "unreadable or changed), 4 the files do not fit on the disc, 5 burn: no recorder found, a drive "
+        "or disc that cannot be written, or a closed disc, 6 burn: the disc's last session cannot be "
+        "imported (nothing was written). A DEBUG.LOG that cannot be written is a warning.");
 }
 
 QString Files()

@@ -59,6 +59,24 @@ int PrintColumns(int pages)
     return pages > 0 ? pages : 1;
 }
 
+QString PrintLayoutProblem(const QPagedPaintDevice& device, const std::vector<QByteArray>& lines,
+                           const PrintOptions& options)
+{
+    QString (*decode)(const QByteArray&) = options.Decode ? options.Decode : DecodeText;
+    const QFontMetrics metrics(ReportFont(options.FontSize), const_cast<QPagedPaintDevice*>(&device));
+    if (metrics.height() + kMargin + kBottomMargin >= device.height())
+        return QStringLiteral("text of %1 points is taller than a page").arg(options.FontSize);
+    int widest = 0;
+    for (const QByteArray& line : lines)
+        widest = std::max(widest, metrics.horizontalAdvance(decode(line).trimmed()));
+    const int columnWidth = device.width() / PrintColumns(options.Pages) - kMargin;
+    if (widest > columnWidth)
+        return QStringLiteral("%1 columns a page of %2-point text are narrower than the report's lines")
+            .arg(PrintColumns(options.Pages))
+            .arg(options.FontSize);
+    return {};
+}
+
 int PaintReport(QPainter& painter, QPagedPaintDevice& device, const std::vector<QByteArray>& lines,
                 const PrintOptions& options)
 {

@@ -36,6 +36,11 @@ QFont ReportFont(int points);
 // The columns a page gets: Pages, or 1 when Pages is 0 or less (no layout divides by 0).
 int PrintColumns(int pages);
 
+// Why the lines cannot be printed on the device with these options (a column narrower
+// than the longest line, or a line taller than a page), or empty when they can.
+QString PrintLayoutProblem(const QPagedPaintDevice& device, const std::vector<QByteArray>& lines,
+                           const PrintOptions& options);
+
 // Lays the lines out on the painter's paged device and draws them, starting new columns
 // and pages as they fill. Returns the number of pages; throws PrintError when the device
 // refuses a new page.

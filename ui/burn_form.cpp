@@ -1,7 +1,7 @@
 #include "ui/burn_form.h"
 
+#include "burn/burn_procedure.h"
 #include "burn/burner.h"
-#include "burn/iso/iso_image_file.h"
 #include "cli/cli.h"
 #include "core/texts.h"
 #include "ui/delete_key.h"
@@ -31,16 +31,18 @@
 
 namespace {
 
-// The burner's table limits after every burn.
-constexpr int kMaxFiles = 600000;
-constexpr int kMaxDirectories = 20000;
-
 const char kStillRunning[] = "BURN REFUSED - THE PREVIOUS BURN HAS NOT ENDED YET";
 const char kNoHandover[] = "BURN REFUSED - THE WINDOW CANNOT RECEIVE THE BURNER'S EVENTS";
 const char kCancelQuestion[] =
     "Stop the burn? The files written so far stay on the disc in a session that is not "
     "closed; a write-once disc may not take further sessions.";
 const char kCloseRefused[] = "A disc is being burned. The program can be closed when the burn has ended.";
+const char kNoRecorderHelp[] =
+    "No recorder: connect a CD writer (/dev/sr*) and give the user access to it (on Debian: the cdrom "
+    "group), or set [Burn] VirtualDrive=IMAGE in SYSTEM.CFG to burn into an image file.";
+const char kCannotStop[] = "The last data has gone to the drive: the burn can no longer be stopped.";
+const char kImportQuestion[] =
+    "The disc's last session cannot be read (%1). A new session would not show its files. Burn anyway?";
 
 // The burner's lines the operator sees: drive errors and refused files, not the
 // information lines, and not the blank line that ends a burn.
@@ -56,6 +58,33 @@ QIcon themeIcon(const QWidget* w, const char* name, QStyle::StandardPixmap fallb
 }
 
 }  // namespace
+
+// The procedure's events in the window: lines of the caller's thread at once, those of the
+// write thread through the hand-over, in order.
+class TBurnFrm::Sink : public IBurnSink {
+public:
+    explicit Sink(TBurnFrm& form) : form_(form) {}
+    void Notice(const std::string& text) override
+    {
+        form_.handover_.RunInOrder([this, text] { form_.Log(QFile::decodeName(QByteArray::fromStdString(text))); });
+    }
+    void LastWriteOut() override { form_.handover_.Post([this] { form_.mcdbLastWriteOut(); }); }
+    void FinalizingTrack() override { form_.handover_.Post([this] { form_.mcdbFinalizingTrack(); }); }
+    void WriteEnded() override
+    {
+        form_.endPending_ = true;
+        form_.handover_.Post([this] { form_.mcdbWriteDone(); });
+    }
+    bool ContinuePastUnimportable(const std::string& why) override
+    {
+        const QString text = QString::fromLatin1(kImportQuestion).arg(QFile::decodeName(QByteArray::fromStdString(why)));
+        return QMessageBox::question(&form_, texts::BurnFrm(8), text, QMessageBox::Ok | QMessageBox::Cancel,
+                                     QMessageBox::Cancel) == QMessageBox::Ok;
+    }
+
+private:
+    TBurnFrm& form_;
+};
 
 TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     : QDialog(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
@@ -198,16 +227,17 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
         if (shownInLog(kind, text))
             handover_.RunInOrder([this, text] { Log(QFile::decodeName(QByteArray::fromStdString(text))); });
     };
-    b.OnFinalizingTrack = [this](TMCDBurner&) { handover_.Post([this] { mcdbFinalizingTrack(); }); };
-    b.OnWriteDone = [this](TMCDBurner&, const std::string& error) {
-        handover_.Post([this, error] { mcdbWriteDone(QFile::decodeName(QByteArray::fromStdString(error))); });
-    };
+    sink_ = std::make_unique<Sink>(*this);
+    procedure_ = std::make_unique<TBurnProcedure>(b, *sink_);
     b.OnEraseDone = [this](TMCDBurner&, bool) { handover_.Post([this] { mcdbEraseDone(); }); };
     FormCreate();
 }
 
-// The burner (a member) waits for a running burn before the window's parts go.
-TBurnFrm::~TBurnFrm() = default;
+// The procedure and the burner (members) wait for a running burn before the window's parts go.
+TBurnFrm::~TBurnFrm()
+{
+    procedure_.reset();
+}
 
 void TBurnFrm::FormCreate()
 {
@@ -216,8 +246,9 @@ void TBurnFrm::FormCreate()
     mcdb_->InitASPILayer(false);
     mcdb_->SetDoDebug(true);
     if (!mcdb_->ASPIInitialized()) {
-        creationNotice_ = texts::BurnFrm(6);
-        Log(creationNotice_);
+        Log(texts::BurnFrm(6));
+        UpdateBurnButton();
+        creationLines_ = LogLines();
         return;
     }
     for (const std::string& line : mcdb_->DeviceList())
@@ -230,6 +261,34 @@ void TBurnFrm::FormCreate()
         cbb1->setCurrentIndex(0);
         cbb1Change();
     }
+    UpdateBurnButton();
+}
+
+bool TBurnFrm::RecorderSelected() const
+{
+    return cbb1->count() > 0 && mcdb_->Transport().Drive().selected();
+}
+
+// Without a recorder Burn stays off, and the log says what to set up.
+void TBurnFrm::UpdateBurnButton()
+{
+    const bool recorder = RecorderSelected();
+    BurnBtn->setEnabled(recorder && !(burning_ && !finalizing_));
+    if (!recorder && !noRecorderShown_) {
+        noRecorderShown_ = true;
+        Log(QString::fromLatin1(kNoRecorderHelp));
+    }
+}
+
+// While a burn runs nothing that changes its drive, its files or its options can be used.
+void TBurnFrm::SetControlsForBurn(bool burning)
+{
+    cbb1->setEnabled(!burning);
+    ToolBar1->setEnabled(!burning);
+    DeleteBtn->setEnabled(!burning);
+    FileBtn->setEnabled(!burning);
+    FolderBtn->setEnabled(!burning);
+    lv1->setEnabled(!burning);
 }
 
 void TBurnFrm::showEvent(QShowEvent* event)
@@ -249,10 +308,11 @@ void TBurnFrm::FormShow()
     lv1->horizontalHeaderItem(0)->setText(texts::BurnFrm(0));
     // The missing-transport notice was logged at creation, before the language files were
     // applied: while it is still all the log holds, it is shown in the current language.
-    if (!mcdb_->ASPIInitialized() && LogLines() == QStringList{creationNotice_}) {
+    if (!mcdb_->ASPIInitialized() && LogLines() == creationLines_) {
         Memo1->clear();
-        creationNotice_ = texts::BurnFrm(6);
-        Log(creationNotice_);
+        Log(texts::BurnFrm(6));
+        Log(QString::fromLatin1(kNoRecorderHelp));
+        creationLines_ = LogLines();
     }
 }
 
@@ -293,12 +353,18 @@ void TBurnFrm::Log(const QString& line)
 
 void TBurnFrm::cbb1Change()
 {
+    // The running burn keeps its drive (the burner refuses a change as well).
+    if (burning_)
+        return;
     if (cbb1->currentIndex() >= 0)
         mcdb_->SelectDevice(cbb1->currentText().toStdString());
+    UpdateBurnButton();
 }
 
 void TBurnFrm::DeleteBtnClick()
 {
+    if (burning_)
+        return;
     for (int row = lv1->rowCount() - 1; row >= 0; --row)
         if (lv1->selectionModel()->isRowSelected(row, {}))
             lv1->removeRow(row);
@@ -306,12 +372,16 @@ void TBurnFrm::DeleteBtnClick()
 
 void TBurnFrm::FileBtnClick()
 {
+    if (burning_)
+        return;
     for (const QString& path : ChooseFiles ? ChooseFiles() : QStringList())
         AddFileToBurnList(path);
 }
 
 void TBurnFrm::FolderBtnClick()
 {
+    if (burning_)
+        return;
     const QString folder = ChooseFolder ? ChooseFolder() : QString();
     if (folder.isEmpty())
         return;
@@ -320,20 +390,6 @@ void TBurnFrm::FolderBtnClick()
         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : names)
         AddFileToBurnList(dir.filePath(name));
-}
-
-// A file goes into the root; a folder becomes a directory of its name in the root that
-// holds its whole tree.
-void TBurnFrm::InsertListItem(const QString& path)
-{
-    const std::string source = QFile::encodeName(path).toStdString();
-    if (!QFileInfo(path).isDir()) {
-        mcdb_->InsertFile("\\", source, false);
-        return;
-    }
-    std::string error;
-    if (!InsertFolderIntoRoot(mcdb_->Tables(), source, &error))
-        Log(QFile::decodeName(QByteArray::fromStdString(error)));
 }
 
 void TBurnFrm::BurnBtnClick()
@@ -347,34 +403,47 @@ void TBurnFrm::BurnBtnClick()
         Log(QString::fromLatin1(kNoHandover));
         return;
     }
-    TMCDBurner& b = *mcdb_;
-    b.SetSessionToImport(-1);
-    for (const QString& path : FilePaths())
-        InsertListItem(path);
-    b.SetWriteSpeed(0);
-    // Once round the loop so the log shows; no click may start a second burn meanwhile.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    if (b.DirectoryCount() == 0 && b.FileCount() == 0)
-        return;
-    b.PrepareImage(false);
-    const uint32_t freeBlocks = b.FreeDiscBlocks();
-    const int64_t sectors = b.ImageSectors();
-    if (sectors > int64_t(freeBlocks)) {
-        Log(texts::FormatBurnFrm(1, {QString::number(sectors * 2048 / 1024),
-                                     QString::number(int64_t(freeBlocks) * 2048 / 1024)}));
-        // A later press, perhaps with another disc in the drive, starts from empty tables
-        // rather than beside this disc's imported session and a second copy of the list.
-        b.ClearFileSystem(kMaxFiles, kMaxDirectories);
+    if (!RecorderSelected()) {
+        Log(QString::fromLatin1(kNoRecorderHelp));
         return;
     }
-    Log(texts::BurnFrm(2));
+    std::vector<std::string> paths;
+    for (const QString& path : FilePaths())
+        paths.push_back(QFile::encodeName(path).toStdString());
+    // Once round the loop so the log shows; no click may start a second burn meanwhile.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     burning_ = true;  // until the end of the burn is handled, also when StartWrite fails
     finalizing_ = false;
-    if (b.StartWrite()) {
-        pb->setMaximum(static_cast<int>(std::min<int64_t>(sectors, INT32_MAX)));
-        BurnBtn->setEnabled(false);
+    lastWriteOut_ = false;
+    endPending_ = false;
+    SetControlsForBurn(true);
+    BurnBtn->setEnabled(false);
+    TBurnOptions options;  // the window's settings: no test write, the disc stays open, eject
+    const bool started = procedure_->Start(paths, options);
+    if (started) {
+        pb->setMaximum(static_cast<int>(std::min<int64_t>(procedure_->Report().requiredSectors, INT32_MAX)));
         CancelBtn->setEnabled(true);
         CancelBtn->show();
+        return;
+    }
+    if (endPending_)
+        return;  // StartWrite refused: its end comes through the hand-over
+    burning_ = false;
+    SetControlsForBurn(false);
+    UpdateBurnButton();
+    const TBurnReport& r = procedure_->Report();
+    switch (r.outcome) {
+    case TBurnOutcome::NothingToBurn:
+        break;  // nothing happens
+    case TBurnOutcome::NoRoom:
+        Log(texts::FormatBurnFrm(1, {QString::number(r.requiredSectors * 2048 / 1024),
+                                     QString::number(int64_t(r.freeSectors) * 2048 / 1024)}));
+        break;
+    default:
+        Log(QFile::decodeName(QByteArray::fromStdString(r.text)));
+        if (r.text == kNoRecorder)
+            Log(QString::fromLatin1(kNoRecorderHelp));
+        break;
     }
 }
 
@@ -387,13 +456,23 @@ void TBurnFrm::CancelBtnClick()
     // The burn may have ended or begun closing while the question was open.
     if (answer == QMessageBox::Ok && burning_ && !finalizing_) {
         CancelBtn->setEnabled(false);
-        mcdb_->AbortWrite();
+        if (!procedure_->Cancel())
+            mcdbLastWriteOut();
     }
 }
 
 void TBurnFrm::Timer1Timer()
 {
     pb->setValue(static_cast<int>(std::min<int64_t>(mcdb_->BytesWritten() / 2048, pb->maximum())));
+}
+
+void TBurnFrm::mcdbLastWriteOut()
+{
+    if (lastWriteOut_ || !burning_)
+        return;
+    lastWriteOut_ = true;
+    CancelBtn->hide();
+    Log(QString::fromLatin1(kCannotStop));
 }
 
 void TBurnFrm::mcdbFinalizingTrack()
@@ -404,22 +483,22 @@ void TBurnFrm::mcdbFinalizingTrack()
     Log(texts::BurnFrm(3));
 }
 
-void TBurnFrm::mcdbWriteDone(const QString& error)
+void TBurnFrm::mcdbWriteDone()
 {
-    // The write thread raised this as its last act; let it end before the tables are
-    // emptied and another burn may start.
-    mcdb_->WaitForWriteDone();
+    // The write thread raised this as its last act; the procedure waits for it to end,
+    // ejects a disc that is done and empties the tables before another burn may start.
+    const TBurnReport& r = procedure_->Finish();
+    endPending_ = false;
     burning_ = false;
     CancelBtn->hide();
-    BurnBtn->setEnabled(true);
-    if (!error.isEmpty()) {
+    SetControlsForBurn(false);
+    UpdateBurnButton();
+    if (r.outcome != TBurnOutcome::Done) {
         Log(texts::BurnFrm(5));
-        Log(error);  // why it failed, in the burner's words
+        Log(QFile::decodeName(QByteArray::fromStdString(r.text)));  // why, in the burner's words
     } else {
         Log(texts::BurnFrm(4));
-        mcdb_->LoadUnload(true);
     }
-    mcdb_->ClearFileSystem(kMaxFiles, kMaxDirectories);
     QApplication::beep();
     mcdb_->PostDebugMessage(" ", kMsgDriveError);
 }

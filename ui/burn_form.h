@@ -5,12 +5,16 @@
 // events come on its write thread and are handed to this window's thread in order.
 //
 // Beyond the list and the log, the window keeps a burn from being cut short: while one
-// runs, Cancel (asking first) takes the burner's abort path, another Burn is refused
-// with a log line, and the program refuses to close (CanCloseProgram).
+// runs, Cancel (asking first) takes the burner's abort path until the last data has gone
+// out, the drive list, the file tools and the list are disabled, another Burn is refused
+// with a log line, and the program refuses to close (CanCloseProgram). Without a recorder
+// Burn is disabled and the log says what to set up. The burn itself is the one burn
+// procedure (burn/burn_procedure.h).
 
 #include "core/thread_handover.h"
 
 #include <QDialog>
+#include <atomic>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -28,6 +32,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TMCDBurner;
+class TBurnProcedure;
 class TScsiTransport;
 
 class TBurnFrm : public QDialog {
@@ -60,8 +65,10 @@ public:
     void BurnBtnClick();
     void CancelBtnClick();
     void Timer1Timer();
+    void mcdbLastWriteOut();
     void mcdbFinalizingTrack();
-    void mcdbWriteDone(const QString& error);
+    // The burn's end, handed over from the write thread: the procedure's report is logged.
+    void mcdbWriteDone();
     void mcdbEraseDone();
 
     // The file and folder choosers (dlgOpen1 and the folder browser); tests replace them.
@@ -91,14 +98,22 @@ protected:
 private:
     void FormCreate();
     void Log(const QString& line);
-    void InsertListItem(const QString& path);
+    bool RecorderSelected() const;
+    void UpdateBurnButton();
+    void SetControlsForBurn(bool burning);
+    class Sink;
 
     // Declared before the burner: the burner's destructor waits for its write thread,
     // whose last events still reach a live hand-over.
     TThreadHandover handover_;
     std::unique_ptr<TMCDBurner> mcdb_;
+    std::unique_ptr<Sink> sink_;
+    std::unique_ptr<TBurnProcedure> procedure_;  // the one burn procedure, on mcdb_
     QWidget* mainWindow_;
-    QString creationNotice_;  // the transport's failure as logged at creation
+    QStringList creationLines_;  // the log as the transport's failure left it at creation
     bool burning_ = false;
     bool finalizing_ = false;
+    bool lastWriteOut_ = false;
+    bool noRecorderShown_ = false;
+    std::atomic<bool> endPending_{false};  // the burn's end waits in the hand-over
 };

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -69,6 +70,34 @@ std::unique_ptr<TEmulatedDrive> TEmulatedDrive::Open(const std::string& imagePat
         }
     }
     return drive;
+}
+
+bool TEmulatedDrive::BeginBurn(std::string* error)
+{
+    if (!locked_) {
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (error)
+                *error = errno == EWOULDBLOCK ? "THE DISC " + imagePath_ + " IS IN USE BY ANOTHER BURN"
+                                              : "CANNOT LOCK THE DISC " + imagePath_ + ": " + posix::errnoMessage(errno);
+            return false;
+        }
+        locked_ = true;
+    }
+    std::string stateError;
+    if (!LoadState(&stateError) && !stateError.empty()) {
+        EndBurn();
+        if (error)
+            *error = stateError;
+        return false;
+    }
+    return true;
+}
+
+void TEmulatedDrive::EndBurn()
+{
+    if (locked_)
+        ::flock(fd_, LOCK_UN);
+    locked_ = false;
 }
 
 TEmulatedDrive::~TEmulatedDrive()
@@ -225,6 +254,10 @@ uint8_t TEmulatedDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* data
     case op::SendOpcInformation:
         return kGood;
     case op::SynchronizeCache:
+        if (syncFailures > 0) {
+            --syncFailures;
+            return Fail(sense, kMediumError, 0x0C, 0x00);
+        }
         return Synchronize(cdb, sense);
     case op::Read10:
         return Read(cdb, data, length, sense);
@@ -237,6 +270,10 @@ uint8_t TEmulatedDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* data
             return Fail(sense, kIllegalRequest, 0x20, 0x00);
         return Configuration(cdb, data, length);
     case op::ReadDiscInformation:
+        if (discInfoFailures > 0) {
+            --discInfoFailures;
+            return Fail(sense, kMediumError, 0x11, 0x00);
+        }
         return DiscInformation(data, length);
     case op::ReadTrackInformation:
         return TrackInformation(cdb, data, length, sense);
@@ -245,6 +282,10 @@ uint8_t TEmulatedDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* data
     case op::ModeSelect10:
         return ModeSelect(data, length, sense);
     case op::CloseTrackSession:
+        if (closeFailures > 0) {
+            --closeFailures;
+            return Fail(sense, kMediumError, 0x73, 0x03);  // session fixation error
+        }
         return CloseTrackSession(cdb, sense);
     case op::ReadBufferCapacity:
         return BufferCapacity(data, length);
@@ -341,6 +382,8 @@ uint8_t TEmulatedDrive::Write(const uint8_t* cdb, const uint8_t* data, uint32_t 
         ++busyAnswers_;
         return Fail(sense, kNotReady, 0x04, 0x08);  // long write in progress
     }
+    if (readOnly)
+        return Fail(sense, kIllegalRequest, 0x20, 0x00);  // a reader has no WRITE (10)
     if (finalized_)
         return Fail(sense, kIllegalRequest, 0x21, 0x02);  // invalid address for write
     // A recorder refuses to write a track whose parameters are not a mode 1 data track.

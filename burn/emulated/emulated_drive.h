@@ -72,6 +72,11 @@ public:
     int64_t writeErrorSector = -1;   // a WRITE that covers this sector fails with a write error
     bool noGetConfiguration = false; // an older drive: GET CONFIGURATION is refused
     bool noUnderrunFree = false;     // the capabilities page does not offer buffer-underrun-free
+    bool noTestWrite = false;        // the capabilities page does not offer test write
+    bool readOnly = false;           // a CD-ROM drive: it reads, it writes nothing
+    int closeFailures = 0;           // the next N CLOSE TRACK/SESSION fail (medium error)
+    int syncFailures = 0;            // the next N SYNCHRONIZE CACHE fail (medium error)
+    int discInfoFailures = 0;        // the next N READ DISC INFORMATION fail (medium error)
     int operationMs = 300;           // "operation in progress" after an immediate close
     uint16_t lastSpeedRead = 0, lastSpeedWrite = 0;  // as SET CD SPEED sent them
     const std::array<uint8_t, 52>& WritePage() const { return writePage_; }
@@ -85,6 +90,14 @@ public:
     // itself, which benchmarks keep apart from the burner's own.
     double MediumCpuSeconds() const { return mediumCpuNs_ / 1e9; }
     int WritesWhileBusy() const { return busyAnswers_; }
+
+    // A burn holds the disc for its whole length: an exclusive lock on the image (other
+    // processes and other drive objects on the same image are refused at once), and the
+    // state is read again, since another burn may have changed the disc meanwhile. False
+    // with the reason when the disc is in use.
+    bool BeginBurn(std::string* error);
+    void EndBurn();
+    const std::string& ImagePath() const { return imagePath_; }
 
     const std::vector<Logged>& CommandLog() const { return log_; }
     void ClearCommandLog() { log_.clear(); }
@@ -131,6 +144,7 @@ private:
 
     std::string imagePath_;
     int fd_ = -1;
+    bool locked_ = false;
     Medium medium_ = Medium::CDR;
     uint32_t capacity_ = kBlank80MinBlocks;
     std::vector<Session> sessions_;

@@ -60,8 +60,10 @@ uint8_t TEmulatedDrive::DiscInformation(uint8_t* data, uint32_t length)
 {
     std::vector<uint8_t> a(34, 0);
     bytes::putBe16(&a[0], 32);
-    const uint8_t discStatus = sessions_.empty() ? 0 : finalized_ ? 2 : 1;
-    const uint8_t lastSession = sessions_.empty() ? 0 : 3;  // a closed session is complete
+    // An unclosed track makes the last session incomplete (and a blank disc incomplete).
+    const bool open = openTrackWritten_ > 0;
+    const uint8_t discStatus = sessions_.empty() && !open ? 0 : finalized_ ? 2 : 1;
+    const uint8_t lastSession = open ? 1 : sessions_.empty() ? 0 : 3;  // a closed session is complete
     const bool erasable = medium_ == Medium::CDRW || Overwritable();
     a[2] = static_cast<uint8_t>((erasable ? 0x10 : 0) | (lastSession << 2) | discStatus);
     a[3] = 1;
@@ -118,6 +120,8 @@ uint8_t TEmulatedDrive::Configuration(const uint8_t* cdb, uint8_t* data, uint32_
     for (const auto& [m, p] : profiles)
         if (m == medium_)
             current = p;
+    if (readOnly)
+        current = 0x0008;  // CD-ROM
     std::vector<uint8_t> a(8, 0);
     bytes::putBe16(&a[6], current);
     if (feature == 0) {
@@ -142,7 +146,7 @@ uint8_t TEmulatedDrive::ModeSense(const uint8_t* cdb, uint8_t* data, uint32_t le
         p[0] = 0x2A;
         p[1] = 26;
         p[2] = 0x07;  // reads CD-R, CD-RW, method 2
-        p[3] = 0x07;  // writes CD-R, CD-RW, test write
+        p[3] = readOnly ? 0x00 : noTestWrite ? 0x03 : 0x07;  // writes CD-R, CD-RW, test write
         p[4] = noUnderrunFree ? 0x00 : 0x80;  // buffer underrun free recording
         bytes::putBe16(&p[8], kMaxReadKBs);
         bytes::putBe16(&p[14], readSpeed_);

@@ -9,27 +9,8 @@
 
 namespace {
 
-constexpr int kMaxImportDepth = 64;
 constexpr uint32_t kMaxImportDirectoryBytes = 16u * 1024 * 1024;
 
-std::string ucs2ToUtf8(const uint8_t* p, std::size_t bytes)
-{
-    std::string out;
-    for (std::size_t i = 0; i + 1 < bytes; i += 2) {
-        const unsigned c = (p[i] << 8) | p[i + 1];
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::string cutAtSemicolon(std::string name)
 {
@@ -117,7 +98,7 @@ bool TIsoTables::ImportDirectory(IDiscReader& disc, uint32_t extent, uint32_t si
                             std::string(reinterpret_cast<const char*>(r + 33), idLength));
                 continue;
             }
-            std::string name = joliet ? ucs2ToUtf8(r + 33, idLength)
+            std::string name = joliet ? Utf8FromUcs2(r + 33, idLength)
                                       : std::string(reinterpret_cast<const char*>(r + 33), idLength);
             name = cutAtSemicolon(name);
             if (name.empty() || name.find('\\') != std::string::npos || name.find('/') != std::string::npos)

@@ -59,6 +59,39 @@ std::string Ucs2BigEndian(const std::string& utf8)
     return out;
 }
 
+std::string Utf8FromUcs2(const uint8_t* p, std::size_t bytes)
+{
+    std::string out;
+    for (std::size_t i = 0; i + 1 < bytes; i += 2) {
+        const unsigned c = (p[i] << 8) | p[i + 1];
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+int DirectoryLevel(const TDEntry* dir)
+{
+    int level = 0;
+    for (; dir && dir->parent; dir = dir->parent)
+        ++level;
+    return level;
+}
+
+std::string JolietNameOnDisc(const std::string& name)
+{
+    const std::string ucs = Ucs2BigEndian(name);
+    return Utf8FromUcs2(reinterpret_cast<const uint8_t*>(ucs.data()), ucs.size());
+}
+
 std::size_t Ucs2Length(const std::string& utf8)
 {
     return Ucs2BigEndian(utf8).size() / 2;

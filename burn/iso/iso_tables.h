@@ -52,6 +52,12 @@ struct TDEntry {
     std::unordered_set<std::string> jolietCut;       // the cut Joliet names here
 };
 
+// The deepest directory the session import reads back (the root is level 0); a tree
+// inserted deeper could not be carried into a later session.
+inline constexpr int kMaxImportDepth = 64;
+// The level of a directory below the root (the root: 0).
+int DirectoryLevel(const TDEntry* dir);
+
 inline constexpr int kAttrHidden = 2;
 inline constexpr int kAttrDirectory = 16;
 
@@ -173,5 +179,10 @@ TIsoDate IsoDateFromTime(int64_t unixSeconds);
 TIsoDate IsoDateNow();
 // UTF-8 to UCS-2 big-endian (characters outside the basic plane become "_").
 std::string Ucs2BigEndian(const std::string& utf8);
+// UCS-2 big-endian to UTF-8.
+std::string Utf8FromUcs2(const uint8_t* ucs2, std::size_t bytes);
+// A name as the disc gives it back: through UCS-2 and back to UTF-8 (bytes that are not
+// UTF-8 come back as "_").
+std::string JolietNameOnDisc(const std::string& name);
 // The number of UCS-2 characters of a UTF-8 text.
 std::size_t Ucs2Length(const std::string& utf8);

@@ -86,10 +86,10 @@ TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written, const st
             if (e->directory || e->imported || source.empty())
                 continue;
             TDEntry* onDisc = disc.FindDirectory(dir.path);
-            const TFEntry* found = onDisc ? TIsoTables::FindByLongName(*onDisc, e->JolietName()) : nullptr;
+            const TFEntry* found = onDisc ? TIsoTables::FindByLongName(*onDisc, JolietNameOnDisc(e->JolietName())) : nullptr;
             // A name written without a dot (the session's checksum list) is read back with one.
             if (!found && onDisc && e->JolietName().find('.') == std::string::npos)
-                found = TIsoTables::FindByLongName(*onDisc, e->JolietName() + ".");
+                found = TIsoTables::FindByLongName(*onDisc, JolietNameOnDisc(e->JolietName()) + ".");
             if (!found) {
                 result.problem = source + ": not found in the new session";
                 return result;

@@ -34,7 +34,16 @@ TCacheThread::~TCacheThread()
 
 void TCacheThread::Start()
 {
-    thread_ = std::thread([this] { Run(); });
+    // An exception ends the burn with its text instead of the program.
+    thread_ = std::thread([this] {
+        try {
+            Run();
+        } catch (const std::exception& e) {
+            Fail(std::string("CACHE ERROR [") + e.what() + "]");
+        } catch (...) {
+            Fail("CACHE ERROR [UNKNOWN EXCEPTION]");
+        }
+    });
 }
 
 void TCacheThread::Join()

@@ -115,8 +115,9 @@ std::string prepareDrive(TWriteJob& job)
     return {};
 }
 
-// Writes the blocks of the cache (step 8). Sets the cache's error on a failure.
-void writeData(TWriteJob& job)
+// Writes the blocks of the cache (step 8). Sets the cache's error on a failure. True when
+// every sector of the session went out.
+bool writeData(TWriteJob& job)
 {
     TDriveCommands& c = *job.commands;
     TCacheThread& cache = *job.cache;
@@ -124,10 +125,11 @@ void writeData(TWriteJob& job)
     std::vector<uint8_t> buffer(TCacheThread::kBlockBytes);
     uint32_t written = 0;
     int countdown = 5;
+    bool lastAnnounced = false;
     for (;;) {
         const int n = cache.WaitBlock(buffer);
         if (n <= 0 || !cache.ErrorText().empty())
-            return;
+            return n == 0 && cache.ErrorText().empty() && int64_t(written) >= job.imageSectors;
         job.progress->SetCurrentFile(cache.CurrentFile());
         job.progress->bytesWritten += n;
         // The drive's buffer figures before blocks 6, 11, 16 and so on; a failed read
@@ -140,6 +142,15 @@ void writeData(TWriteJob& job)
             --countdown;
         }
         const uint16_t sectors = static_cast<uint16_t>(n / 2048);
+        // From the last block on the burn runs to its close: stopping now would leave a
+        // complete session unclosed. An abort that came first still stops it here.
+        if (!lastAnnounced && int64_t(written) + sectors >= job.imageSectors) {
+            lastAnnounced = true;
+            if (job.onLastWrite)
+                job.onLastWrite();
+            if (!cache.ErrorText().empty())
+                return false;
+        }
         for (int attempt = 1;; ++attempt) {
             if (c.Write10(job.sessionStart + written, sectors, buffer.data())) {
                 written += sectors;
@@ -152,21 +163,23 @@ void writeData(TWriteJob& job)
             const bool retry = r.busy || (!r.transportError && (r.asc() == kAscNotReady || r.asc() == 0));
             if (!retry) {
                 cache.Abort("WRITER ERROR [" + r.error + "]");
-                return;
+                return false;
             }
             if (attempt >= job.timing.busyRetries) {
                 cache.Abort("WRITER BUSY/BUFFER FULL");
-                return;
+                return false;
             }
             if (cache.WaitForAbort(job.timing.busyRetryMs))
-                return;
+                return false;
         }
     }
 }
 
-// Flushes the drive's buffer (step 9); OnFinalizingTrack is raised here.
-void flush(TWriteJob& job, std::mutex& section)
+// Flushes the drive's buffer (step 9); OnFinalizingTrack is raised here. Returns an error
+// text when the drive did not confirm that its buffer is on the disc.
+std::string flush(TWriteJob& job, std::mutex& section)
 {
+    std::string error;
     TDriveCommands& c = *job.commands;
     const int type = c.DiscType;
     if (type != dtDvdRam && c.ReadBufferCapacity())
@@ -181,7 +194,13 @@ void flush(TWriteJob& job, std::mutex& section)
         c.SynchronizeCache(true, 1800000);
         job.progress->deviceFreeBufferSize = job.progress->deviceBufferSize.load();
         uint8_t info[56];
+        // The lead-out takes minutes, not hours: the wait has an end.
+        int polls = 0;
         while (!c.ReadDiscInformation(info)) {
+            if (++polls > job.timing.leadOutPolls) {
+                error = "LEAD-OUT NOT CONFIRMED [" + c.LastError() + "]";
+                break;
+            }
             const uint32_t size = job.progress->deviceBufferSize;
             const uint32_t free = job.progress->deviceFreeBufferSize;
             job.progress->deviceFreeBufferSize = free > size / 960 ? free - size / 960 : 0;
@@ -190,32 +209,36 @@ void flush(TWriteJob& job, std::mutex& section)
     } else {
         if (job.onFinalizingTrack)
             job.onFinalizingTrack();
-        if (!c.SynchronizeCache(false, 120000))
-            c.SynchronizeCache(true, 120000);
+        if (!c.SynchronizeCache(false, 120000) && !c.SynchronizeCache(true, 120000))
+            error = "CACHE NOT FLUSHED [" + c.LastError() + "]";
     }
     job.progress->deviceBufferSize = 0;
     job.progress->deviceFreeBufferSize = 0;
+    return error;
 }
 
-// Closes the session (step 11).
-void closeSession(TWriteJob& job)
+// Closes the session (step 11). Returns an error text when the drive did not close it.
+std::string closeSession(TWriteJob& job)
 {
     TDriveCommands& c = *job.commands;
     const int type = c.DiscType;
     if (job.testWrite || type == dtDvdRam || isDvdMinus(type) || !job.finalizeTrack)
-        return;
+        return {};
     c.FinalizeDisc = job.finalizeDisc;
     c.SetWriteParameters(job.testWrite, job.underrunProtection, type);
     const bool immediate = c.Transport().Drive().immediateClose;
-    for (int attempt = 0; attempt < job.timing.closeRetries; ++attempt) {
-        if (c.CloseSession(immediate))
-            return;
-        if (!c.TargetBusy() && c.LastAsc() != kAscNotReady) {
-            c.CloseSession(immediate);
-            return;
+    bool closed = false;
+    for (int attempt = 0; attempt < job.timing.closeRetries && !closed; ++attempt) {
+        if (c.CloseSession(immediate)) {
+            closed = true;
+        } else if (!c.TargetBusy() && c.LastAsc() != kAscNotReady) {
+            closed = c.CloseSession(immediate);
+            break;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(job.timing.closeRetryMs));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(job.timing.closeRetryMs));
     }
+    return closed ? std::string() : std::string(kSessionNotClosed) + " [" + c.LastError() + "]" + kSessionNotClosedMeans;
 }
 
 // Leaves the drive as a reader expects it (step 12).
@@ -262,9 +285,13 @@ std::string RunWriteThread(TWriteJob& job)
         cache.Abort(prepared);
     else
         writeData(job);
-    flush(job, section);
-    if (cache.ErrorText().empty()) {
-        closeSession(job);
+    const std::string flushError = flush(job, section);
+    // The outcome is what the drive confirmed: the data, its flush and the close.
+    std::string result = cache.ErrorText();
+    if (result.empty())
+        result = flushError;
+    if (result.empty()) {
+        result = closeSession(job);
         resetDrive(job);
     } else {
         // The drive is never left locked, whatever ended the burn.
@@ -276,7 +303,6 @@ std::string RunWriteThread(TWriteJob& job)
     if (transport.BuiltInLayerActive())
         transport.Reinitialise();
     job.progress->SetCurrentFile(cache.CurrentFile());
-    const std::string result = cache.ErrorText();
     if (!result.empty())
         cache.Abort(result);
     cache.Join();

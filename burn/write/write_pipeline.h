@@ -59,7 +59,17 @@ struct TWriteJob {
     TBurnTiming timing;
     TMessagePoster post;
     std::function<void()> onFinalizingTrack;  // raised on the write thread
+    // Raised on the write thread just before the last WRITE (10) goes out: from then on
+    // the burn is not stopped any more (an abort already set still stops it).
+    std::function<void()> onLastWrite;
 };
+
+// The end text of a burn whose data went out but whose session the drive did not close,
+// and what that means for the disc (it follows the drive's error in brackets).
+inline constexpr char kSessionNotClosed[] = "SESSION NOT CLOSED";
+inline constexpr char kSessionNotClosedMeans[] =
+    ": THE FILES OF THIS BURN ARE NOT READABLE, THE EARLIER SESSIONS ARE; "
+    "THE NEXT BURN CLOSES THE UNFINISHED SESSION WITHOUT ITS FILES";
 
 // Runs the write thread's steps: drive preparation, data, flush, close and drive reset.
 // Returns the end-of-burn text: empty on success, otherwise the failure's text.

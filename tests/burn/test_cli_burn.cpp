@@ -6,6 +6,8 @@
 #include "tests/support/program_run.h"
 #include "tests/support/spawned_process.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -109,6 +111,40 @@ TEST(CliBurn, FilesThatDoNotFitExitWithTheSpaceMessage)
     const ProgramRun r = h.run({"burn", h.file("a.txt", "x")});
     EXPECT_EQ(r.status, 4);
     EXPECT_TRUE(r.err.contains("INSUFFICIENT DISC SPACE. REQUIRED 600 KB,AVAILABLE 598 KB")) << r.err.toStdString();
+}
+
+TEST(CliBurn, AnUnimportableLastSessionAndAClosedDiscHaveExitStatusesOfTheirOwn)
+{
+    CliHome h;
+    ASSERT_EQ(h.run({"burn", h.file("a.txt", "first")}).status, 0);
+    // The session's volume descriptors are destroyed: its files cannot be carried over.
+    {
+        QFile image(h.home.path("disc.img"));
+        ASSERT_TRUE(image.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(image.seek(16 * 2048));
+        ASSERT_EQ(image.write(QByteArray(2 * 2048, 'x')), 2 * 2048);
+    }
+    ProgramRun r = h.run({"burn", h.file("b.txt", "second")});
+    EXPECT_EQ(r.status, 6) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("THE LAST SESSION OF THE DISC CANNOT BE IMPORTED")) << r.err.toStdString();
+    EXPECT_TRUE(h.run({"discinfo"}).out.contains("last session: 1\n"));
+    r = h.run({"burn", "--without-last-session", "--finalize", h.file("b.txt", "second")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = h.run({"burn", h.file("c.txt", "third")});
+    EXPECT_EQ(r.status, 5) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("IS CLOSED: NO FURTHER SESSION CAN BE ADDED")) << r.err.toStdString();
+}
+
+TEST(CliBurn, WithoutARecorderTheExitStatusIsFiveAndTheMessageSaysWhatToSetUp)
+{
+    if (QFileInfo::exists("/dev/sr0"))
+        GTEST_SKIP() << "this machine has a CD drive";
+    CliHome h;
+    writeTestFile(Settings().SettingsFile, "");
+    const ProgramRun r = h.run({"burn", h.file("a.txt", "x")});
+    EXPECT_EQ(r.status, 5) << r.err.toStdString();
+    for (const char* what : {"/dev/sr*", "cdrom", "[Burn] VirtualDrive"})
+        EXPECT_TRUE(r.err.contains(what)) << what << r.err.toStdString();
 }
 
 TEST(CliBurn, InterruptAbortsTheBurnCleanly)

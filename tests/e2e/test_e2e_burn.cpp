@@ -227,19 +227,26 @@ TEST(EndToEndBurn, WriteErrorEndsWithEntryFiveAndTheBurnersReason)
 TEST(EndToEndBurn, WithoutATransportLayerTheLogSaysSoAndNoDriveIsListed)
 {
     BurnWindowRig r(false);
-    EXPECT_EQ(r.form->LogLines(), QStringList{"Error initializing ASPI Layer"});
+    // Burn is off, and the log says what to set up.
+    ASSERT_EQ(r.form->LogLines().size(), 2);
+    EXPECT_EQ(r.form->LogLines()[0], "Error initializing ASPI Layer");
+    const QString help = r.form->LogLines()[1];
+    for (const char* what : {"/dev/sr*", "cdrom", "[Burn] VirtualDrive"})
+        EXPECT_TRUE(help.contains(what)) << what << ": " << help.toStdString();
+    EXPECT_FALSE(r.form->BurnBtn->isEnabled());
     EXPECT_EQ(r.form->cbb1->count(), 0);
     EXPECT_FALSE(r.form->mcdb().ASPIInitialized());
     // The language files come after the window was made: shown, it speaks their language.
     ASSERT_TRUE(texts::SetBurnFrm(6, QString::fromUtf8("Błąd inicjalizacji warstwy ASPI")));
     r.form->show();
-    EXPECT_EQ(r.form->LogLines(), QStringList{QString::fromUtf8("Błąd inicjalizacji warstwy ASPI")});
+    EXPECT_EQ(r.form->LogLines(), (QStringList{QString::fromUtf8("Błąd inicjalizacji warstwy ASPI"), help}));
     // A log that has grown since is left as it stands.
     r.form->hide();
     r.form->Memo1->appendPlainText("later line");
     ASSERT_TRUE(texts::SetBurnFrm(6, "Other text"));
     r.form->show();
-    EXPECT_EQ(r.form->LogLines(), (QStringList{QString::fromUtf8("Błąd inicjalizacji warstwy ASPI"), "later line"}));
+    EXPECT_EQ(r.form->LogLines(),
+              (QStringList{QString::fromUtf8("Błąd inicjalizacji warstwy ASPI"), help, "later line"}));
     texts::ResetToDefaults();
 }
 
@@ -371,4 +378,37 @@ TEST(EndToEndBurn, TheProgramDoesNotCloseWhileABurnRuns)
     EXPECT_TRUE(main.isVisible());
     ASSERT_TRUE(waitFor([&] { return !r.form->Burning(); }, 60000));
     EXPECT_TRUE(main.close());
+}
+
+TEST(EndToEndBurn, WhileABurnRunsTheDriveListTheFileToolsAndTheListAreDisabled)
+{
+    BurnWindowRig r;
+    r.form->AddFileToBurnList(r.makeFile("big.bin", 3000000));
+    // The write thread waits at its first line, before any data is written.
+    WriteThreadGate gate;
+    auto lines = r.form->mcdb().OnDebugMessage;
+    r.form->mcdb().OnDebugMessage = [&gate, lines](TSCSIDevice& sender, const std::string& text, uint8_t kind) {
+        if (text.rfind(">>> STARTING WRITE PROCESS", 0) == 0)
+            gate.hold();
+        lines(sender, text, kind);
+    };
+    r.form->show();
+    r.form->BurnBtn->click();
+    ASSERT_TRUE(waitFor([&] { return gate.wasReached(); }, 60000));
+    for (QWidget* w : std::initializer_list<QWidget*>{r.form->cbb1, r.form->DeleteBtn, r.form->FileBtn,
+                                                      r.form->FolderBtn, r.form->lv1, r.form->BurnBtn})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    if (const QByteArray dir = qgetenv("VOBRELFM_SCREENSHOT_DIR"); !dir.isEmpty())
+        r.form->grab().save(QString::fromLocal8Bit(dir) + "/burn_window_burning.png");
+    // Even a choice that reaches the handler leaves the drive alone.
+    const std::size_t modeSelects = r.drive()->Commands(0x55).size();
+    r.form->cbb1Change();
+    EXPECT_EQ(r.drive()->Commands(0x55).size(), modeSelects);
+    gate.release();
+    ASSERT_TRUE(waitFor([&] { return !r.form->Burning(); }, 120000));
+    EXPECT_EQ(r.logTail(1), "Burning done - No error");
+    for (QWidget* w : std::initializer_list<QWidget*>{r.form->cbb1, r.form->DeleteBtn, r.form->FileBtn,
+                                                      r.form->FolderBtn, r.form->lv1, r.form->BurnBtn})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    r.form->hide();
 }

@@ -182,6 +182,9 @@ TEST_F(PrintCommand, FailuresEndWithTheirStatusAndMessage)
         {{report, "--font-size", "0"}, 2, "--font-size takes"},
         {{report, "--pages", "two"}, 2, "--pages takes"},
         {{report, "--copies", "2"}, 2, "unknown option: --copies"},
+        // Settings that would print pages without the report's text.
+        {{report, "--pdf", home.path("many.pdf"), "--pages", "100000"}, 2, "narrower than the report's lines"},
+        {{report, "--pdf", home.path("huge.pdf"), "--font-size", "1000"}, 2, "taller than a page"},
         {{report, report}, 2, "one report file"},
         {{home.path("none.txt"), "--pdf", home.path("none.pdf")}, 3, "Cannot open file"},
         {{report, "--pdf", home.path("missing/r.pdf")}, 3, "Unable to write"},

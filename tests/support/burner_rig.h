@@ -3,6 +3,7 @@
 // virtual drive in a temporary directory, the drive waits shortened, the messages and the
 // end-of-burn text collected (events come on the write thread, so under a lock).
 
+#include "burn/burn_procedure.h"
 #include "burn/burner.h"
 #include "burn/emulated/emulated_drive.h"
 #include "tests/support/iso_oracle.h"
@@ -70,22 +71,22 @@ struct BurnerRig {
         return path.toStdString();
     }
 
-    // The burn window's procedure; returns the end-of-burn text ("" success), or
-    // "not started: TEXT" when StartWrite refused.
-    std::string burn(const std::vector<std::string>& files)
+    // The burn procedure; returns the end-of-burn text ("" success), "does not fit", or
+    // "not started: TEXT" when it ended before the write (a check, or StartWrite, refused).
+    std::string burn(const std::vector<std::string>& files, const TBurnOptions& options = {})
     {
-        burner.SetSessionToImport(-1);
-        for (const std::string& f : files)
-            burner.InsertFile("\\", f, false);
-        burner.PrepareImage(false);
-        if (burner.ImageSectors() > burner.FreeDiscBlocks())
+        const TBurnReport r = burnReport(files, options);
+        if (r.outcome == TBurnOutcome::NoRoom)
             return "does not fit";
-        const bool started = burner.StartWrite();
-        burner.WaitForWriteDone();
-        const std::string result = lastDone();
-        burner.ClearFileSystem(600000, 20000);
-        return started ? result : "not started: " + result;
+        return r.wrote ? r.text : "not started: " + r.text;
     }
+    TBurnReport burnReport(const std::vector<std::string>& files, const TBurnOptions& options = {})
+    {
+        struct : IBurnSink {
+        } quiet;
+        return RunBurn(burner, files, options, sink ? *sink : quiet);
+    }
+    IBurnSink* sink = nullptr;  // the procedure's events, when a test wants them
 
     // One file of the session starting at `sector`, extracted with xorriso.
     QByteArray extract(uint32_t sector, const QString& name)

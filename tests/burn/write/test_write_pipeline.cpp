@@ -126,8 +126,9 @@ TEST(WritePipeline, TestWriteSendsNoCloseAndLeavesTheDiscBlank)
 {
     BurnerRig r;
     ASSERT_TRUE(r.start());
-    r.burner.SetTestWrite(true);
-    EXPECT_EQ(r.burn({r.makeFile("a.txt", 40000)}), "");
+    TBurnOptions testWrite;
+    testWrite.testWrite = true;
+    EXPECT_EQ(r.burn({r.makeFile("a.txt", 40000)}, testWrite), "");
     EXPECT_EQ(count(*r.drive(), op::CloseTrackSession), 0u);
     EXPECT_TRUE(r.drive()->Sessions().empty());
     EXPECT_EQ(sectorsWritten(*r.drive()), 300u);
