@@ -140,17 +140,10 @@ int runAudit(const QStringList& args)
 
 bool loadArchivedNames(QSet<QString>* names)
 {
-    TReportChecksums sums;
-    std::vector<TArchiveEntry> record;
-    QString error;
-    bool whole = sums.Load(ReportChecksumsFile(), &error);
-    if (!error.isEmpty())
-        printError(error);
-    error.clear();
-    whole = LoadArchiveRecord(ArchiveRecordFile(), &record, &error) && whole;
-    if (!error.isEmpty())
-        printError(error);
-    *names = ArchivedReportNames(record, sums);
+    QString errors;
+    const bool whole = LoadArchivedReportNames(names, &errors);
+    if (!errors.isEmpty())
+        printError(errors);
     return whole;
 }
 

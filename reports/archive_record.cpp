@@ -142,3 +142,18 @@ QSet<QString> ArchivedReportNames(const std::vector<TArchiveEntry>& record, cons
     }
     return names;
 }
+
+bool LoadArchivedReportNames(QSet<QString>* names, QString* errors)
+{
+    TReportChecksums sums;
+    std::vector<TArchiveEntry> record;
+    QString sumsError, recordError;
+    const bool whole = sums.Load(ReportChecksumsFile(), &sumsError) & LoadArchiveRecord(ArchiveRecordFile(), &record, &recordError);
+    QStringList messages;
+    for (const QString& m : {sumsError, recordError})
+        if (!m.isEmpty())
+            messages << m;
+    *errors = messages.join('\n');
+    *names = ArchivedReportNames(record, sums);
+    return whole;
+}

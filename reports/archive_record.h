@@ -40,6 +40,10 @@ bool AppendArchiveRecord(const QString& path, const std::vector<TArchiveEntry>& 
 // the record with the report's name and, when the report has a download checksum, that one.
 QSet<QString> ArchivedReportNames(const std::vector<TArchiveEntry>& record, const TReportChecksums& sums);
 
+// The same from the program folder's side files. False with the messages (one per line)
+// when one could not be read whole; the names found are given anyway.
+bool LoadArchivedReportNames(QSet<QString>* names, QString* errors);
+
 // The text of one line (LF included), and the reverse; false for a line that is none.
 std::string FormatArchiveLine(const TArchiveEntry& entry);
 bool ParseArchiveLine(std::string_view line, TArchiveEntry* entry);

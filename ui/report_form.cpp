@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "core/texts.h"
 #include "reports/catalogue.h"
+#include "reports/archive_record.h"
 #include "reports/report_checksums.h"
 #include "reports/report_download.h"
 #include "reports/report_file.h"
@@ -16,6 +17,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -283,6 +285,26 @@ QStringList Tfmfrm::SelectedReportFiles() const
             continue;
         const QString path = QFile::decodeName(catalogue_.Entry(row).FileName);
         if (QFile::exists(path))
+            files << path;
+    }
+    return files;
+}
+
+QString Tfmfrm::RefreshArchived()
+{
+    QSet<QString> names;
+    QString errors;
+    LoadArchivedReportNames(&names, &errors);
+    catalogue_.SetArchived(std::move(names));
+    return errors;
+}
+
+QStringList Tfmfrm::UnarchivedReportFiles() const
+{
+    QStringList files;
+    for (int i = 0; i < catalogue_.Count(); ++i) {
+        const QString path = QFile::decodeName(catalogue_.Entry(i).FileName);
+        if (!catalogue_.IsArchived(i) && QFileInfo(path).isFile())
             files << path;
     }
     return files;
