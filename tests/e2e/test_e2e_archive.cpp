@@ -238,3 +238,23 @@ TEST(EndToEndArchive, WithChecksumsOffTheSessionIsAsBeforeAndTheAuditStillCompar
     EXPECT_TRUE(r.out.contains("session 1 has no checksum list")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("session 2 has no checksum list")) << r.out.toStdString();
 }
+
+TEST(EndToEndArchive, TwoDownloadsAtOnceBothRecordTheirChecksums)
+{
+    ArchiveHome h;
+    SimulatedRegister second {QStringList {}};
+    ASSERT_FALSE(h.reg.pty().isEmpty());
+    ASSERT_FALSE(second.pty().isEmpty());
+    QProcess a, b;
+    a.start(VOBRELFM_PATH, {"--home", h.home, "detail", "--z", "1-5", "--name", "a", "--port", h.reg.pty()});
+    b.start(VOBRELFM_PATH, {"--home", h.home, "detail", "--z", "6-9", "--name", "b", "--port", second.pty()});
+    ASSERT_TRUE(a.waitForFinished(60000));
+    ASSERT_TRUE(b.waitForFinished(60000));
+    ASSERT_EQ(a.exitCode(), 0) << a.readAllStandardError().toStdString();
+    ASSERT_EQ(b.exitCode(), 0) << b.readAllStandardError().toStdString();
+    const QByteArray sums = readTestFile(h.home + "data/fmList.sha256");
+    EXPECT_TRUE(sums.startsWith("# vobrelfm report checksums, version 1\n")) << sums.toStdString();
+    EXPECT_EQ(sums.count('\n'), 3) << sums.toStdString();
+    for (const QByteArray& line : sha256sumOf(Settings().ReportDir, {"a_1_5.txt", "b_6_9.txt"}).split('\n'))
+        EXPECT_TRUE(sums.contains(line)) << line.toStdString();
+}
