@@ -56,6 +56,7 @@ bench: build
 	./$(BUILD_DIR)/bench_print --program ./$(BUILD_DIR)/vobrelfm
 	./$(BUILD_DIR)/bench_burn
 	bench/bench_burn_command.sh --program ./$(BUILD_DIR)/vobrelfm
+	./$(BUILD_DIR)/bench_audit --program ./$(BUILD_DIR)/vobrelfm
 
 # The suite under AddressSanitizer and UndefinedBehaviorSanitizer (benchmarks not built).
 asan: deps
@@ -81,7 +82,7 @@ tsan: deps
 # Builds the fuzz targets with clang (address sanitizer on) and runs each for FUZZ_SECONDS,
 # starting from its seed inputs in tests/fuzz/corpus/TARGET when there are any. Every
 # tests/fuzz/fuzz_*.cpp must be listed here.
-FUZZ_TARGETS = fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import fuzz_language_files fuzz_disc_state
+FUZZ_TARGETS = fuzz_ibus_receiver fuzz_ini_profile fuzz_catalogue fuzz_iso_import fuzz_language_files fuzz_disc_state fuzz_checksum_lists
 FUZZ_SECONDS ?= 60
 fuzz:
 	@missing=$$(for f in tests/fuzz/fuzz_*.cpp; do t=$$(basename $$f .cpp); \

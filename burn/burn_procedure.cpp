@@ -3,9 +3,13 @@
 #include "burn/burner.h"
 #include "burn/drive/drive_abilities.h"
 #include "burn/emulated/emulated_drive.h"
+#include "burn/drive/disc_reader.h"
+#include "burn/iso/disc_identity.h"
 #include "burn/iso/local_tree.h"
+#include "burn/write/disc_audit.h"
 #include "core/base/byte_order.h"
 
+#include <ctime>
 #include <sys/stat.h>
 
 namespace {
@@ -107,6 +111,7 @@ TBurnProcedure::~TBurnProcedure()
 
 bool TBurnProcedure::Refuse(TBurnOutcome outcome, const std::string& text)
 {
+    checksums_.reset();
     report_.outcome = outcome;
     report_.text = text;
     ReleaseDisc();
@@ -247,6 +252,32 @@ bool TBurnProcedure::ImportLastSession(int session)
                       "); NOTHING WAS WRITTEN: A NEW SESSION WOULD HIDE ITS FILES");
 }
 
+bool TBurnProcedure::PrepareArchive()
+{
+    std::string error;
+    if (!options_.checksumListPath.empty()) {
+        // Inserted before the import, so that the list is counted in the session and the
+        // last session's own list stays in its session.
+        checksums_ = std::make_unique<TSessionChecksums>(burner_.Tables());
+        if (!checksums_->Add(options_.checksumListPath, &error)) {
+            burner_.ClearFileSystem(kMaxFiles, kMaxDirectories);
+            return Refuse(TBurnOutcome::FileError, error);
+        }
+        report_.files = checksums_->Files();
+    } else if (!HashNewFiles(burner_.Tables(), &report_.files, &error)) {
+        burner_.ClearFileSystem(kMaxFiles, kMaxDirectories);
+        return Refuse(TBurnOutcome::FileError, error);
+    }
+    report_.unchanged = FilesAlreadyOnDisc(burner_.Commands(), report_.files);
+    if (report_.unchanged.empty() || options_.burnUnchanged || sink_.BurnUnchanged(report_.unchanged))
+        return true;
+    std::string names;
+    for (const std::string& n : report_.unchanged)
+        names += (names.empty() ? "" : ", ") + n;
+    burner_.ClearFileSystem(kMaxFiles, kMaxDirectories);
+    return Refuse(TBurnOutcome::Unchanged, "ALREADY ON THE DISC UNCHANGED: " + names);
+}
+
 bool TBurnProcedure::Start(const std::vector<std::string>& paths, const TBurnOptions& options)
 {
     report_ = TBurnReport{};
@@ -274,12 +305,24 @@ bool TBurnProcedure::Start(const std::vector<std::string>& paths, const TBurnOpt
         burner_.SetWriteSpeed(options.speed);
     if (burner_.DirectoryCount() == 0 && burner_.FileCount() == 0)
         return Refuse(TBurnOutcome::NothingToBurn, "NOTHING TO BURN");
+    if (!PrepareArchive())
+        return false;
     // The session is imported here, after the new files (as the layout would), so that a
     // session that cannot be read stops the burn before anything is written.
     if (!ImportLastSession(session))
         return false;
     burner_.SetSessionToImport(0);
+    const int64_t created = burner_.DateCreation(), modified = burner_.DateModification();
+    if (checksums_) {
+        const int64_t now = static_cast<int64_t>(std::time(nullptr));
+        burner_.SetDateCreation(now);
+        burner_.SetDateModification(now);
+    }
     burner_.PrepareImage(false);
+    // The header is built: the caller's dates and the tables' add-file hook come back.
+    burner_.SetDateCreation(created);
+    burner_.SetDateModification(modified);
+    checksums_.reset();
     burner_.SetSessionToImport(-1);
     report_.freeSectors = burner_.FreeDiscBlocks();
     report_.requiredSectors = burner_.ImageSectors();
@@ -318,12 +361,19 @@ const TBurnReport& TBurnProcedure::Finish()
                       : isSourceFileError(text) ? TBurnOutcome::FileError
                                                 : TBurnOutcome::Failed;
     if (report_.outcome == TBurnOutcome::Done && options_.verify && !options_.testWrite) {
-        report_.verify = VerifySession(burner_.Commands(), burner_.Tables());
+        report_.verify = VerifySession(burner_.Commands(), burner_.Tables(), &report_.files);
         report_.verified = report_.verify.ok;
         if (!report_.verify.ok) {
             report_.outcome = TBurnOutcome::Failed;
             report_.text = "VERIFY FAILED: " + report_.verify.problem;
         }
+    }
+    if (report_.outcome == TBurnOutcome::Done && !options_.testWrite) {
+        // Which disc and session the files went to, for the archive record.
+        TDriveDiscReader reader(burner_.Commands());
+        report_.session = reader.LastSessionNumber();
+        if (!ReadDiscIdentity(reader, &report_.discIdentity))
+            report_.discIdentity.clear();
     }
     if (report_.outcome == TBurnOutcome::Done && options_.eject)
         burner_.LoadUnload(true);

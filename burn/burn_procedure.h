@@ -27,12 +27,14 @@
 // OnLastWrite events (handlers set before it was made still run, first, and are put back
 // when it goes); the burner's message lines stay with the caller (OnDebugMessage).
 
+#include "burn/iso/session_checksums.h"
 #include "burn/write/session_verify.h"
 
 #include "burn/burner.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -48,6 +50,8 @@ enum class TBurnOutcome {
     NotWritable,    // no recorder, a drive or disc that cannot be written, a closed disc
     Unimportable,   // the disc's last session cannot be imported; nothing was written
     NothingToBurn,  // no file of the list exists
+    Unchanged,      // the disc holds files of the list unchanged and burning them again was
+                    // not asked for; nothing was written
 };
 
 struct TBurnOptions {
@@ -58,6 +62,12 @@ struct TBurnOptions {
     bool eject = true;              // eject after a burn that is Done
     bool continuePastUnimportable = false;  // burn without the last session's files
     bool missingIsError = false;    // a path that does not exist ends with FileError
+    // The session's checksum list: SHA256SUMS, written to this path (whose file name is
+    // SHA256SUMS and which must stay until Finish) and added to the session, its volume
+    // dated now (the disc's identity when it is the first session). Empty: no list, and the
+    // session is as without one.
+    std::string checksumListPath;
+    bool burnUnchanged = false;     // burn files the disc holds unchanged without asking the sink
 };
 
 struct TBurnReport {
@@ -70,6 +80,10 @@ struct TBurnReport {
     uint32_t freeSectors = 0;       // the disc's free sectors
     bool verified = false;          // a verification ran and found every file
     TVerifyResult verify;           // its figures
+    std::vector<TSessionFile> files;  // the burn's files with their SHA-256, as listed
+    std::vector<std::string> unchanged;  // disc names of the files the disc held unchanged
+    int session = 0;                // the new session's number, when Done (not a test write)
+    std::string discIdentity;       // the disc's first-session volume creation time, then
 };
 
 // What the caller shows. Every member has a default that does nothing.
@@ -89,6 +103,9 @@ public:
     // The last session cannot be imported (why: the reason): true burns without its files.
     // Caller's thread; asked only when the options do not already say to go on.
     virtual bool ContinuePastUnimportable(const std::string& why) { (void)why; return false; }
+    // The disc's last session holds these files (disc names) unchanged: true burns them
+    // again. Caller's thread; asked only when the options do not already say to.
+    virtual bool BurnUnchanged(const std::vector<std::string>& names) { (void)names; return false; }
 };
 
 class TBurnProcedure {
@@ -120,6 +137,7 @@ private:
     bool CloseUnfinishedTrack(int* sessionToImport);
     bool InsertPaths(const std::vector<std::string>& paths);
     bool ImportLastSession(int session);
+    bool PrepareArchive();
     void ReleaseDisc();
 
     TMCDBurner& burner_;
@@ -127,6 +145,7 @@ private:
     TBurnOptions options_;
     TBurnReport report_;
     TEmulatedDrive* heldDisc_ = nullptr;  // the emulated recorder whose disc this burn holds
+    std::unique_ptr<TSessionChecksums> checksums_;  // from the list's insertion to the layout
     std::atomic<bool> running_{false};
     TWriteDoneEvent previousWriteDone_;
     TNotifyEvent previousFinalizing_, previousLastWrite_;

@@ -34,8 +34,8 @@ int percentOf(int64_t done, int64_t total)
 
 }  // namespace
 
-TBurnProgress::TBurnProgress(std::FILE* out, int64_t totalBytes)
-    : out_(out), total_(totalBytes), terminal_(::isatty(::fileno(out)) != 0)
+TBurnProgress::TBurnProgress(std::FILE* out, int64_t totalBytes, const char* label)
+    : out_(out), total_(totalBytes), label_(label), terminal_(::isatty(::fileno(out)) != 0)
 {
 }
 
@@ -60,7 +60,7 @@ void TBurnProgress::Update(int64_t bytesWritten, double seconds)
         if (tenth == lastTenth_)
             return;
         lastTenth_ = tenth;
-        std::fprintf(out_, "burning: %d%%,%s\n", tenth * 10, speedAndTimeLeft(bytesWritten, total_, seconds).c_str());
+        std::fprintf(out_, "%s: %d%%,%s\n", label_, tenth * 10, speedAndTimeLeft(bytesWritten, total_, seconds).c_str());
     }
     std::fflush(out_);
 }

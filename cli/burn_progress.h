@@ -1,6 +1,7 @@
 #pragma once
 // Progress of a burn on stderr: on a terminal a bar redrawn in place with the percentage,
-// the speed and the time left; otherwise (a log, a pipe) one plain line per tenth done.
+// the speed and the time left; otherwise (a log, a pipe) one plain line per tenth done,
+// "LABEL: N%" (the burn's label is "burning", the audit's "reading").
 
 #include <cstdint>
 #include <cstdio>
@@ -8,7 +9,7 @@
 
 class TBurnProgress {
 public:
-    TBurnProgress(std::FILE* out, int64_t totalBytes);
+    TBurnProgress(std::FILE* out, int64_t totalBytes, const char* label = "burning");
     // Called a few times a second with the bytes handed to the drive so far.
     void Update(int64_t bytesWritten, double seconds);
     // A line of its own (a message, the end): the bar is ended first.
@@ -21,6 +22,7 @@ public:
 private:
     std::FILE* out_;
     int64_t total_;
+    const char* label_;
     bool terminal_;
     bool barShown_ = false;
     int lastTenth_ = -1;

@@ -54,6 +54,10 @@ int RunCommand(const QStringList& arguments)
         return cli::runPrint(arguments);
     if (command == QLatin1String("burn"))
         return cli::runBurn(arguments);
+    if (command == QLatin1String("check"))
+        return cli::runCheck(arguments);
+    if (command == QLatin1String("audit"))
+        return cli::runAudit(arguments);
     cli::printError(QStringLiteral("unknown command: %1 (see vobrelfm --help)").arg(command));
     return kExitUsage;
 }

@@ -45,10 +45,6 @@ bool resolveDrive(const QString& drive, const std::vector<std::string>& devices,
     return true;
 }
 
-namespace {
-
-// The burner's transport as the settings configure it ([Burn] VirtualDrive adds the
-// emulated recorder); messages go to stdout (information) and stderr (errors).
 bool prepareTransport(TScsiTransport& transport)
 {
     configureTransport(transport);
@@ -58,7 +54,19 @@ bool prepareTransport(TScsiTransport& transport)
     return transport.InitASPILayer(true);
 }
 
-}  // namespace
+int selectDrive(const QString& drive, TScsiTransport& transport, TDriveCommands& commands, std::string* line)
+{
+    transport.DoDebug = false;
+    if (!prepareTransport(transport) || transport.DeviceList().empty()) {
+        printError(QStringLiteral("no CD/DVD drive found"));
+        return kExitFailed;
+    }
+    if (!resolveDrive(drive, transport.DeviceList(), line))
+        return kExitUsage;
+    transport.OnReadCapabilities = [&commands] { commands.ReadCapabilities(); };
+    transport.OnSelected = [&commands] { commands.ProbeWriteModes(); };
+    return transport.SelectDevice(*line) ? kExitOk : kExitFailed;
+}
 
 int runDevices(const QStringList& args)
 {
@@ -93,19 +101,10 @@ int runDiscInfo(const QStringList& args)
         }
     }
     TScsiTransport& transport = ScsiTransport();
-    transport.DoDebug = false;
-    if (!prepareTransport(transport) || transport.DeviceList().empty()) {
-        printError(QStringLiteral("no CD/DVD drive found"));
-        return kExitFailed;
-    }
-    std::string line;
-    if (!resolveDrive(drive, transport.DeviceList(), &line))
-        return kExitUsage;
     TDriveCommands commands(transport);
-    transport.OnReadCapabilities = [&commands] { commands.ReadCapabilities(); };
-    transport.OnSelected = [&commands] { commands.ProbeWriteModes(); };
-    if (!transport.SelectDevice(line))
-        return kExitFailed;
+    std::string line;
+    if (const int status = selectDrive(drive, transport, commands, &line); status != kExitOk)
+        return status;
     commands.DiscType = commands.GetDiscType();
     const uint32_t free = commands.FreeDiscBlocks();
     uint32_t address = 0;

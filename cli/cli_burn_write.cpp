@@ -3,6 +3,7 @@
 // argument written as a tree, progress on stderr, Ctrl-C through the burner's abort path,
 // and an optional read-back of the new session.
 
+#include "cli/burn_archive.h"
 #include "cli/burn_progress.h"
 #include "cli/cli.h"
 #include "cli/cli_common.h"
@@ -64,6 +65,7 @@ private:
 struct BurnOptions {
     QString drive;
     bool testWrite = false, finalize = false, noEject = false, verify = false, withoutLastSession = false;
+    bool again = false;
     int speed = 0;
     QStringList paths;
 };
@@ -89,6 +91,8 @@ bool parse(const QStringList& args, BurnOptions* o)
             o->verify = true;
         } else if (a == QLatin1String("--without-last-session")) {
             o->withoutLastSession = true;
+        } else if (a == QLatin1String("--again")) {
+            o->again = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             return false;
         } else {
@@ -113,6 +117,7 @@ int exitStatusOf(TBurnOutcome outcome)
     case TBurnOutcome::NoRoom: return kExitNoRoom;
     case TBurnOutcome::NotWritable: return kExitNotWritable;
     case TBurnOutcome::Unimportable: return kExitUnimportable;
+    case TBurnOutcome::Unchanged:
     case TBurnOutcome::Failed: break;
     }
     return kExitFailed;
@@ -150,7 +155,7 @@ int runBurn(const QStringList& args)
     BurnOptions o;
     if (!parse(args, &o)) {
         printError(QStringLiteral("usage: burn [--drive N|LINE] [--test-write] [--finalize] [--speed N] "
-                                  "[--no-eject] [--verify] [--without-last-session] PATH..."));
+                                  "[--no-eject] [--verify] [--without-last-session] [--again] PATH..."));
         return kExitUsage;
     }
     TMCDBurner burner;
@@ -182,6 +187,9 @@ int runBurn(const QStringList& args)
     options.eject = !o.noEject;
     options.continuePastUnimportable = o.withoutLastSession;
     options.missingIsError = true;
+    options.burnUnchanged = o.again;
+    TBurnArchive archive;
+    archive.Apply(options);
     std::vector<std::string> paths;
     for (const QString& path : o.paths)
         paths.push_back(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
@@ -221,6 +229,9 @@ int runBurn(const QStringList& args)
     case TBurnOutcome::NothingToBurn:
         printError(QStringLiteral("nothing to burn"));
         return kExitFileError;
+    case TBurnOutcome::Unchanged:
+        printError(AlreadyOnDiscText(report.unchanged) + QStringLiteral("; give --again to burn them once more"));
+        return kExitFailed;
     default:
         break;
     }
@@ -236,7 +247,15 @@ int runBurn(const QStringList& args)
         std::fprintf(stdout, "verify failed: %s\n", report.verify.problem.c_str());
     if (report.outcome != TBurnOutcome::Done && report.verify.problem.empty())
         printError(QFile::decodeName(QByteArray::fromStdString(report.text)));
-    return exitStatusOf(report.outcome);
+    // Where each file went, once the burn is known good.
+    int status = exitStatusOf(report.outcome);
+    QString message;
+    const bool recorded = TBurnArchive::Record(report, line, &message);
+    if (!message.isEmpty())
+        printError(message);
+    if (!recorded && status == kExitOk)
+        status = kExitFileError;
+    return status;
 }
 
 }  // namespace cli

@@ -2,6 +2,7 @@
 // What the command-line commands share: option parsing, the port and speed of a run,
 // error output. Used by the command files only.
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <string>
@@ -9,6 +10,7 @@
 
 class TVeskIBusComm;
 class TScsiTransport;
+class TDriveCommands;
 
 namespace cli {
 
@@ -42,6 +44,19 @@ int runDiscInfo(const QStringList& args);
 int runMkIso(const QStringList& args);
 int runPrint(const QStringList& args);
 int runBurn(const QStringList& args);
+int runCheck(const QStringList& args);
+int runAudit(const QStringList& args);
+
+// The names (ChecksumNameKey) of the reports archived at least once; false (after the
+// message on stderr) when a side file could not be read whole.
+bool loadArchivedNames(QSet<QString>* names);
+
+// The burner's transport as the settings configure it ([Burn] VirtualDrive adds the
+// emulated recorder); messages go to stdout (information) and stderr (errors).
+bool prepareTransport(TScsiTransport& transport);
+// Prepares the transport and selects the drive that --drive names; an exit status
+// (kExitOk when selected) after a message.
+int selectDrive(const QString& drive, TScsiTransport& transport, TDriveCommands& commands, std::string* line);
 
 // The device line that --drive names: a number in the device list (empty: 0) or a line.
 // False with a message when the number is out of range.

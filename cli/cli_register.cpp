@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "link/ibus_session.h"
 #include "reports/catalogue.h"
+#include "reports/report_checksums.h"
 #include "reports/report_download.h"
 #include "reports/report_grid_model.h"
 
@@ -130,6 +131,7 @@ int runDownload(const QStringList& args, bool summary)
     job.requestCode = options.readOnly ? (detail ? cfg::kDetailReadOnlyCode : cfg::kSummaryReadOnlyCode)
                                        : (detail ? cfg::kDetailRequestCode : cfg::kSummaryRequestCode);
     job.reportDir = Settings().ReportDir;
+    job.checksumsFile = ReportChecksumsFile();
     const TDownloadOutcome outcome = RunReportDownload(job);
     // The exit status says what became of the report: stored and catalogued (0), or the
     // report or its catalogue entry not written (3).
@@ -143,7 +145,9 @@ int runDownload(const QStringList& args, bool summary)
     switch (outcome) {
     case TDownloadOutcome::Stored:
         std::fprintf(stdout, "%s\n", QFile::encodeName(fullPath).constData());
-        return startFailed || !catalogued ? kExitFileError : kExitOk;
+        if (!job.checksumError.isEmpty())
+            printError(job.checksumError);
+        return startFailed || !catalogued || !job.checksumRecorded ? kExitFileError : kExitOk;
     case TDownloadOutcome::FileFailed:
         return kExitFileError;
     default:
@@ -153,11 +157,15 @@ int runDownload(const QStringList& args, bool summary)
 
 int runCatalogue(const QStringList& args)
 {
-    if (args.size() > 1) {
-        printError(QStringLiteral("catalogue takes no options"));
+    const bool unarchived = args.size() == 2 && args[1] == QLatin1String("--unarchived");
+    if (args.size() > 1 && !unarchived) {
+        printError(QStringLiteral("usage: catalogue [--unarchived]"));
         return kExitUsage;
     }
     int status = kExitOk;
+    QSet<QString> archived;
+    if (unarchived && !loadArchivedNames(&archived))
+        status = kExitFileError;
     // Listing only reads: no directory is made and fmList.txt is never written.
     Tdm dm([&status](const QString& message) {
         printError(message);
@@ -165,6 +173,8 @@ int runCatalogue(const QStringList& args)
     }, TdmMode::ReadOnly);
     const TCatalogueDateFormat dates;
     for (const TCatalogueEntry& e : dm.fmRpt.Entries()) {
+        if (unarchived && archived.contains(TCatalogue::ReportNameKey(e)))
+            continue;
         const QString when = e.cDateTime.isValid() ? dates.Format(e.cDateTime) : QString();
         std::fprintf(stdout, "%s\t%s\t%s\t%s\n", e.sType.constData(),
                      DecodeText(e.Caption).toLocal8Bit().constData(), when.toLocal8Bit().constData(),

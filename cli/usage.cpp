@@ -67,7 +67,17 @@ const QList<Item>& Commands()
                         "[--baud RATE] [--readonly] [--yes]"),
          QStringLiteral("download a fiscal-memory report into Report/BASE_FROM_TO.txt and catalogue it; "
                         "--yes replaces an existing report file")},
-        {QStringLiteral("catalogue"), QString(), QStringLiteral("list the report catalogue, one entry a line")},
+        {QStringLiteral("catalogue"), QStringLiteral("[--unarchived]"),
+         QStringLiteral("list the report catalogue, one entry a line; --unarchived: only the reports never "
+                        "archived on a disc as they are now")},
+        {QStringLiteral("check"), QString(),
+         QStringLiteral("recompute the SHA-256 of every report recorded at its download (data/fmList.sha256) "
+                        "and list those changed or missing since; exit status 1 when there is one")},
+        {QStringLiteral("audit"), QStringLiteral("[--drive N|LINE]"),
+         QStringLiteral("read every session of the disc and check each file against its session's "
+                        "checksum list (SHA256SUMS) and the checksum recorded at its download: a table of "
+                        "file, session, size and state (same, differs, not in the list, no download "
+                        "record, missing); exit status 1 when a file differs or is missing")},
         {QStringLiteral("devices"), QString(),
          QStringLiteral("list the CD/DVD drives (with [Burn] VirtualDrive=IMAGE, the emulated one)")},
         {QStringLiteral("mkiso"), QStringLiteral("--output IMG [--volume-id TEXT] [--no-joliet] [--keep-paths] PATH..."),
@@ -79,11 +89,14 @@ const QList<Item>& Commands()
                         "(default: the system's default printer); --pages and --font-size default to "
                         "SYSTEM.CFG [Print] Pages and Fontsize")},
         {QStringLiteral("burn"), QStringLiteral("[--drive N|LINE] [--test-write] [--finalize] [--speed N] [--no-eject] "
-                                                "[--verify] [--without-last-session] PATH..."),
+                                                "[--verify] [--without-last-session] [--again] PATH..."),
          QStringLiteral("write the files (a directory: its tree under its own name) into the root of a new "
                         "session that keeps the disc's last session; --verify reads the session back and "
                         "compares every file with its source; --without-last-session burns even when the "
-                        "disc's last session cannot be read (the new session lacks its files)")},
+                        "disc's last session cannot be read (the new session lacks its files); each session "
+                        "gets a checksum list SHA256SUMS of its files (SYSTEM.CFG [Burn] Checksums=0: none) "
+                        "and data/fmArchive.txt records where each file went; files the disc holds "
+                        "unchanged are burnt again only with --again")},
     };
     return items;
 }
@@ -98,9 +111,10 @@ QString ExitStatus()
 {
     return QStringLiteral(
         "Exit status: 0 success, 1 the register or the link failed or refused (burn: the burn or the "
-        "verification failed), 2 usage error, 3 file or printer error (a report or its catalogue entry "
-        "not written, a program folder that cannot be created or written; burn: a source file missing, "
-        "unreadable or changed), 4 the files do not fit on the disc, 5 burn: no recorder found, a drive "
+        "verification failed, or files already on the disc unchanged without --again; check and audit: a "
+        "report or file changed or missing), 2 usage error, 3 file or printer error (a report or its catalogue entry "
+        "not written, a program folder that cannot be created or written, a checksum file or the archive "
+        "record that cannot be read or written; burn: a source file missing, unreadable or changed), 4 the files do not fit on the disc, 5 burn: no recorder found, a drive "
         "or disc that cannot be written, or a closed disc, 6 burn: the disc's last session cannot be "
         "imported (nothing was written). A DEBUG.LOG that cannot be written is a warning.");
 }

@@ -205,6 +205,23 @@ QByteArray TCatalogue::CatalogueContent() const
     return out;
 }
 
+void TCatalogue::SetArchived(QSet<QString> names)
+{
+    archived_ = std::move(names);
+    if (!entries_.empty())
+        emit dataChanged(index(0, 1), index(Count() - 1, 1));
+}
+
+bool TCatalogue::IsArchived(int row) const
+{
+    return !archived_.isEmpty() && row >= 0 && row < Count() && archived_.contains(ReportNameKey(Entry(row)));
+}
+
+QString TCatalogue::ReportNameKey(const TCatalogueEntry& entry)
+{
+    return QFile::decodeName(entry.FileName).section(QLatin1Char('/'), -1).toCaseFolded();
+}
+
 int TCatalogue::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : Count();
@@ -222,7 +239,7 @@ QVariant TCatalogue::data(const QModelIndex& index, int role) const
     const TCatalogueEntry& e = Entry(index.row());
     switch (index.column()) {
     case 0: return DecodeText(e.sType);
-    case 1: return DecodeText(e.Caption);
+    case 1: return IsArchived(index.row()) ? DecodeText(e.Caption) + QStringLiteral(" \u2713") : DecodeText(e.Caption);
     case 2: return e.cDateTime.isValid() ? FormatCatalogueDateTime(e.cDateTime) : QString();
     }
     return {};
@@ -279,6 +296,11 @@ Tdm::~Tdm()
     }
 }
 
+QString CatalogueLockFile()
+{
+    return Settings().DataDir + QLatin1String(kLockFileName);
+}
+
 QString Tdm::CatalogueFile() const
 {
     return Settings().DataDir + QLatin1String(kCatalogueFileName);
@@ -298,7 +320,7 @@ void Tdm::Save()
         return;
     // Another instance on this program folder may have written the catalogue since it was
     // loaded here: under the lock, read it again, merge, write.
-    TFileLock lock(QFile::encodeName(Settings().DataDir + QLatin1String(kLockFileName)).toStdString());
+    TFileLock lock(QFile::encodeName(CatalogueLockFile()).toStdString());
     if (!lock.Locked())
         throw FileError(QStringLiteral("Unable to write to %1").arg(CatalogueFile()));
     // A file that is gone or cannot be read tells nothing of other instances: nothing to

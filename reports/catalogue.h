@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -64,6 +65,13 @@ public:
     // Cuts the fields to their widths without splitting a character.
     static void CutFields(TCatalogueEntry& entry);
 
+    // The reports archived on a disc at least once, by the case-folded file name of their
+    // FileName: the view marks their names. Nothing of it goes into fmList.txt.
+    void SetArchived(QSet<QString> names);
+    bool IsArchived(int row) const;
+    // The case-folded name of the entry's report file, as the archive record keys it.
+    static QString ReportNameKey(const TCatalogueEntry& entry);
+
     // Catalogue view: columns sType, Caption, cDateTime.
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -77,6 +85,7 @@ signals:
 private:
     std::vector<TCatalogueEntry> entries_;
     int current_ = -1;
+    QSet<QString> archived_;
     QString titles_[3] = {QStringLiteral("Type"), QStringLiteral("Name"), QStringLiteral("DateTime")};
 };
 
@@ -88,6 +97,9 @@ enum class TdmMode {
     Write,     // the program and the downloads
     ReadOnly,  // the listing: creates no directory and never writes the catalogue
 };
+
+// The lock file under which fmList.txt and the side files beside it are merged and written.
+QString CatalogueLockFile();
 
 class Tdm {
 public:

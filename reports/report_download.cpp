@@ -8,9 +8,12 @@
 #include "link/ibus_session.h"
 #include "reports/catalogue.h"
 #include "reports/report_file.h"
+#include "reports/report_checksums.h"
 #include "reports/report_grid_model.h"
 
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <vector>
 
 namespace {
@@ -111,8 +114,9 @@ public:
         bus_.DisconnectEcr(kEcrAddress, 0);
 
         const QString fullPath = job_.reportDir + job_.range.ReportFileName;
+        std::string sha256;
         try {
-            SaveReportGrid(grid_, fullPath);
+            SaveReportGrid(grid_, fullPath, &sha256);
         } catch (const FileError& e) {
             // The report could not be stored: tell the operator and release the port.
             job_.errorText = QString::fromStdString(e.what());
@@ -121,6 +125,15 @@ public:
             progress_.Close();
             bus_.ClosePort();
             return TDownloadOutcome::FileFailed;
+        }
+        // The report's checksum as stored, so that a later change is found.
+        if (!job_.checksumsFile.isEmpty())
+            job_.checksumRecorded = RecordReportChecksum(
+                job_.checksumsFile, QFile::encodeName(QFileInfo(fullPath).fileName()).toStdString(), sha256,
+                &job_.checksumError);
+        if (!job_.checksumError.isEmpty()) {
+            progress_.ShowStatus(true, job_.checksumError);
+            progress_.WaitForOperator();
         }
         if (job_.catalogue)
             job_.catalogue->AddReport(fullPath, detail ? QByteArrayLiteral("Detail")

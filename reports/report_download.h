@@ -39,6 +39,9 @@ struct TDownloadJob {
     QString errorText;      // filled with the text of a failure
     bool cancelled = false;  // the operator stopped the download
     int records = 0;        // report lines received
+    QString checksumsFile;  // where the stored report's checksum is recorded (none: empty)
+    bool checksumRecorded = false;
+    QString checksumError;  // why it was not recorded (or, when recorded, a warning about the old file)
 };
 
 inline constexpr int kDetailRetryInterval = 2500;

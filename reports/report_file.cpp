@@ -1,9 +1,10 @@
 #include "reports/report_file.h"
 
 #include "core/safe_file.h"
+#include "core/base/sha256.h"
 #include "reports/report_grid_model.h"
 
-bool SaveReportGrid(const ReportGridModel& grid, QString path)
+bool SaveReportGrid(const ReportGridModel& grid, QString path, std::string* sha256Hex)
 {
     if (!path.contains('.'))
         path += QStringLiteral(".txt");
@@ -19,6 +20,8 @@ bool SaveReportGrid(const ReportGridModel& grid, QString path)
     QString reason;
     if (!writeWholeFile(path, content, &reason))
         throw FileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+    if (sha256Hex)
+        *sha256Hex = Sha256Hex(std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
     return true;
 }
 

@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
 socat procps libsgutils2-dev xorriso genisoimage fonts-liberation poppler-utils \
-dpkg-dev file groff-base desktop-file-utils appstream qt6-qpa-plugins qt6-translations-l10n lintian $*"
+dpkg-dev file groff-base desktop-file-utils appstream qt6-qpa-plugins qt6-translations-l10n lintian libssl-dev $*"
 
 missing=""
 for pkg in $PACKAGES; do

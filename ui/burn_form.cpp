@@ -5,9 +5,13 @@
 #include "burn/drive/drive_abilities.h"
 #include "burn/iso/iso_image_file.h"
 #include "burn/sector_size.h"
+#include "burn/write/disc_audit.h"
+#include "cli/burn_archive.h"
 #include "cli/cli.h"
 #include "core/texts.h"
+#include "reports/report_checksums.h"
 #include "ui/delete_key.h"
+#include "ui/disc_audit_window.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -66,6 +70,12 @@ public:
     {
         form_.endPending_ = true;
         form_.handover_.Post([this] { form_.mcdbWriteDone(); });
+    }
+    bool BurnUnchanged(const std::vector<std::string>& names) override
+    {
+        const QString text = AlreadyOnDiscText(names) + QStringLiteral(". Burn them again?");
+        return QMessageBox::question(&form_, texts::BurnFrm(8), text, QMessageBox::Ok | QMessageBox::Cancel,
+                                     QMessageBox::Cancel) == QMessageBox::Ok;
     }
     bool ContinuePastUnimportable(const std::string& why) override
     {
@@ -136,6 +146,11 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
                        themeIcon(this, "document-open", QStyle::SP_FileIcon), &TBurnFrm::FileBtnClick);
     FolderBtn = makeTool("FolderBtn", QStringLiteral("Open folder"),
                          themeIcon(this, "folder-open", QStyle::SP_DirOpenIcon), &TBurnFrm::FolderBtnClick);
+    CheckBtn = makeTool("CheckBtn", QStringLiteral("Check disc"),
+                        themeIcon(this, "media-optical", QStyle::SP_DriveCDIcon), &TBurnFrm::CheckBtnClick);
+    UnarchivedBtn = makeTool("UnarchivedBtn", QStringLiteral("Reports never archived"),
+                             themeIcon(this, "document-new", QStyle::SP_FileDialogNewFolder),
+                             &TBurnFrm::UnarchivedBtnClick);
 
     lv1 = new QTableWidget(0, 2, Panel2);
     lv1->setObjectName(QStringLiteral("lv1"));
@@ -295,6 +310,8 @@ void TBurnFrm::SetControlsForBurn(bool burning)
     DeleteBtn->setEnabled(!burning);
     FileBtn->setEnabled(!burning);
     FolderBtn->setEnabled(!burning);
+    CheckBtn->setEnabled(!burning);
+    UnarchivedBtn->setEnabled(!burning);
     lv1->setEnabled(!burning);
 }
 
@@ -427,6 +444,8 @@ void TBurnFrm::BurnBtnClick()
     SetControlsForBurn(true);
     BurnBtn->setEnabled(false);
     TBurnOptions options;  // the window's settings: no test write, the disc stays open, eject
+    archive_ = std::make_unique<TBurnArchive>();
+    archive_->Apply(options);
     const bool started = procedure_->Start(paths, options);
     if (started) {
         pb->setMaximum(static_cast<int>(std::min<int64_t>(procedure_->Report().requiredSectors, INT32_MAX)));
@@ -443,6 +462,9 @@ void TBurnFrm::BurnBtnClick()
     switch (r.outcome) {
     case TBurnOutcome::NothingToBurn:
         break;  // nothing happens
+    case TBurnOutcome::Unchanged:
+        Log(AlreadyOnDiscText(r.unchanged));
+        break;
     case TBurnOutcome::NoRoom:
         Log(texts::FormatBurnFrm(1, {QString::number(r.requiredSectors * kSectorSize / 1024),
                                      QString::number(int64_t(r.freeSectors) * kSectorSize / 1024)}));
@@ -453,6 +475,56 @@ void TBurnFrm::BurnBtnClick()
             Log(texts::Extra("BurnNoRecorderHelp"));
         break;
     }
+}
+
+void TBurnFrm::CheckBtnClick()
+{
+    if (burning_ || mcdb_->Writing()) {
+        Log(QString::fromLatin1(kStillRunning));
+        return;
+    }
+    if (!RecorderSelected()) {
+        Log(QString::fromLatin1(kNoRecorderHelp));
+        return;
+    }
+    TReportChecksums sums;
+    QString error;
+    if (!sums.Load(ReportChecksumsFile(), &error))
+        Log(error);
+    TAuditOptions options;
+    options.downloadChecksum = [&sums](const std::string& name) -> std::optional<std::string> {
+        const TChecksumLine* found = sums.Find(name);
+        return found ? std::optional<std::string>(found->hex) : std::nullopt;
+    };
+    // The bar shows the bytes read; the window stays painted meanwhile.
+    options.progress = [this](int64_t done, int64_t total) {
+        pb->setMaximum(static_cast<int>(std::min<int64_t>(total / 2048, INT32_MAX)));
+        pb->setValue(static_cast<int>(std::min<int64_t>(done / 2048, pb->maximum())));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    SetControlsForBurn(true);
+    BurnBtn->setEnabled(false);
+    auditing_ = true;
+    const TAuditResult audit = AuditDisc(mcdb_->Commands(), options);
+    auditing_ = false;
+    SetControlsForBurn(false);
+    UpdateBurnButton();
+    Log(AuditSummary(audit));
+    if (ShowAudit) {
+        ShowAudit(audit);
+    } else {
+        TDiscAuditWindow window(audit, this);
+        window.exec();
+    }
+}
+
+void TBurnFrm::UnarchivedBtnClick()
+{
+    if (burning_ || !UnarchivedReports)
+        return;
+    lv1->setRowCount(0);
+    for (const QString& path : UnarchivedReports())
+        AddFileToBurnList(path);
 }
 
 void TBurnFrm::CancelBtnClick()
@@ -475,6 +547,8 @@ void TBurnFrm::CancelBtnClick()
 
 void TBurnFrm::Timer1Timer()
 {
+    if (auditing_)
+        return;
     pb->setValue(static_cast<int>(std::min<int64_t>(mcdb_->BytesWritten() / kSectorSize, pb->maximum())));
 }
 
@@ -510,6 +584,13 @@ void TBurnFrm::mcdbWriteDone()
     } else {
         Log(texts::BurnFrm(4));
     }
+    QString message;
+    const bool recorded = TBurnArchive::Record(r, cbb1->currentText().toStdString(), &message);
+    if (!message.isEmpty())
+        Log(message);
+    archive_.reset();
+    if (recorded && r.outcome == TBurnOutcome::Done && OnArchiveChanged)
+        OnArchiveChanged();
     QApplication::beep();
     mcdb_->PostDebugMessage(" ", kMsgDriveError);
 }

@@ -33,6 +33,8 @@ class QToolBar;
 class QToolButton;
 class TMCDBurner;
 class TBurnProcedure;
+class TBurnArchive;
+struct TAuditResult;
 class TScsiTransport;
 
 class TBurnFrm : public QDialog {
@@ -62,6 +64,10 @@ public:
     void DeleteBtnClick();
     void FileBtnClick();
     void FolderBtnClick();
+    // CheckBtn ("Check disc"): the audit of the disc in the drive, in a window.
+    void CheckBtnClick();
+    // UnarchivedBtn: the list becomes the catalogued reports never archived.
+    void UnarchivedBtnClick();
     void BurnBtnClick();
     void CancelBtnClick();
     void Timer1Timer();
@@ -74,6 +80,12 @@ public:
     // The file and folder choosers (dlgOpen1 and the folder browser); tests replace them.
     std::function<QStringList()> ChooseFiles;
     std::function<QString()> ChooseFolder;
+    // The reports never archived (the report window's catalogue), and what is told after a
+    // burn was recorded in the archive record; set at start-up.
+    std::function<QStringList()> UnarchivedReports;
+    std::function<void()> OnArchiveChanged;
+    // Shows the audit's window; tests replace it.
+    std::function<void(const TAuditResult&)> ShowAudit;
 
     QFrame* Panel1;  // top panel
     QLabel* Label1;  // "Drive: "
@@ -85,6 +97,8 @@ public:
     QToolButton* DeleteBtn;
     QToolButton* FileBtn;
     QToolButton* FolderBtn;
+    QToolButton* CheckBtn;
+    QToolButton* UnarchivedBtn;
     QTableWidget* lv1;  // the file list
     QSplitter* Splitter1;
     QPlainTextEdit* Memo1;  // the message log
@@ -109,11 +123,13 @@ private:
     std::unique_ptr<TMCDBurner> mcdb_;
     std::unique_ptr<Sink> sink_;
     std::unique_ptr<TBurnProcedure> procedure_;  // the one burn procedure, on mcdb_
+    std::unique_ptr<TBurnArchive> archive_;      // the running burn's checksum list
     QWidget* mainWindow_;
     QStringList creationLines_;  // the log as the transport's failure left it at creation
     bool burning_ = false;
     bool finalizing_ = false;
     bool lastWriteOut_ = false;
     bool noRecorderShown_ = false;
+    bool auditing_ = false;  // Check disc runs: the bar shows its bytes read
     std::atomic<bool> endPending_{false};  // the burn's end waits in the hand-over
 };

@@ -5,6 +5,8 @@
 #include "core/settings.h"
 #include "core/texts.h"
 #include "reports/catalogue.h"
+#include "reports/archive_record.h"
+#include "reports/report_checksums.h"
 #include "reports/report_download.h"
 #include "reports/report_file.h"
 #include "reports/report_grid_model.h"
@@ -19,6 +21,7 @@
 #include <QFileInfo>
 #include <QShortcut>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -414,6 +417,26 @@ QStringList Tfmfrm::SelectedReportFiles() const
     return files;
 }
 
+QString Tfmfrm::RefreshArchived()
+{
+    QSet<QString> names;
+    QString errors;
+    LoadArchivedReportNames(&names, &errors);
+    catalogue_.SetArchived(std::move(names));
+    return errors;
+}
+
+QStringList Tfmfrm::UnarchivedReportFiles() const
+{
+    QStringList files;
+    for (int i = 0; i < catalogue_.Count(); ++i) {
+        const QString path = QFile::decodeName(catalogue_.Entry(i).FileName);
+        if (!catalogue_.IsArchived(i) && QFileInfo(path).isFile())
+            files << path;
+    }
+    return files;
+}
+
 void Tfmfrm::RurnBtnClick()
 {
     if (OnBurnFiles)
@@ -450,6 +473,7 @@ void Tfmfrm::RunDownload(bool summary)
     job.requestCode = summary ? Settings().SummaryRequestCode : Settings().DetailRequestCode;
     job.caption = windowTitle();
     job.reportDir = Settings().ReportDir;
+    job.checksumsFile = ReportChecksumsFile();
     const TDownloadOutcome outcome = RunReportDownload(job);
     const QString stored = job.reportDir + job.range.ReportFileName;
     switch (outcome) {

@@ -26,6 +26,11 @@ public:
 
     ReportGridModel& Grid() { return *grid_; }
     TCatalogue& Catalogue() { return catalogue_; }
+    // Marks the catalogued reports archived at least once (the side files read again); an
+    // unreadable side file is said in the log of the caller (returned text).
+    QString RefreshArchived();
+    // The existing report files of the catalogue never archived, in catalogue order.
+    QStringList UnarchivedReportFiles() const;
 
     void OpenBtnClick();
     void btn1Click();

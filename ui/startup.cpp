@@ -123,6 +123,13 @@ void CreateProgramWindows(ProgramWindows& w)
     w.burnFrm = std::make_unique<TBurnFrm>(w.mainForm.get());
     TBurnFrm* burn = w.burnFrm.get();
     w.fmfrm->OnBurnFiles = [burn](const QStringList& files) { burn->ExecuteWithFiles(files); };
+    Tfmfrm* reports = w.fmfrm;
+    burn->UnarchivedReports = [reports] {
+        reports->RefreshArchived();
+        return reports->UnarchivedReportFiles();
+    };
+    burn->OnArchiveChanged = [reports] { reports->RefreshArchived(); };
+    reports->RefreshArchived();
     w.mainForm->OnCloseQuery = [burn] { return burn->CanCloseProgram(); };
     // The language files reach every window created here, at the main window's first show.
     w.mainForm->OnLocalise = [windows = w.Localised()] { lang::ApplyLanguageFiles(windows); };

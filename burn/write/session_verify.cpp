@@ -3,11 +3,14 @@
 #include "burn/drive/disc_reader.h"
 #include "burn/drive/drive_commands.h"
 #include "burn/iso/iso_tables.h"
+#include "burn/iso/session_checksums.h"
 #include "core/base/posix_io.h"
+#include "core/base/sha256.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -16,7 +19,7 @@ constexpr uint16_t kSectorsPerRead = 32;
 
 // Compares the file's bytes on the disc (from `sector`) with its source.
 bool compareFile(TDriveCommands& drive, const std::string& source, uint32_t sector, int64_t size,
-                 std::string* problem)
+                 TSha256& hash, std::string* problem)
 {
     posix::UniqueFd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
@@ -43,6 +46,7 @@ bool compareFile(TDriveCommands& drive, const std::string& source, uint32_t sect
             }
             got += static_cast<std::size_t>(r);
         }
+        hash.Add(disc.data(), n);
         if (std::memcmp(disc.data(), local.data(), n) != 0) {
             const auto at = std::mismatch(disc.begin(), disc.begin() + static_cast<std::ptrdiff_t>(n), local.begin());
             *problem = source + ": differs from the disc at byte " +
@@ -56,8 +60,13 @@ bool compareFile(TDriveCommands& drive, const std::string& source, uint32_t sect
 
 }  // namespace
 
-TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written)
+TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written, const std::vector<TSessionFile>* listed)
 {
+    std::unordered_map<std::string, std::string> expected;  // source -> listed checksum
+    if (listed)
+        for (const TSessionFile& f : *listed)
+            expected[f.sourcePath] = f.hex;
+    TSha256 hash;
     TVerifyResult result;
     TIsoTables disc;
     disc.ClearFileSystem(1 << 30, 1 << 30);
@@ -78,6 +87,9 @@ TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written)
                 continue;
             TDEntry* onDisc = disc.FindDirectory(dir.path);
             const TFEntry* found = onDisc ? TIsoTables::FindByLongName(*onDisc, JolietNameOnDisc(e->JolietName())) : nullptr;
+            // A name written without a dot (the session's checksum list) is read back with one.
+            if (!found && onDisc && e->JolietName().find('.') == std::string::npos)
+                found = TIsoTables::FindByLongName(*onDisc, JolietNameOnDisc(e->JolietName()) + ".");
             if (!found) {
                 result.problem = source + ": not found in the new session";
                 return result;
@@ -87,8 +99,15 @@ TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written)
                                  std::to_string(e->size) + " in the file";
                 return result;
             }
-            if (!compareFile(drive, source, static_cast<uint32_t>(found->isoExtent), e->size, &result.problem))
+            if (!compareFile(drive, source, static_cast<uint32_t>(found->isoExtent), e->size, hash, &result.problem))
                 return result;
+            const std::string hex = hash.FinishHex();
+            if (auto it = expected.find(source); it != expected.end() && it->second != hex) {
+                result.problem = source + ": differs from the session's checksum list";
+                return result;
+            }
+            if (&dir == written.Root() && IsSessionChecksumsName(e->JolietName()))
+                continue;  // checked, and not counted among the files of the burn
             ++result.files;
             result.bytes += e->size;
         }

@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include <vector>
+
 class TDriveCommands;
 class TIsoTables;
+struct TSessionFile;
 
 struct TVerifyResult {
     bool ok = false;
@@ -17,5 +20,8 @@ struct TVerifyResult {
     std::string problem;    // the first difference, or why the session could not be read
 };
 
-// `written` holds the burn's tables: its new files (those with a source) are checked.
-TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written);
+// `written` holds the burn's tables: its new files (those with a source) are checked. With
+// `listed` (the session's checksum list as made before the burn) the SHA-256 of each file as
+// read from the disc must also be the listed one.
+TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written,
+                            const std::vector<TSessionFile>* listed = nullptr);

@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <QTableView>
+#include <QTableWidget>
 #include <gtest/gtest.h>
 
 namespace {
