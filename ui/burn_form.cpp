@@ -480,11 +480,11 @@ void TBurnFrm::BurnBtnClick()
 void TBurnFrm::CheckBtnClick()
 {
     if (burning_ || mcdb_->Writing()) {
-        Log(QString::fromLatin1(kStillRunning));
+        Log(texts::Extra("BurnStillRunning"));
         return;
     }
     if (!RecorderSelected()) {
-        Log(QString::fromLatin1(kNoRecorderHelp));
+        Log(texts::Extra("BurnNoRecorderHelp"));
         return;
     }
     TReportChecksums sums;
