@@ -66,7 +66,9 @@ TEST(EndToEndFiles, FullDiskKeepsTheOldReportAndCatalogueAndExits3)
     ASSERT_EQ(runProgram(download(home, "keep", reg.pty())).status, 0);
     const QByteArray report = readTestFile(home + "/Report/keep_1_5.txt");
     const QByteArray list = readTestFile(home + "/data/fmList.txt");
+    const QByteArray sums = readTestFile(home + "/data/fmList.sha256");
     ASSERT_FALSE(report.isEmpty());
+    ASSERT_FALSE(sums.isEmpty());
     ASSERT_FALSE(list.isEmpty());
 
     fill(home + "/filler");
@@ -81,7 +83,8 @@ TEST(EndToEndFiles, FullDiskKeepsTheOldReportAndCatalogueAndExits3)
     EXPECT_EQ(r.status, 3) << r.err.toStdString();
     EXPECT_EQ(readTestFile(home + "/data/fmList.txt"), list);
     EXPECT_EQ(filesIn(home + "/Report"), QStringList{"keep_1_5.txt"});  // no new file, no temporary
-    EXPECT_EQ(filesIn(home + "/data"), (QStringList{"fmList.lock", "fmList.txt"}));
+    EXPECT_EQ(filesIn(home + "/data"), (QStringList{"fmList.lock", "fmList.sha256", "fmList.txt"}));
+    EXPECT_EQ(readTestFile(home + "/data/fmList.sha256"), sums);
 
     // With room again the same download is stored and catalogued.
     ASSERT_TRUE(QFile::remove(home + "/filler"));
