@@ -1,7 +1,7 @@
 #include "burn/burn_procedure.h"
 
 #include "burn/burner.h"
-#include "burn/emulated/emulated_drive.h"
+#include "burn/emulated/emulated_target.h"
 #include "burn/iso/local_tree.h"
 #include "core/base/byte_order.h"
 

@@ -82,9 +82,12 @@ TEST(IsoImport, OwnImageThroughTheEmulatedRecorderKeepsTheOldSectors)
     EXPECT_EQ(imported.size, 1500);
 
     // The next session: the imported file keeps its sector in the new directories.
+    uint32_t next = 0;
+    ASSERT_TRUE(r.commands.GetNextWritableAddress(&next));
+    EXPECT_EQ(next, 300u + 11400u);
     TIsoImage image(tables);
-    image.PrepareImage(&r.commands, nullptr);
-    EXPECT_EQ(image.SessionStart, 300u + 11400u);
+    image.PrepareImage(TSessionPlacement{next, nullptr});
+    EXPECT_EQ(image.SessionStart, next);
     bool found = false;
     const std::vector<uint8_t>& h = image.HeaderStream();
     const std::size_t root = (image.IsoDirectoryAreaSector() - image.SessionStart) * 2048;
