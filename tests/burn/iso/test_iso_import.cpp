@@ -23,11 +23,11 @@ public:
         *sector = start;
         return true;
     }
-    bool ReadSector(uint32_t sector, uint8_t* buffer) override
+    bool ReadSector(uint32_t sector, std::span<uint8_t> buffer) override
     {
-        if ((uint64_t(sector) + 1) * 2048 > bytes.size())
+        if ((uint64_t(sector) + 1) * 2048 > bytes.size() || buffer.size() < 2048)
             return false;
-        std::memcpy(buffer, bytes.data() + uint64_t(sector) * 2048, 2048);
+        std::memcpy(buffer.data(), bytes.data() + uint64_t(sector) * 2048, 2048);
         return true;
     }
 };
