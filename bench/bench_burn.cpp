@@ -11,7 +11,7 @@
 #include "bench/bench_options.h"
 #include "burn/burn_procedure.h"
 #include "burn/burner.h"
-#include "burn/emulated/emulated_drive.h"
+#include "burn/emulated/emulated_target.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,9 +1,10 @@
 #include "burn/burn_procedure.h"
 
 #include "burn/burner.h"
+#include "burn/drive/disc_reader.h"
 #include "burn/drive/drive_abilities.h"
 #include "burn/emulated/emulated_drive.h"
-#include "burn/drive/disc_reader.h"
+#include "burn/emulated/emulated_target.h"
 #include "burn/iso/disc_identity.h"
 #include "burn/iso/local_tree.h"
 #include "burn/write/disc_audit.h"

@@ -1,6 +1,7 @@
 #include "burn/burner.h"
 
 #include "burn/drive/disc_reader.h"
+#include "burn/emulated/emulated_target.h"
 #include "burn/write/write_cache.h"
 
 namespace {
@@ -136,6 +137,9 @@ void TSCSIDevice::ExecSCSICommand(aspi::SRB_ExecSCSICmd& srb, int timeoutMs)
 
 TMCDBurner::TMCDBurner(TScsiTransport& transport) : TSCSIDevice(transport)
 {
+    // An image configured as the virtual drive is burned through the emulated recorder.
+    if (!transport.OpenVirtualTarget)
+        UseEmulatedRecorder(transport);
     image_.WritePostGap = true;
     ClearFileSystem(65535, 8191);
     SetCacheSize(4194304);
@@ -178,6 +182,25 @@ uint8_t TMCDBurner::InsertFile(const std::string& destination, const std::string
     return static_cast<uint8_t>(tables_.InsertFile(destination, source, keepSourcePath));
 }
 
+TSessionPlacement TMCDBurner::SessionPlacement(IDiscReader& disc)
+{
+    // On a CD the session starts at the next writable address; on DVD media the layout
+    // starts at sector 0.
+    TSessionPlacement placement;
+    placement.disc = &disc;
+    commands_.DiscType = commands_.GetDiscType();
+    if (commands_.DiscType < dtDvdR || commands_.DiscType > dtDvdPlusR) {
+        uint32_t address = 0;
+        if (commands_.GetNextWritableAddress(&address))
+            placement.start = address;
+        else if (image_.OnMessage)
+            image_.OnMessage(0, ">>> ERROR GETTING NEXT WRITABLE ADDRESS");
+        if (placement.start > 0xFF000000u)
+            placement.start = 0;
+    }
+    return placement;
+}
+
 bool TMCDBurner::PrepareImage(bool imageFileOnly)
 {
     SetDoDebug(false);
@@ -188,7 +211,7 @@ bool TMCDBurner::PrepareImage(bool imageFileOnly)
         image_.PrepareImage();
     } else {
         TDriveDiscReader disc(commands_);
-        image_.PrepareImage(&commands_, &disc);
+        image_.PrepareImage(SessionPlacement(disc));
     }
     SetDoDebug(true);
     return true;

@@ -247,6 +247,8 @@ private:
     void WriteThread(std::unique_ptr<TCacheThread> cache, std::unique_ptr<TDriveCommands> commands, TWriteJob job);
     void EndBurn(const std::string& result);
     void JoinWriter();
+    // Where the next session goes on the disc in the drive (sets the drive's disc type).
+    TSessionPlacement SessionPlacement(IDiscReader& disc);
 
     TIsoTables tables_;
     TIsoImage image_{tables_};

@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "burn/drive/drive_abilities.h"
 #include "burn/drive/drive_commands.h"
+#include "burn/emulated/emulated_target.h"
 #include "burn/iso/iso_image.h"
 #include "burn/iso/iso_image_file.h"
 #include "burn/iso/iso_tables.h"
@@ -27,6 +28,7 @@ void configureTransport(TScsiTransport& transport)
     transport.virtualDrivePath = image.toStdString();
     transport.virtualDriveSpeedX = static_cast<int>(
         ini::readInteger(Settings().SettingsFile, "Burn", "VirtualDriveSpeed", 0));
+    UseEmulatedRecorder(transport);
 }
 
 bool resolveDrive(const QString& drive, const std::vector<std::string>& devices, std::string* line)

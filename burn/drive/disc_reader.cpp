@@ -1,6 +1,7 @@
 #include "burn/drive/disc_reader.h"
 
 #include "burn/drive/drive_commands.h"
+#include "burn/sector_size.h"
 
 int TDriveDiscReader::LastSessionNumber()
 {
@@ -17,7 +18,9 @@ bool TDriveDiscReader::SessionStart(int session, uint32_t* sector)
     return true;
 }
 
-bool TDriveDiscReader::ReadSector(uint32_t sector, uint8_t* buffer)
+bool TDriveDiscReader::ReadSector(uint32_t sector, std::span<uint8_t> buffer)
 {
-    return drive_.Read10(sector, 1, buffer);
+    if (buffer.size() < kSectorSize)
+        return false;
+    return drive_.Read10(sector, 1, buffer.data());
 }

@@ -10,7 +10,7 @@ public:
     explicit TDriveDiscReader(TDriveCommands& drive) : drive_(drive) {}
     int LastSessionNumber() override;
     bool SessionStart(int session, uint32_t* sector) override;
-    bool ReadSector(uint32_t sector, uint8_t* buffer) override;
+    bool ReadSector(uint32_t sector, std::span<uint8_t> buffer) override;
 
 private:
     TDriveCommands& drive_;

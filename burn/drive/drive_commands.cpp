@@ -29,6 +29,12 @@ std::vector<uint8_t> cdb12(uint8_t code)
     return c;
 }
 
+// The allocation length of a reply into buffer: its size, at most what 16 bits can say.
+uint16_t allocationLength(std::span<uint8_t> buffer)
+{
+    return static_cast<uint16_t>(std::min<std::size_t>(buffer.size(), 0xFFFF));
+}
+
 // Additional sense code 04h: "logical unit not ready" (becoming ready, operation or long
 // write in progress): the drive is working and will answer later.
 constexpr uint8_t kAscNotReady = 0x04;
@@ -74,9 +80,12 @@ bool TDriveCommands::RequestSense(uint8_t* buffer, uint8_t length)
     return Run({op::RequestSense, 0, 0, 0, length, 0}, SRB_DIR_IN, buffer, length, 10000);
 }
 
-bool TDriveCommands::Inquiry(uint8_t* buffer)
+bool TDriveCommands::Inquiry(std::span<uint8_t> buffer)
 {
-    return Run({op::Inquiry, 0, 0, 0, 128, 0}, SRB_DIR_IN, buffer, 128, 10000);
+    std::vector<uint8_t> c{op::Inquiry, 0, 0, 0, 0, 0};
+    const uint16_t length = allocationLength(buffer);
+    bytes::putBe16(&c[3], length);
+    return Run(c, SRB_DIR_IN, buffer.data(), length, 10000);
 }
 
 bool TDriveCommands::RezeroUnit()
@@ -132,33 +141,35 @@ bool TDriveCommands::ReadTocPmaAtip(uint8_t format, bool msf, uint8_t trackOrSes
     return Run(c, SRB_DIR_IN, buffer, length, 10000);
 }
 
-bool TDriveCommands::GetConfiguration(uint16_t feature, uint8_t* buffer)
+bool TDriveCommands::GetConfiguration(uint16_t feature, std::span<uint8_t> buffer)
 {
     std::vector<uint8_t> c = cdb10(op::GetConfiguration);
-    c[1] = 2;
-    c[2] = feature >> 8;
-    c[3] = feature & 0xFF;
-    c[8] = 114;
-    std::memset(buffer, 0, 114);
-    return Run(c, SRB_DIR_IN, buffer, 114, 30000);
+    c[1] = 2;  // the one feature asked for
+    bytes::putBe16(&c[2], feature);
+    const uint16_t length = allocationLength(buffer);
+    bytes::putBe16(&c[7], length);
+    std::fill_n(buffer.begin(), length, uint8_t{0});
+    return Run(c, SRB_DIR_IN, buffer.data(), length, 30000);
 }
 
-bool TDriveCommands::ReadDiscInformation(uint8_t* buffer)
+bool TDriveCommands::ReadDiscInformation(std::span<uint8_t> buffer)
 {
     std::vector<uint8_t> c = cdb10(op::ReadDiscInformation);
-    c[8] = 56;
-    std::memset(buffer, 0, 56);
-    return Run(c, SRB_DIR_IN, buffer, 56, 10000);
+    const uint16_t length = allocationLength(buffer);
+    bytes::putBe16(&c[7], length);
+    std::fill_n(buffer.begin(), length, uint8_t{0});
+    return Run(c, SRB_DIR_IN, buffer.data(), length, 10000);
 }
 
-bool TDriveCommands::ReadTrackInformation(uint32_t track, uint8_t* buffer)
+bool TDriveCommands::ReadTrackInformation(uint32_t track, std::span<uint8_t> buffer)
 {
     std::vector<uint8_t> c = cdb10(op::ReadTrackInformation);
-    c[1] = 0x01;
+    c[1] = 0x01;  // the address is a track number
     bytes::putBe32(&c[2], track);
-    c[8] = 38;
-    std::memset(buffer, 0, 38);
-    return Run(c, SRB_DIR_IN, buffer, 38, 60000);
+    const uint16_t length = allocationLength(buffer);
+    bytes::putBe16(&c[7], length);
+    std::fill_n(buffer.begin(), length, uint8_t{0});
+    return Run(c, SRB_DIR_IN, buffer.data(), length, 60000);
 }
 
 bool TDriveCommands::SendOpc()

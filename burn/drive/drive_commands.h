@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,9 @@ public:
     // Commands (true when the command succeeded).
     bool TestUnitReady(int timeoutMs = 5000);
     bool RequestSense(uint8_t* buffer, uint8_t length);
-    bool Inquiry(uint8_t* buffer);
+    // The commands that read a reply ask for as many bytes as the buffer holds (at most
+    // 65535, what their allocation length can say).
+    bool Inquiry(std::span<uint8_t> buffer);
     bool RezeroUnit();
     bool LoadUnload(bool eject);
     bool PreventRemoval(bool prevent);
@@ -71,9 +74,9 @@ public:
     bool Write10(uint32_t sector, uint16_t count, const uint8_t* buffer);
     bool SynchronizeCache(bool immediate, int timeoutMs);
     bool ReadTocPmaAtip(uint8_t format, bool msf, uint8_t trackOrSession, uint8_t* buffer, uint16_t length);
-    bool GetConfiguration(uint16_t feature, uint8_t* buffer);
-    bool ReadDiscInformation(uint8_t* buffer);
-    bool ReadTrackInformation(uint32_t track, uint8_t* buffer);
+    bool GetConfiguration(uint16_t feature, std::span<uint8_t> buffer);
+    bool ReadDiscInformation(std::span<uint8_t> buffer);
+    bool ReadTrackInformation(uint32_t track, std::span<uint8_t> buffer);
     bool SendOpc();
     bool ModeSense(uint8_t page, bool defaults, uint8_t* buffer, uint16_t length);
     bool ModeSelect(const uint8_t* buffer, uint16_t length);

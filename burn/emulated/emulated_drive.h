@@ -18,6 +18,8 @@
 // Answers about the disc (TOC, disc and track information, configuration, mode pages)
 // are in emulated_drive_info.cpp.
 
+#include "burn/transport/scsi_target.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -25,7 +27,7 @@
 #include <string>
 #include <vector>
 
-class TEmulatedDrive {
+class TEmulatedDrive : public IScsiTarget {
 public:
     enum class Medium { CDR, CDRW, DVDR, DVDPlusRW, DVDRAM };
     struct Session {
@@ -50,20 +52,11 @@ public:
     // Opens (or creates blank) the disc in imagePath. An image without a state file is
     // taken as a disc holding one closed session: the image itself.
     static std::unique_ptr<TEmulatedDrive> Open(const std::string& imagePath, std::string* error);
-    ~TEmulatedDrive();
+    ~TEmulatedDrive() override;
 
-    // A status that no drive sends: the command did not reach the drive (the built-in
-    // layer reports it as a transport error).
-    static constexpr uint8_t kTransportFailure = 0xFF;
-
-    // Runs one command. Returns the SCSI status (0 good, 2 check condition, 8 busy, or
-    // kTransportFailure); sense (32 bytes) holds the fixed-format sense data of a check
-    // condition.
     uint8_t Execute(const uint8_t* cdb, int cdbLength, uint8_t* data, uint32_t dataLength,
-                    uint8_t* sense);
-
-    // The 36 bytes of standard INQUIRY data.
-    std::array<uint8_t, 36> InquiryData() const;
+                    uint8_t* sense) override;
+    std::array<uint8_t, 36> InquiryData() const override;
 
     // Fault injection.
     int notReadyCommands = 0;        // the next N commands answer NOT READY (becoming ready)

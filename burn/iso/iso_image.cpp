@@ -1,6 +1,5 @@
 #include "burn/iso/iso_image.h"
 
-#include "burn/drive/drive_commands.h"
 #include "burn/sector_size.h"
 #include "core/base/byte_order.h"
 
@@ -130,32 +129,20 @@ int64_t TIsoImage::PathTableSize(bool joliet) const
     return size;
 }
 
-bool TIsoImage::PrepareImage(TDriveCommands* drive, IDiscReader* disc)
+bool TIsoImage::PrepareImage(const std::optional<TSessionPlacement>& onDisc)
 {
     // A second preparation replaces the header instead of adding another one.
     header_.clear();
-    BuildLayout(drive, disc);
+    BuildLayout(onDisc);
     WriteHeaderStream();
     return true;
 }
 
-void TIsoImage::BuildLayout(TDriveCommands* drive, IDiscReader* disc)
+void TIsoImage::BuildLayout(const std::optional<TSessionPlacement>& onDisc)
 {
-    SessionStart = drive ? 0 : ImageSessionStart;
-    if (drive) {
-        drive->DiscType = drive->GetDiscType();
-        if (drive->DiscType < dtDvdR || drive->DiscType > dtDvdPlusR) {
-            uint32_t address = 0;
-            if (drive->GetNextWritableAddress(&address))
-                SessionStart = address;
-            else if (OnMessage)
-                OnMessage(0, ">>> ERROR GETTING NEXT WRITABLE ADDRESS");
-            if (SessionStart > 0xFF000000u)
-                SessionStart = 0;
-        }
-        if (SessionToImport != 0 && disc)
-            tables_.ImportSession(*disc, SessionToImport, tables_.Root());
-    }
+    SessionStart = onDisc ? onDisc->start : ImageSessionStart;
+    if (onDisc && SessionToImport != 0 && onDisc->disc)
+        tables_.ImportSession(*onDisc->disc, SessionToImport, tables_.Root());
     NumberDirectories(false);
     NumberDirectories(true);
     isoPathSize_ = PathTableSize(false);

@@ -8,11 +8,16 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-class TDriveCommands;
+// Where a session written to a disc goes, as the burner found it from the drive.
+struct TSessionPlacement {
+    uint32_t start = 0;           // first sector of the session
+    IDiscReader* disc = nullptr;  // the disc to import SessionToImport from (none: nothing is imported)
+};
 
 struct TVolumeIdentifiers {
     std::string IdSystem, IdVolume, IdVolumeSet, IdPublisher, IdPreparer, IdApplication;
@@ -34,10 +39,11 @@ public:
     int SessionToImport = 0;
     std::function<void(int kind, const std::string&)> OnMessage;
 
-    // Lays the session out and builds its header. With a drive (not image-file only) the
-    // disc gives the session start and the session to import first.
-    bool PrepareImage(TDriveCommands* drive = nullptr, IDiscReader* disc = nullptr);
-    void BuildLayout(TDriveCommands* drive, IDiscReader* disc);
+    // Lays the session out and builds its header. On a disc (not image-file only) the
+    // placement gives the session start and the disc to import the session from first;
+    // without one the session starts at ImageSessionStart.
+    bool PrepareImage(const std::optional<TSessionPlacement>& onDisc = std::nullopt);
+    void BuildLayout(const std::optional<TSessionPlacement>& onDisc);
     void WriteHeaderStream();
 
     const std::vector<uint8_t>& HeaderStream() const { return header_; }

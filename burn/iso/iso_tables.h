@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -99,7 +100,8 @@ public:
     virtual int LastSessionNumber() = 0;
     // First sector of the session's first track; false when the TOC cannot be read.
     virtual bool SessionStart(int session, uint32_t* sector) = 0;
-    virtual bool ReadSector(uint32_t sector, uint8_t* buffer) = 0;
+    // Reads one sector into buffer; false when it cannot, or when buffer is shorter than a sector.
+    virtual bool ReadSector(uint32_t sector, std::span<uint8_t> buffer) = 0;
 };
 
 // Raised for every file about to be added; the handler may change names, date and skip.

@@ -1,8 +1,7 @@
 // The built-in transport layer (name PTASPI32): the ASPI request blocks carried out with
-// the Linux SG_IO pass-through on /dev/sr* devices, plus the emulated recorder when one
-// is configured. Requests complete before SendCommand returns; the event is not signalled.
+// the Linux SG_IO pass-through on /dev/sr* devices, plus a virtual drive (a target
+// handed in, such as the emulated recorder) when one is configured. Requests complete before SendCommand returns; the event is not signalled.
 
-#include "burn/emulated/emulated_drive.h"
 #include "burn/transport/scsi_opcodes.h"
 #include "burn/transport/scsi_transport.h"
 #include "burn/transport/sg_io.h"
@@ -45,7 +44,7 @@ struct Slot {
     posix::UniqueFd fd;
     bool exclusive = false;  // fd is open with O_EXCL for a burn
     std::array<uint8_t, 40> inquiry{};
-    std::shared_ptr<TEmulatedDrive> emulated;
+    std::shared_ptr<IScsiTarget> virtualTarget;  // a drive answered without the pass-through
     // Adapters are the kernel's (host, channel) pairs.
     int adapterKey() const { return kernel.known() ? (kernel.host << 8) | kernel.channel : -1; }
 };
@@ -60,7 +59,7 @@ sgio::Direction directionOf(uint8_t flags)
 class BuiltInLayer : public IScsiLayer {
 public:
     BuiltInLayer(const std::vector<std::string>& nodes, const std::string& virtualDrive,
-                 std::shared_ptr<TEmulatedDrive>* emulated, std::vector<std::string>* notices)
+                 std::shared_ptr<IScsiTarget> target, std::vector<std::string>* notices)
     {
         int madeUp = 0;
         for (const std::string& node : nodes) {
@@ -109,23 +108,15 @@ public:
         for (Slot& s : slots_)
             if (s.kernel.known())
                 s.ha = static_cast<uint8_t>(std::find(hosts.begin(), hosts.end(), s.adapterKey()) - hosts.begin());
-        if (!virtualDrive.empty()) {
-            std::string error;
+        if (!virtualDrive.empty() && target) {
             Slot slot;
-            slot.emulated = emulated && *emulated ? *emulated
-                                                  : std::shared_ptr<TEmulatedDrive>(TEmulatedDrive::Open(virtualDrive, &error));
-            if (emulated)
-                *emulated = slot.emulated;
-            if (slot.emulated) {
-                slot.node = virtualDrive;
-                const auto inq = slot.emulated->InquiryData();
-                std::memcpy(slot.inquiry.data(), inq.data(), 36);
-                slot.target = static_cast<uint8_t>(madeUp++);
-                slot.lun = kLunMarker;
-                slots_.push_back(std::move(slot));
-            } else if (notices) {
-                notices->push_back(error);
-            }
+            slot.virtualTarget = std::move(target);
+            slot.node = virtualDrive;
+            const auto inq = slot.virtualTarget->InquiryData();
+            std::memcpy(slot.inquiry.data(), inq.data(), 36);
+            slot.target = static_cast<uint8_t>(madeUp++);
+            slot.lun = kLunMarker;
+            slots_.push_back(std::move(slot));
         }
         // Drives without an address of their own go on an adapter after the real ones.
         adapters_ = countAdapters();
@@ -196,11 +187,11 @@ public:
     }
 
     int DriveCount() const { return static_cast<int>(slots_.size()); }
-    TEmulatedDrive* Emulated() const
+    IScsiTarget* Target() const
     {
         for (const Slot& s : slots_)
-            if (s.emulated)
-                return s.emulated.get();
+            if (s.virtualTarget)
+                return s.virtualTarget.get();
         return nullptr;
     }
     std::string NodeOf(uint8_t ha, uint8_t target, uint8_t lun) const
@@ -217,7 +208,7 @@ public:
     int Claim(uint8_t ha, uint8_t target, uint8_t lun, bool on)
     {
         Slot* s = find(ha, target, lun);
-        if (!s || s->emulated || s->exclusive == on)
+        if (!s || s->virtualTarget || s->exclusive == on)
             return 0;
         if (!on) {
             s->fd.reset();
@@ -266,9 +257,9 @@ private:
         }
         uint8_t sense[aspi::kSenseAreaSize] = {};
         sgio::Outcome o;
-        if (slot->emulated) {
-            o.status = slot->emulated->Execute(srb.CDBByte, srb.SRB_CDBLen, srb.SRB_BufPointer, srb.SRB_BufLen, sense);
-            if (o.status == TEmulatedDrive::kTransportFailure) {  // as if the pass-through call failed
+        if (slot->virtualTarget) {
+            o.status = slot->virtualTarget->Execute(srb.CDBByte, srb.SRB_CDBLen, srb.SRB_BufPointer, srb.SRB_BufLen, sense);
+            if (o.status == IScsiTarget::kTransportFailure) {  // as if the pass-through call failed
                 o.status = 0;
                 o.failure = sgio::Failure::Errno;
                 o.value = EIO;
@@ -318,10 +309,11 @@ std::vector<int> AdapterHosts(const std::vector<int>& kernelHosts)
 }
 
 std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& nodes, const std::string& virtualDrive,
-                                             std::shared_ptr<TEmulatedDrive>* emulated,
+                                             std::shared_ptr<IScsiTarget> target,
                                              std::vector<std::string>* notices)
 {
-    return std::make_unique<BuiltInLayer>(nodes.empty() ? defaultNodes() : nodes, virtualDrive, emulated, notices);
+    return std::make_unique<BuiltInLayer>(nodes.empty() ? defaultNodes() : nodes, virtualDrive, std::move(target),
+                                          notices);
 }
 
 sgio::Address BuiltInKernelAddress(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun)
@@ -377,8 +369,8 @@ std::string BuiltInDeviceNode(IScsiLayer& layer, uint8_t ha, uint8_t target, uin
     return b ? b->NodeOf(ha, target, lun) : std::string();
 }
 
-TEmulatedDrive* BuiltInEmulatedDrive(IScsiLayer* layer)
+IScsiTarget* BuiltInTarget(IScsiLayer* layer)
 {
     auto* b = dynamic_cast<BuiltInLayer*>(layer);
-    return b ? b->Emulated() : nullptr;
+    return b ? b->Target() : nullptr;
 }

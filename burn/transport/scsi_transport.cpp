@@ -1,6 +1,5 @@
 #include "burn/transport/scsi_transport.h"
 
-#include "burn/emulated/emulated_drive.h"
 #include "burn/transport/scsi_command_names.h"
 #include "burn/transport/scsi_opcodes.h"
 #include "burn/transport/sense_text.h"
@@ -192,15 +191,19 @@ bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
     preferBuiltIn_ = preferBuiltIn;
     layer_.reset();
     active_ = false;
-    if (emulatedPath_ != virtualDrivePath) {
-        emulated_.reset();
-        emulatedPath_ = virtualDrivePath;
+    if (virtualTargetPath_ != virtualDrivePath) {
+        virtualTarget_.reset();
+        virtualTargetPath_ = virtualDrivePath;
     }
     std::vector<std::string> notices;
-    const bool freshDrive = !emulated_;
-    std::unique_ptr<IScsiLayer> builtIn = MakeBuiltInLayer(deviceNodes, virtualDrivePath, &emulated_, &notices);
-    if (freshDrive && emulated_)
-        emulated_->SetSpeedX(virtualDriveSpeedX);
+    if (!virtualTarget_ && !virtualDrivePath.empty()) {
+        std::string error = virtualDrivePath + ": no drive can be opened for it";
+        if (OpenVirtualTarget)
+            virtualTarget_ = OpenVirtualTarget(virtualDrivePath, virtualDriveSpeedX, &error);
+        if (!virtualTarget_)
+            notices.push_back(error);
+    }
+    std::unique_ptr<IScsiLayer> builtIn = MakeBuiltInLayer(deviceNodes, virtualDrivePath, virtualTarget_, &notices);
     for (const std::string& n : notices)
         Post(bmInformation, ">>> " + n);
     const bool builtInHasDrives = BuiltInDriveCount(*builtIn) > 0;

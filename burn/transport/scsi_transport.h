@@ -10,6 +10,7 @@
 
 #include "burn/burn_messages.h"
 #include "burn/transport/scsi_srb.h"
+#include "burn/transport/scsi_target.h"
 #include "burn/transport/sense_data.h"
 #include "burn/transport/sg_io.h"
 
@@ -21,8 +22,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-class TEmulatedDrive;
 
 // A transport layer: the two entry points of the ASPI interface.
 class IScsiLayer {
@@ -132,6 +131,11 @@ public:
     // Where the built-in layer and the library layer come from (tests and settings set them).
     std::string virtualDrivePath;                // [Burn] VirtualDrive
     int virtualDriveSpeedX = 0;                  // [Burn] VirtualDriveSpeed: 0 writes at once
+    // Opens the drive of virtualDrivePath at virtualDriveSpeedX (null with the reason); set
+    // by the layer above, which knows what kind of drive an image is. Without it a virtual
+    // drive path is refused.
+    std::function<std::shared_ptr<IScsiTarget>(const std::string& path, int speedX, std::string* error)>
+        OpenVirtualTarget;
     std::vector<std::string> libraryNames;       // tried in order by the library layer
     std::vector<std::string> deviceNodes;        // empty: /dev/sr0 to /dev/sr15
     // Run by SelectDevice: the capabilities before the INQUIRY, the write-mode probe after
@@ -159,8 +163,8 @@ private:
     mutable std::mutex stateMutex_;
     std::unique_ptr<IScsiLayer> layer_;
     std::atomic<bool> active_{false};
-    std::shared_ptr<TEmulatedDrive> emulated_;  // survives re-initialisation
-    std::string emulatedPath_;
+    std::shared_ptr<IScsiTarget> virtualTarget_;  // survives re-initialisation
+    std::string virtualTargetPath_;
     bool preferBuiltIn_ = true;
     std::atomic<int> hostAdapterCount_{0};
     std::atomic<uint64_t> selections_{0};
@@ -173,11 +177,10 @@ private:
 TScsiTransport& ScsiTransport();
 
 // Built-in and library layers (defined in their own files).
-// An emulated recorder passed in is used as it is (its medium and faults stay); otherwise
-// one is opened for virtualDrive and handed back through *emulated.
+// A target passed in answers for virtualDrive (its node in the device list) as it is.
 std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& deviceNodes,
                                              const std::string& virtualDrive,
-                                             std::shared_ptr<TEmulatedDrive>* emulated,
+                                             std::shared_ptr<IScsiTarget> target,
                                              std::vector<std::string>* notices);
 // Loads the first library of names that offers both entry points; a relative path with a
 // folder in it is never tried. *loaded: the file that was loaded.
@@ -187,8 +190,8 @@ std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& nam
 std::vector<std::string> DefaultLibraryNames();
 // Number of drives the built-in layer found (0: it is of no use).
 int BuiltInDriveCount(IScsiLayer& layer);
-// The emulated recorder of the built-in layer, when it has one (tests inject faults through it).
-TEmulatedDrive* BuiltInEmulatedDrive(IScsiLayer* layer);
+// The target of the built-in layer's virtual drive, when it has one.
+IScsiTarget* BuiltInTarget(IScsiLayer* layer);
 // The device node (or image path) of an address in the built-in layer, empty when unknown.
 std::string BuiltInDeviceNode(IScsiLayer& layer, uint8_t ha, uint8_t target, uint8_t lun);
 // Device lines carry one digit per adapter, so the built-in layer numbers the kernel's

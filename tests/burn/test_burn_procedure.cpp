@@ -2,7 +2,7 @@
 // reports agrees with what the disc holds afterwards.
 
 #include "burn/burn_procedure.h"
-#include "burn/emulated/emulated_drive.h"
+#include "burn/emulated/emulated_target.h"
 #include "burn/transport/scsi_opcodes.h"
 #include "tests/support/burner_rig.h"
 

@@ -14,10 +14,10 @@ public:
         *sector = 0;
         return true;
     }
-    bool ReadSector(uint32_t sector, uint8_t* buffer) override
+    bool ReadSector(uint32_t sector, std::span<uint8_t> buffer) override
     {
         // Sectors 16 onward come from the input; a short input repeats itself.
-        if (size_ == 0)
+        if (size_ == 0 || buffer.size() < 2048)
             return false;
         for (std::size_t i = 0; i < 2048; ++i)
             buffer[i] = data_[(uint64_t(sector) * 2048 + i) % size_];

@@ -3,7 +3,7 @@
 // drive and no real device nodes, its messages collected.
 
 #include "burn/drive/drive_commands.h"
-#include "burn/emulated/emulated_drive.h"
+#include "burn/emulated/emulated_target.h"
 #include "burn/transport/scsi_transport.h"
 #include "tests/support/test_home.h"
 
@@ -22,6 +22,7 @@ struct BurnRig {
         image = home.path("disc.img").toStdString();
         transport.deviceNodes = {"/nonexistent/sr0"};
         transport.virtualDrivePath = withVirtualDrive ? image : std::string();
+        UseEmulatedRecorder(transport);
         transport.libraryNames = {"/nonexistent/libwnaspi32.so"};
         transport.OnMessage = [this](int kind, const std::string& text) {
             messages.push_back(std::to_string(kind) + ":" + text);

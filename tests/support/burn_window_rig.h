@@ -5,7 +5,7 @@
 // and the waits a test needs while the burner's events travel to the window.
 
 #include "burn/burner.h"
-#include "burn/emulated/emulated_drive.h"
+#include "burn/emulated/emulated_target.h"
 #include "core/texts.h"
 #include "ui/burn_form.h"
 #include "tests/support/iso_oracle.h"

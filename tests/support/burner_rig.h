@@ -5,7 +5,7 @@
 
 #include "burn/burn_procedure.h"
 #include "burn/burner.h"
-#include "burn/emulated/emulated_drive.h"
+#include "burn/emulated/emulated_target.h"
 #include "tests/support/iso_oracle.h"
 #include "tests/support/test_home.h"
 

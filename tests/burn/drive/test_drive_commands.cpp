@@ -1,9 +1,16 @@
+#include "burn/drive/disc_reader.h"
 #include "burn/drive/drive_abilities.h"
+#include "burn/sector_size.h"
+#include "burn/transport/scsi_opcodes.h"
 #include "tests/support/burn_rig.h"
 #include "tests/support/program_run.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <span>
 
 TEST(DriveCommands, BlankCdR)
 {
@@ -164,6 +171,51 @@ TEST(DriveCommands, SessionsOnTheDiscMoveTheNextWritableAddress)
     ASSERT_TRUE(r.commands.GetNextWritableAddress(&address));
     EXPECT_EQ(address, 32u + 11400u);
     EXPECT_EQ(r.commands.FreeDiscBlocks(), TEmulatedDrive::kBlank80MinBlocks - 32 - 11400);
+}
+
+// The commands that read a reply ask for the buffer's size and write nothing past it.
+TEST(DriveCommands, RepliesFillTheBufferGivenAndNothingBeyond)
+{
+    struct Case {
+        const char* name;
+        uint8_t code;
+        std::function<bool(TDriveCommands&, std::span<uint8_t>)> run;
+    };
+    const Case cases[] = {
+        {"GET CONFIGURATION", op::GetConfiguration,
+         [](TDriveCommands& c, std::span<uint8_t> b) { return c.GetConfiguration(0, b); }},
+        {"READ DISC INFORMATION", op::ReadDiscInformation,
+         [](TDriveCommands& c, std::span<uint8_t> b) { return c.ReadDiscInformation(b); }},
+        {"READ TRACK INFORMATION", op::ReadTrackInformation,
+         [](TDriveCommands& c, std::span<uint8_t> b) { return c.ReadTrackInformation(0xFF, b); }},
+    };
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    for (const Case& k : cases) {
+        for (const std::size_t size : {std::size_t{6}, std::size_t{300}}) {
+            SCOPED_TRACE(std::string(k.name) + ", " + std::to_string(size) + " bytes");
+            std::vector<uint8_t> buffer(size + 16, 0xEE);
+            r.drive()->ClearCommandLog();
+            ASSERT_TRUE(k.run(r.commands, std::span(buffer).first(size)));
+            const auto sent = r.drive()->Commands(k.code);
+            ASSERT_EQ(sent.size(), 1u);
+            EXPECT_EQ(sent[0].cdb[7] * 256 + sent[0].cdb[8], static_cast<int>(size));
+            EXPECT_EQ(std::count(buffer.begin() + static_cast<std::ptrdiff_t>(size), buffer.end(), 0xEE), 16);
+            EXPECT_NE(buffer[1], 0xEE);  // the reply's length field was written
+        }
+    }
+
+    std::vector<uint8_t> inquiry(64, 0xEE);
+    ASSERT_TRUE(r.commands.Inquiry(std::span(inquiry).first(8)));
+    EXPECT_EQ(inquiry[0] & 0x1F, 0x05);  // a CD/DVD device
+    EXPECT_EQ(std::count(inquiry.begin() + 8, inquiry.end(), 0xEE), 56);
+
+    // A buffer shorter than a sector is refused before anything is read.
+    TDriveDiscReader disc(r.commands);
+    std::vector<uint8_t> sector(kSectorSize - 1);
+    r.drive()->ClearCommandLog();
+    EXPECT_FALSE(disc.ReadSector(16, sector));
+    EXPECT_TRUE(r.drive()->Commands(op::Read10).empty());
 }
 
 TEST(DriveCommands, DevicesAndDiscInfoCommands)

@@ -23,11 +23,11 @@ public:
         *sector = start;
         return true;
     }
-    bool ReadSector(uint32_t sector, uint8_t* buffer) override
+    bool ReadSector(uint32_t sector, std::span<uint8_t> buffer) override
     {
-        if ((uint64_t(sector) + 1) * 2048 > bytes.size())
+        if ((uint64_t(sector) + 1) * 2048 > bytes.size() || buffer.size() < 2048)
             return false;
-        std::memcpy(buffer, bytes.data() + uint64_t(sector) * 2048, 2048);
+        std::memcpy(buffer.data(), bytes.data() + uint64_t(sector) * 2048, 2048);
         return true;
     }
 };
@@ -82,9 +82,12 @@ TEST(IsoImport, OwnImageThroughTheEmulatedRecorderKeepsTheOldSectors)
     EXPECT_EQ(imported.size, 1500);
 
     // The next session: the imported file keeps its sector in the new directories.
+    uint32_t next = 0;
+    ASSERT_TRUE(r.commands.GetNextWritableAddress(&next));
+    EXPECT_EQ(next, 300u + 11400u);
     TIsoImage image(tables);
-    image.PrepareImage(&r.commands, nullptr);
-    EXPECT_EQ(image.SessionStart, 300u + 11400u);
+    image.PrepareImage(TSessionPlacement{next, nullptr});
+    EXPECT_EQ(image.SessionStart, next);
     bool found = false;
     const std::vector<uint8_t>& h = image.HeaderStream();
     const std::size_t root = (image.IsoDirectoryAreaSector() - image.SessionStart) * 2048;
