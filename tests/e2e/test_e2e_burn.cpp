@@ -8,10 +8,12 @@
 #include "ui/upload_report_dialog.h"
 #include "tests/support/burn_window_rig.h"
 #include "tests/support/fake_session.h"
+#include "tests/support/message_boxes.h"
 #include "tests/support/recording_progress.h"
 
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -104,6 +106,8 @@ TEST(EndToEndBurn, ReportsSelectedInTheCatalogueAreBurnedAndASecondBurnKeepsThem
     const QString c = r.makeFile("extra/c.txt", 5);
     r.form->ChooseFiles = [c] { return QStringList{c}; };
     bool secondDone = false;
+    // Two of the files are on the disc unchanged: the operator says to burn them again.
+    MessageBoxAnswerer again({QMessageBox::Ok});
     whileShown(*r.form, [&] {
         r.form->FileBtn->click();
         listed = r.form->FilePaths();
