@@ -109,7 +109,8 @@ struct FakeKernel {
             io->host_status = static_cast<unsigned short>(k.host);
             io->driver_status = static_cast<unsigned short>(k.driver);
             const std::size_t n = std::min<std::size_t>(k.sense.size(), io->mx_sb_len);
-            std::memcpy(io->sbp, k.sense.data(), n);
+            if (n > 0)
+                std::memcpy(io->sbp, k.sense.data(), n);
             io->sb_len_wr = static_cast<unsigned char>(n);
             io->resid = k.resid;
             return 0;
