@@ -1,6 +1,7 @@
 #include "core/base/sha256.h"
 
 #include "core/base/posix_io.h"
+#include "core/base/whole_file.h"
 
 #include <openssl/evp.h>
 #include <stdexcept>
@@ -75,15 +76,10 @@ bool Sha256OfFile(const std::string& path, std::string* hex, std::string* reason
         return false;
     };
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return fail(posix::errnoMessage(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail("not a regular file");
-    const posix::UniqueFd fd(posix::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    std::string why;
+    const posix::UniqueFd fd = wholefile::OpenRegular(path, &st, &why);
     if (!fd)
-        return fail(posix::errnoMessage(errno));
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return fail("not a regular file");
+        return fail(why);
     TSha256 h;
     std::vector<uint8_t> buffer(1u << 20);
     int64_t total = 0;

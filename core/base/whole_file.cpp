@@ -46,6 +46,32 @@ bool Write(const std::string& path, std::string_view content, std::string* reaso
     return false;
 }
 
+posix::UniqueFd OpenRegular(const std::string& path, struct stat* st, std::string* reason)
+{
+    if (::stat(path.c_str(), st) != 0) {
+        *reason = posix::errnoMessage(errno);
+        return posix::UniqueFd();
+    }
+    if (!S_ISREG(st->st_mode)) {
+        *reason = "not a regular file";
+        return posix::UniqueFd();
+    }
+    posix::UniqueFd fd(posix::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
+        *reason = posix::errnoMessage(errno);
+        return fd;
+    }
+    if (::fstat(fd.get(), st) != 0) {
+        *reason = posix::errnoMessage(errno);
+        return posix::UniqueFd();
+    }
+    if (!S_ISREG(st->st_mode)) {
+        *reason = "not a regular file";
+        return posix::UniqueFd();
+    }
+    return fd;
+}
+
 bool Read(const std::string& path, std::string* content, std::string* reason, std::size_t limit)
 {
     auto fail = [reason](const std::string& text) {
@@ -55,20 +81,11 @@ bool Read(const std::string& path, std::string* content, std::string* reason, st
     };
     const std::string tooLarge = limit >= (1u << 20) ? "larger than " + std::to_string(limit >> 20) + " MiB"
                                                     : "larger than " + std::to_string(limit) + " bytes";
-    // Looked at before opening, so that opening a device has no side effect; looked at
-    // again on the descriptor, which is the file that is read.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return fail(posix::errnoMessage(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail("not a regular file");
-    const posix::UniqueFd fd(posix::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    std::string why;
+    const posix::UniqueFd fd = OpenRegular(path, &st, &why);
     if (!fd)
-        return fail(posix::errnoMessage(errno));
-    if (::fstat(fd.get(), &st) != 0)
-        return fail(posix::errnoMessage(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail("not a regular file");
+        return fail(why);
     if (static_cast<unsigned long long>(st.st_size) > limit)
         return fail(tooLarge);
     std::string out;

@@ -7,9 +7,12 @@
 // one seam of system calls that tests can replace. The Qt-facing wrappers and the
 // program's message texts are in safe_file.h.
 
+#include "core/base/posix_io.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace wholefile {
@@ -20,6 +23,11 @@ inline constexpr std::size_t kReadLimit = 64u << 20;
 // Replaces (or creates) path with content. False with the reason (the system's text, or
 // why the target is no file to replace) when the file could not be written whole.
 bool Write(const std::string& path, std::string_view content, std::string* reason);
+
+// Opens a regular file for reading, looked at before opening (so that opening a device
+// has no side effect) and again on the descriptor. Invalid with the reason otherwise; *st
+// is the descriptor's status.
+posix::UniqueFd OpenRegular(const std::string& path, struct stat* st, std::string* reason);
 
 // Reads a regular file of at most limit bytes. False with the reason when the file is
 // missing, is no regular file, is larger than limit or cannot be read.
