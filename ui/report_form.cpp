@@ -159,9 +159,10 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
     connect(PrintBtn, &QPushButton::clicked, this, &Tfmfrm::PrintBtnClick);
     connect(RurnBtn, &QPushButton::clicked, this, &Tfmfrm::RurnBtnClick);
     // The desktop's standard keys for the commands that have one.
-    for (auto [key, button] : {std::pair{QKeySequence::Open, OpenBtn}, {QKeySequence::SaveAs, Button2},
-                               {QKeySequence::Print, PrintBtn}, {QKeySequence::Delete, DeleteBtn}}) {
+    for (const auto& [key, target] : {std::pair{QKeySequence::Open, OpenBtn}, {QKeySequence::SaveAs, Button2},
+                                      {QKeySequence::Print, PrintBtn}, {QKeySequence::Delete, DeleteBtn}}) {
         auto* shortcut = new QShortcut(QKeySequence(key), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        QPushButton* button = target;
         connect(shortcut, &QShortcut::activated, button, [button] {
             if (button->isEnabled())
                 button->click();
