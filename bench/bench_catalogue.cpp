@@ -45,11 +45,11 @@ int main(int argc, char** argv)
     TCatalogue catalogue;
     t.start();
     catalogue.LoadCatalogue(path);
-    const double loadMs = t.nsecsElapsed() / 1e6;
+    const double loadMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
 
     t.restart();
     catalogue.SaveCatalogue(path);
-    const double saveMs = t.nsecsElapsed() / 1e6;
+    const double saveMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
 
     std::printf("entries: %d (lines %zu)\n", catalogue.Count(), baseline.size());
     std::printf("read lines into memory (baseline): %8.1f ms\n", baseMs);

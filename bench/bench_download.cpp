@@ -28,7 +28,8 @@ double cpuSeconds()
 {
     rusage u {};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 bool readFully(int fd, uint8_t* buf, std::size_t n)
@@ -68,7 +69,7 @@ double rawRoundTripMs(int rounds)
         ::write(slave, req, sizeof req);
         readFully(slave, rep, sizeof rep);
     }
-    const double ms = t.nsecsElapsed() / 1e6 / rounds;
+    const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6 / rounds;
     peer.join();
     ::close(master);
     ::close(slave);
@@ -117,7 +118,7 @@ int main(int argc, char** argv)
     QElapsedTimer t;
     t.start();
     const TDownloadOutcome outcome = RunReportDownload(job);
-    const double wallS = t.nsecsElapsed() / 1e9;
+    const double wallS = static_cast<double>(t.nsecsElapsed()) / 1e9;
     const double cpuS = cpuSeconds() - cpu0;
     std::fclose(quiet);
     if (outcome != TDownloadOutcome::Stored) {

@@ -36,9 +36,9 @@ void writeReport(const std::string& path, int lines)
     std::ofstream out(path, std::ios::binary);
     char text[64];
     for (int i = 0; i < lines; ++i) {
-        const int z = i / 3 + 1;
+        const unsigned z = static_cast<unsigned>(i / 3 + 1);
         if (i % 3 == 0)
-            std::snprintf(text, sizeof text, "Z REPORT NO. %04d\r\n", z % 10000);
+            std::snprintf(text, sizeof text, "Z REPORT NO. %04u\r\n", z % 10000);
         else if (i % 3 == 1)
             std::snprintf(text, sizeof text, "  SALES %10u.%02u\r\n", (z * 137u) % 100000u, z % 100u);
         else
@@ -54,7 +54,7 @@ void report(const char* who, const PdfRun& m, const PdfRun& ours)
         return;
     }
     std::printf("  %-44s %7.2f s %7.1f MiB %8.0f KiB   ours/this: time %.2f, memory %.2f, size %.2f\n", who,
-                m.seconds, m.peakMiB, m.bytes / 1024.0, ours.seconds / m.seconds, ours.peakMiB / m.peakMiB,
+                m.seconds, m.peakMiB, static_cast<double>(m.bytes) / 1024.0, ours.seconds / m.seconds, ours.peakMiB / m.peakMiB,
                 double(ours.bytes) / double(m.bytes));
 }
 
@@ -81,7 +81,7 @@ int main(int argc, char** argv)
                              "--pages", "2", "--font-size", "9"},
                             work + "/ours.pdf");
     std::printf("  %-44s %7.2f s %7.1f MiB %8.0f KiB%s\n", "vobrelfm print", ours.seconds, ours.peakMiB,
-                ours.bytes / 1024.0, ours.status == 0 ? "" : "  (failed)");
+                static_cast<double>(ours.bytes) / 1024.0, ours.status == 0 ? "" : "  (failed)");
     const std::string theirs = work + "/enscript.pdf";
     const char* pipeline = "enscript -2 -B -f Courier9 -o - \"$0\" | ps2pdf - \"$1\"";
     report("enscript -2 -B -f Courier9 | ps2pdf", run({"sh", "-c", pipeline, reportFile, theirs}, theirs), ours);

@@ -40,7 +40,7 @@ inline Measure runMeasured(const std::vector<std::string>& args)
     rusage usage {};
     wait4(pid, &status, 0, &usage);
     m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakMiB = usage.ru_maxrss / 1024.0;
+    m.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
     m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return m;
 }

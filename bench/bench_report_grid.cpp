@@ -58,7 +58,7 @@ int main(int argc, char** argv)
     t.start();
     LoadReportFile(grid, path);
     QCoreApplication::processEvents();
-    const double openMs = t.nsecsElapsed() / 1e6;
+    const double openMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
 
     t.restart();
     for (int step = 0; step < 100; ++step) {
@@ -67,7 +67,7 @@ int main(int argc, char** argv)
     }
     view.scrollToBottom();
     view.repaint();
-    const double scrollMs = t.nsecsElapsed() / 1e6;
+    const double scrollMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
 
     std::printf("lines: %d (check %zu)\n", grid.RowCount(), baseline.size());
     std::printf("read lines into memory (baseline): %8.1f ms\n", baseMs);

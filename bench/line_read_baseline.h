@@ -19,5 +19,5 @@ inline double readLinesBaselineMs(const QString& path, std::vector<QByteArray>* 
         line.chop(2);
         lines->push_back(std::move(line));
     }
-    return t.nsecsElapsed() / 1e6;
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }

@@ -199,17 +199,15 @@ int runBurn(const QStringList& args)
     TBurnProcedure burn(burner, sink);
     const auto started = std::chrono::steady_clock::now();
     if (burn.Start(paths, options)) {
-        bool finalizingShown = false, abortAsked = false, unstoppableShown = false;
+        bool finalizingShown = false, abortAsked = false;
         while (!burner.WaitForWriteDone(250)) {
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             std::lock_guard lock(printing);
             if (g_interrupted && !abortAsked) {
                 abortAsked = true;
-                if (!burn.Cancel()) {
-                    unstoppableShown = true;
+                if (!burn.Cancel())
                     progress.Line(kCannotStop);
-                }
             }
             if (sink.finalizing && !finalizingShown) {
                 finalizingShown = true;

@@ -191,7 +191,7 @@ bool parseInteger(const QByteArray& text, long long* out)
         negative = t[0] == '-';
         i = 1;
     }
-    int base = 10;
+    unsigned base = 10;
     if (t.size() - i > 2 && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
         base = 16;
         i += 2;
@@ -210,7 +210,7 @@ bool parseInteger(const QByteArray& text, long long* out)
             digit = c - 'A' + 10;
         else
             return false;
-        value = value * base + digit;
+        value = value * base + static_cast<unsigned>(digit);
         if (value > 0xFFFFFFFFull)
             return false;
     }

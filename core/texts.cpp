@@ -57,7 +57,7 @@ std::array<QString, kBurnFrmCount>& burnFrmTable()
 {
     static std::array<QString, kBurnFrmCount> table = [] {
         std::array<QString, kBurnFrmCount> t;
-        for (int i = 0; i < kBurnFrmCount; ++i)
+        for (std::size_t i = 0; i < t.size(); ++i)
             t[i] = QString::fromLatin1(kBurnFrmDefaults[i]);
         return t;
     }();
@@ -89,14 +89,14 @@ QString BurnFrm(int index)
 {
     if (index < 0 || index >= kBurnFrmCount)
         return {};
-    return burnFrmTable()[index];
+    return burnFrmTable()[static_cast<std::size_t>(index)];
 }
 
 bool SetBurnFrm(int index, const QString& text)
 {
     if (index < 0 || index >= kBurnFrmCount)
         return false;
-    burnFrmTable()[index] = text;
+    burnFrmTable()[static_cast<std::size_t>(index)] = text;
     return true;
 }
 
@@ -104,8 +104,8 @@ QString FormatBurnFrm(int index, const QStringList& values)
 {
     const QString entry = BurnFrm(index);
     QString out;
-    int used = 0, from = 0;
-    for (int at = entry.indexOf(QLatin1String("%s")); at >= 0 && used < values.size();
+    qsizetype used = 0, from = 0;
+    for (qsizetype at = entry.indexOf(QLatin1String("%s")); at >= 0 && used < values.size();
          at = entry.indexOf(QLatin1String("%s"), from)) {
         out += QStringView(entry).mid(from, at - from);
         out += values[used++];
@@ -119,8 +119,9 @@ void ResetToDefaults()
 {
     for (MessageEntry& e : messageTable())
         e.text = QString::fromLatin1(e.defaultText);
-    for (int i = 0; i < kBurnFrmCount; ++i)
-        burnFrmTable()[i] = QString::fromLatin1(kBurnFrmDefaults[i]);
+    std::array<QString, kBurnFrmCount>& table = burnFrmTable();
+    for (std::size_t i = 0; i < table.size(); ++i)
+        table[i] = QString::fromLatin1(kBurnFrmDefaults[i]);
     extra::ResetToDefaults();
 }
 

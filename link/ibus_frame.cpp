@@ -66,7 +66,7 @@ std::vector<uint8_t> BcdPack(uint32_t value, int digits)
         return {};
     const int n = (digits - 1) / 2;
     std::vector<uint8_t> out(static_cast<std::size_t>(n) + 1);
-    for (int i = n; i >= 0; --i) {
+    for (std::size_t i = out.size(); i-- > 0;) {
         out[i] = static_cast<uint8_t>(((value / 10) % 10) * 16 + value % 10);
         value /= 100;
     }

@@ -24,6 +24,12 @@ constexpr uint16_t kConnectParam = 1;
 constexpr uint16_t kDisconnectParam = 2;
 constexpr uint16_t kInfoParam = 16;
 
+// The speed of a table index; the caller has checked that the table has it.
+uint32_t speedAt(int index)
+{
+    return BaudTable[static_cast<std::size_t>(index)];
+}
+
 // Bytes 7 to 12 of both handshakes: the PC's date and time, one BCD byte each.
 void putDateTime(ibus::Payload& payload)
 {
@@ -69,7 +75,7 @@ void TVeskIBusComm::setBaudRate(int index)
 {
     baudIndex_ = ((index % 128) + 128) % 128;
     if (baudIndex_ < static_cast<int>(BaudTable.size()))
-        port_->setBaudRate(BaudTable[baudIndex_]);
+        port_->setBaudRate(speedAt(baudIndex_));
 }
 
 void TVeskIBusComm::setRetryCount(int count)
@@ -226,6 +232,11 @@ void TVeskIBusComm::PutAddress(ibus::Payload& payload, std::size_t at, int32_t a
 
 bool TVeskIBusComm::ConnectEcr(int32_t address, bool strict)
 {
+    // A speed index set past the table after the port opened names no speed to run at.
+    if (baudIndex_ >= static_cast<int>(BaudTable.size())) {
+        aborted_ = true;
+        return false;
+    }
     const bool connected = BroadCast ? BroadcastHandshake() : Handshake(address, strict);
     return connected && QueryEcrInfo();
 }
@@ -246,13 +257,13 @@ bool TVeskIBusComm::Handshake(int32_t address, bool strict)
         std::copy(frame.begin(), frame.end(), frameBuf_.begin());
         if (n > 0 && LogEnabled)
             ibus::TraceRetry(DebugLog, n);
-        port_->setBaudRate(n == 0 ? BaudTable[0] : BaudTable[(n - 1) % BaudTable.size()]);
+        port_->setBaudRate(n == 0 ? BaudTable[0] : BaudTable[static_cast<std::size_t>(n - 1) % BaudTable.size()]);
         port_->setParity(Parity);
         SendFrame(ibus::kFrameSize);
         receiver_.frameMode = false;
         const WaitResult r = WaitReply(kHandshakeTimeoutMs);
         if (r == wrPositive) {
-            port_->setBaudRate(BaudTable[baudIndex_]);
+            port_->setBaudRate(speedAt(baudIndex_));
             return true;
         }
         if (strict && r == wrReply55)
@@ -276,7 +287,7 @@ bool TVeskIBusComm::BroadcastHandshake()
     for (std::size_t i = 0; i < BroadcastAddresses.size(); ++i)
         PutAddress(payload_, 35 + 4 * i, BroadcastAddresses[i]);
     ibus::StoreChecksum(payload_);
-    port_->setBaudRate(BaudTable[baudIndex_]);
+    port_->setBaudRate(speedAt(baudIndex_));
     const ibus::Frame frame = ibus::PackFrame(payload_);
     std::copy(frame.begin(), frame.end(), frameBuf_.begin());
     SendFrame(ibus::kFrameSize);

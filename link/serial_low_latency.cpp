@@ -6,14 +6,19 @@
 
 int SystemSerialIoctl(int fd, unsigned long request, void* arg) { return posix::ioctl(fd, request, arg); }
 
+namespace {
+// The flag as the int field of serial_struct holds it (the header spells it unsigned).
+constexpr int kLowLatencyFlag = static_cast<int>(ASYNC_LOW_LATENCY);
+}  // namespace
+
 TLowLatencyState EnableLowLatency(int fd, TSerialIoctl call)
 {
     TLowLatencyState state;
     serial_struct info{};
-    if (call(fd, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY))
+    if (call(fd, TIOCGSERIAL, &info) != 0 || (info.flags & kLowLatencyFlag))
         return state;
     const int old = info.flags;
-    info.flags |= ASYNC_LOW_LATENCY;
+    info.flags |= kLowLatencyFlag;
     if (call(fd, TIOCSSERIAL, &info) != 0)
         return state;
     state.changed = true;

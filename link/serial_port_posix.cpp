@@ -173,11 +173,11 @@ void TCommPrivate::ReleaseDescriptors()
 
 termios LineTermios(const TCommSettings& s, termios tio)
 {
-    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                     IXANY | INPCK | IGNPAR);
-    tio.c_oflag &= ~OPOST;
-    tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
+                                          IXOFF | IXANY | INPCK | IGNPAR);
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     tio.c_cflag |= CREAD | CLOCAL;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
@@ -345,10 +345,12 @@ void TCommPrivate::ReadThread(int handle, int closeFd, unsigned gen)
         std::chrono::nanoseconds wait(-1);
         if (!chunk.empty()) {
             wait = lastByte + std::chrono::milliseconds(readSettings.intervalMs.load()) - now;
-            const uint32_t totalMs = readSettings.totalMultiplierMs * kReadBufferSize +
-                                     readSettings.totalConstantMs;
+            // At most 2^32 * 2049 ms: no overflow in 64 bits.
+            const uint64_t totalMs = uint64_t{readSettings.totalMultiplierMs.load()} * kReadBufferSize +
+                                     readSettings.totalConstantMs.load();
             if (totalMs > 0)
-                wait = std::min<std::chrono::nanoseconds>(wait, chunkStart + std::chrono::milliseconds(totalMs) - now);
+                wait = std::min<std::chrono::nanoseconds>(
+                    wait, chunkStart + std::chrono::milliseconds(static_cast<int64_t>(totalMs)) - now);
             if (wait.count() <= 0) {
                 handOver();
                 continue;
@@ -404,22 +406,22 @@ void TCommPrivate::ReadThread(int handle, int closeFd, unsigned gen)
         }
 
         if (hasCounters) {
-            serial_icounter_struct now {};
-            if (posix::ioctl(handle, TIOCGICOUNT, &now) == 0) {
+            serial_icounter_struct counts {};
+            if (posix::ioctl(handle, TIOCGICOUNT, &counts) == 0) {
                 uint32_t errors = 0;
-                if (now.buf_overrun != last.buf_overrun) errors |= TComm::kErrRxOver;
-                if (now.overrun != last.overrun) errors |= TComm::kErrOverrun;
-                if (now.parity != last.parity) errors |= TComm::kErrRxParity;
-                if (now.frame != last.frame) errors |= TComm::kErrFrame;
-                if (now.brk != last.brk) errors |= TComm::kErrBreak;
+                if (counts.buf_overrun != last.buf_overrun) errors |= TComm::kErrRxOver;
+                if (counts.overrun != last.overrun) errors |= TComm::kErrOverrun;
+                if (counts.parity != last.parity) errors |= TComm::kErrRxParity;
+                if (counts.frame != last.frame) errors |= TComm::kErrFrame;
+                if (counts.brk != last.brk) errors |= TComm::kErrBreak;
                 if (errors)
                     PostNotify(gen, kReceiveError, errors);
                 uint32_t modem = 0;
-                if (now.dcd != last.dcd) modem |= TComm::kModemCarrier;
-                if (now.rng != last.rng) modem |= TComm::kModemRing;
+                if (counts.dcd != last.dcd) modem |= TComm::kModemCarrier;
+                if (counts.rng != last.rng) modem |= TComm::kModemRing;
                 if (modem)
                     PostNotify(gen, kModemStateChange, modem);
-                last = now;
+                last = counts;
             }
         }
     }

@@ -36,6 +36,6 @@ TEST_P(BurnProgressBar, Shows)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BurnProgressBar, testing::ValuesIn(kBarCases),
-                         [](const testing::TestParamInfo<BarCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<BarCase>& c) { return std::string(c.param.name); });
 
 }  // namespace

@@ -95,7 +95,7 @@ TEST(IniProfile, SurvivesRandomBytes)
     for (int round = 0; round < 300; ++round) {
         QByteArray content(static_cast<int>(rng() % 4000), '\0');
         for (auto& c : content) {
-            const unsigned r = rng() % 10;
+            const auto r = rng() % 10;
             c = r == 0 ? '\n' : r == 1 ? '[' : r == 2 ? '=' : r == 3 ? ']' : static_cast<char>(rng());
         }
         Profile p = Profile::parse(content);

@@ -15,13 +15,14 @@ TEST(ThreadHandover, WorkFromManyThreadsRunsOnTheOwnerInEachPostersOrder)
 {
     TThreadHandover handover;
     ASSERT_TRUE(handover.Valid());
-    constexpr int kThreads = 4, kEach = 500;
+    constexpr std::size_t kThreads = 4;
+    constexpr int kEach = 500;
     std::vector<std::vector<int>> seen(kThreads);  // owner thread only
     std::atomic<bool> insidePost{false};
     bool ranInsidePost = false, ranElsewhere = false;
     QThread* owner = QThread::currentThread();
     std::vector<std::thread> posters;
-    for (int t = 0; t < kThreads; ++t)
+    for (std::size_t t = 0; t < kThreads; ++t)
         posters.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i)
                 handover.Post([&, t, i] {
@@ -40,18 +41,18 @@ TEST(ThreadHandover, WorkFromManyThreadsRunsOnTheOwnerInEachPostersOrder)
         std::size_t n = 0;
         for (const auto& s : seen)
             n += s.size();
-        return n == kThreads * kEach + 1;
+        return n == kThreads * std::size_t{kEach} + 1;
     }, 20000));
     EXPECT_FALSE(ranElsewhere);
     EXPECT_FALSE(ranInsidePost);
-    for (int t = 0; t < kThreads; ++t) {
+    for (std::size_t t = 0; t < kThreads; ++t) {
         std::vector<int> mine;
         for (int v : seen[t])
             if (v >= 0)
                 mine.push_back(v);
-        ASSERT_EQ(mine.size(), std::size_t(kEach));
-        for (int i = 0; i < kEach; ++i)
-            ASSERT_EQ(mine[i], i) << "poster " << t;
+        ASSERT_EQ(mine.size(), std::size_t{kEach});
+        for (std::size_t i = 0; i < mine.size(); ++i)
+            ASSERT_EQ(mine[i], static_cast<int>(i)) << "poster " << t;
     }
 }
 

@@ -93,7 +93,7 @@ std::vector<PrintedColumn> expectColumnLayout(const QString& pdf, int rows)
         const double first = columns[0].tops[0] - (c == 0 ? 0 : pitch);
         for (std::size_t r = 0; r < col.rows.size(); ++r) {
             EXPECT_EQ(col.rows[r], next++);
-            EXPECT_NEAR(col.tops[r], first + r * pitch, 0.01) << "row " << col.rows[r];
+            EXPECT_NEAR(col.tops[r], first + static_cast<double>(r) * pitch, 0.01) << "row " << col.rows[r];
         }
     }
     EXPECT_EQ(next, rows);

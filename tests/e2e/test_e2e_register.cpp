@@ -97,10 +97,10 @@ TEST(EndToEndTest, CommandLineAgainstRegisterAt38400)
     const QStringList log = logLines(dir);
     // Three retries, then the positive reply, the information query and its reply,
     // then the disconnect and its reply.
-    const int retry3 = log.indexOf("Retry:3");
+    const qsizetype retry3 = log.indexOf("Retry:3");
     ASSERT_GE(retry3, 0);
     EXPECT_EQ(log.indexOf("Retry:4"), -1);
-    const int firstReply = log.indexOf(ibus::kTraceReceive);
+    const qsizetype firstReply = log.indexOf(ibus::kTraceReceive);
     EXPECT_GT(firstReply, retry3);
     EXPECT_EQ(log[firstReply + 1], "02 ");
     EXPECT_EQ(log[firstReply + 3], ibus::kTraceSend);

@@ -112,10 +112,11 @@ TEST(ReportChecksums, BadFilesGiveAClearErrorAndLoseNothing)
         QString message;
         EXPECT_EQ(RecordReportChecksum(d.sums, "new.txt", kB, &message), c.recorded);
         EXPECT_TRUE(message.contains(c.error)) << message.toStdString();
-        if (c.keptInBak)
+        if (c.keptInBak) {
             EXPECT_EQ(readTestFile(d.sums + ".bak"), before);
-        else if (QFileInfo(d.sums).isFile())
+        } else if (QFileInfo(d.sums).isFile()) {
             EXPECT_EQ(readTestFile(d.sums), before);
+        }
         EXPECT_EQ(QFileInfo(d.sums).isFile(), c.recorded || !before.isEmpty());
 
         TReportChecksums sums;

@@ -20,8 +20,8 @@ Block page(const std::vector<std::string>& records, bool last)
 {
     Block b{};
     for (std::size_t k = 0; k < records.size() && k < 10; ++k)
-        std::copy(records[k].begin(), records[k].begin() + std::min<std::size_t>(records[k].size(), 24),
-                  b.begin() + 24 * k);
+        std::copy(records[k].data(), records[k].data() + std::min<std::size_t>(records[k].size(), 24),
+                  b.data() + 24 * k);
     if (last)
         b[254] = b[255] = 0xA5;
     return b;

@@ -42,7 +42,7 @@ void FakeRegisterPort::Deliver(std::vector<uint8_t> bytes, int delayMs, std::siz
     int step = 0;
     while (at < bytes.size()) {
         const std::size_t n = std::min(chunk, bytes.size() - at);
-        std::vector<uint8_t> piece(bytes.begin() + at, bytes.begin() + at + n);
+        std::vector<uint8_t> piece(bytes.data() + at, bytes.data() + at + n);
         QTimer::singleShot(delayMs + step, &context_, [this, piece] {
             if (open && OnReceiveData)
                 OnReceiveData(piece.data(), static_cast<uint16_t>(piece.size()));

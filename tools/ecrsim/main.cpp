@@ -270,7 +270,7 @@ int main(int argc, char** argv)
             const std::size_t chunk = wire.chunk ? wire.chunk : reply.size();
             for (std::size_t at = 0; at < reply.size(); at += chunk) {
                 const std::size_t len = std::min(chunk, reply.size() - at);
-                pending.push_back({due, {reply.begin() + at, reply.begin() + at + len}});
+                pending.push_back({due, {reply.data() + at, reply.data() + at + len}});
                 due += std::chrono::milliseconds(wire.chunk ? wire.chunkGapMs : 0);
             }
         }

@@ -107,7 +107,7 @@ std::vector<RegisterModel::Reply> RegisterModel::Answer(const ibus::Payload& req
         return {{ibus::kReplyPositive}};
     }
     // After the handshake the register listens only at the speed it was told.
-    if (connectedSpeed_ < 0 || lineSpeed != kSpeeds[connectedSpeed_])
+    if (connectedSpeed_ < 0 || lineSpeed != kSpeeds[static_cast<std::size_t>(connectedSpeed_)])
         return {};
     if (command == 14 && param == 2) {
         step_ = "disconnect";
