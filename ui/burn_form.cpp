@@ -12,6 +12,7 @@
 #include "reports/report_checksums.h"
 #include "ui/delete_key.h"
 #include "ui/disc_audit_window.h"
+#include "ui/palette_icon.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -133,7 +134,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
         auto* b = new QToolButton(ToolBar1);
         b->setObjectName(QString::fromLatin1(name));
         b->setToolTip(hint);
-        b->setIcon(icon);
+        SetPaletteIcon(b, icon);
         b->setAutoRaise(true);  // flat
         b->setFocusPolicy(Qt::TabFocus);  // reachable with Tab, as tool-bar buttons are not by default
         ToolBar1->addWidget(b);
