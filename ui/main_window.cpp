@@ -290,8 +290,9 @@ void TMainForm::TestItemClick()
         return;
     const int speed = Settings().CommBaudRate;
     const QString port = PortNameOf(Settings().CommPort);
-    const QString bits = speed >= 0 && speed < static_cast<int>(BaudTable.size()) ? QString::number(BaudTable[speed])
-                                                                                   : QStringLiteral("?");
+    const bool known = speed >= 0 && speed < static_cast<int>(BaudTable.size());
+    const QString bits =
+        known ? QString::number(BaudTable[static_cast<std::size_t>(speed)]) : QStringLiteral("?");
     const bool answered = TestCommand(*bus_, *progressForm_, port, speed);
     ShowStatusMessage(texts::ExtraFormat(answered ? "StatusTestOk" : "StatusTestFailed", {port, bits}));
 }
