@@ -2,6 +2,7 @@
 
 #include "core/ini_file.h"
 #include "core/settings.h"
+#include "core/texts.h"
 #include "reports/archive_record.h"
 
 #include <QDateTime>
@@ -47,5 +48,5 @@ QString AlreadyOnDiscText(const std::vector<std::string>& names)
     QStringList shown;
     for (const std::string& n : names)
         shown << QString::fromStdString(n);
-    return QStringLiteral("Already on the disc unchanged: %1").arg(shown.join(QStringLiteral(", ")));
+    return texts::ExtraFormat("BurnAlreadyOnDisc", {shown.join(QStringLiteral(", "))});
 }

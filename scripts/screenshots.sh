@@ -20,7 +20,7 @@ OUT=${2:-$BUILD/screenshots}
 SCREEN=${SCREEN:-1366x768x24}
 SCALES=${SCALES:-1 2}
 WINDOWS=${WINDOWS:-main progress progress-error progress-readonly range-z range-date comm about burn burn-cancel \
-question open-dialog print-dialog}
+audit question open-dialog print-dialog}
 SCREEN_W=${SCREEN%%x*}
 SCREEN_H=${SCREEN#*x}; SCREEN_H=${SCREEN_H%%x*}
 WM=${WM:-openbox}

@@ -1,5 +1,7 @@
 #include "ui/application.h"
 
+#include "core/texts.h"
+
 #include <QMessageBox>
 #include <exception>
 
@@ -30,7 +32,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     } catch (const std::exception& error) {
         ShowErrorBox(QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        ShowErrorBox(QStringLiteral("Unknown error"));
+        ShowErrorBox(texts::Extra("UnknownError"));
     }
     return false;
 }

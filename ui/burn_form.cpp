@@ -12,6 +12,7 @@
 #include "reports/report_checksums.h"
 #include "ui/delete_key.h"
 #include "ui/disc_audit_window.h"
+#include "ui/palette_icon.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -73,7 +74,7 @@ public:
     }
     bool BurnUnchanged(const std::vector<std::string>& names) override
     {
-        const QString text = AlreadyOnDiscText(names) + QStringLiteral(". Burn them again?");
+        const QString text = texts::ExtraFormat("BurnAgainQuestion", {AlreadyOnDiscText(names)});
         return QMessageBox::question(&form_, texts::BurnFrm(8), text, QMessageBox::Ok | QMessageBox::Cancel,
                                      QMessageBox::Cancel) == QMessageBox::Ok;
     }
@@ -133,7 +134,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
         auto* b = new QToolButton(ToolBar1);
         b->setObjectName(QString::fromLatin1(name));
         b->setToolTip(hint);
-        b->setIcon(icon);
+        SetPaletteIcon(b, icon);
         b->setAutoRaise(true);  // flat
         b->setFocusPolicy(Qt::TabFocus);  // reachable with Tab, as tool-bar buttons are not by default
         ToolBar1->addWidget(b);
@@ -146,9 +147,9 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
                        themeIcon(this, "document-open", QStyle::SP_FileIcon), &TBurnFrm::FileBtnClick);
     FolderBtn = makeTool("FolderBtn", QStringLiteral("Open folder"),
                          themeIcon(this, "folder-open", QStyle::SP_DirOpenIcon), &TBurnFrm::FolderBtnClick);
-    CheckBtn = makeTool("CheckBtn", QStringLiteral("Check disc"),
+    CheckBtn = makeTool("CheckBtn", texts::Extra("BurnCheckDisc"),
                         themeIcon(this, "media-optical", QStyle::SP_DriveCDIcon), &TBurnFrm::CheckBtnClick);
-    UnarchivedBtn = makeTool("UnarchivedBtn", QStringLiteral("Reports never archived"),
+    UnarchivedBtn = makeTool("UnarchivedBtn", texts::Extra("BurnUnarchived"),
                              themeIcon(this, "document-new", QStyle::SP_FileDialogNewFolder),
                              &TBurnFrm::UnarchivedBtnClick);
 
@@ -203,7 +204,7 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     resize(QSize(491, 235).expandedTo(minimumSizeHint()));
 
     // "File|*.*": one entry, every file (on Linux a name needs no dot).
-    dlgOpen1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*)"));
+    dlgOpen1 = new QFileDialog(this, QString(), QString(), texts::Extra("FileFilter") + QStringLiteral(" (*)"));
     dlgOpen1->setObjectName(QStringLiteral("dlgOpen1"));
     dlgOpen1->setFileMode(QFileDialog::ExistingFiles);
     ChooseFiles = [this]() -> QStringList {
@@ -271,19 +272,35 @@ void TBurnFrm::FormCreate()
         return;
     }
     // Each drive line says what the drive writes; the item keeps the bare device line.
-    for (const std::string& line : mcdb_->DeviceList())
-        cbb1->addItem(QString::fromStdString(
-                          line + " [writes: " + ReadDriveAbilities(mcdb_->Transport(), line).WritesText() + "]"),
-                      QString::fromStdString(line));
-    // The list is as wide as its longest drive line (and a character more: the combo's own
-    // hint measures text without the glyphs' overhang), and the window grows with it.
-    cbb1->setMinimumWidth(
-        std::max(cbb1->minimumWidth(), cbb1->sizeHint().width() + cbb1->fontMetrics().averageCharWidth()));
+    for (const std::string& line : mcdb_->DeviceList()) {
+        driveAbilities_.push_back(ReadDriveAbilities(mcdb_->Transport(), line));
+        cbb1->addItem(QString(), QString::fromStdString(line));
+        cbb1->setItemText(cbb1->count() - 1, DriveLineText(cbb1->count() - 1));
+    }
+    FitDriveList();
     if (cbb1->count() > 0) {
         cbb1->setCurrentIndex(0);
         cbb1Change();
     }
     UpdateBurnButton();
+}
+
+QString TBurnFrm::DriveLineText(int item) const
+{
+    const TDriveAbilities& abilities = driveAbilities_[static_cast<std::size_t>(item)];
+    const std::string line = cbb1->itemData(item).toString().toStdString();
+    const std::string writes = abilities.WritesText();
+    const QString shown = !abilities.known     ? texts::Extra("BurnWritesUnknown")
+                          : writes == "nothing" ? texts::Extra("BurnWritesNothing")
+                                                : QString::fromStdString(writes);
+    return texts::ExtraFormat("BurnDriveLine", {QString::fromStdString(line), shown});
+}
+
+// The list is as wide as its longest drive line (and a character more: the combo's own
+// hint measures text without the glyphs' overhang), and the window grows with it.
+void TBurnFrm::FitDriveList()
+{
+    cbb1->setMinimumWidth(std::max(361, cbb1->sizeHint().width() + cbb1->fontMetrics().averageCharWidth()));
 }
 
 bool TBurnFrm::RecorderSelected() const
@@ -331,6 +348,13 @@ void TBurnFrm::FormShow()
 {
     lv1->horizontalHeaderItem(0)->setText(texts::BurnFrm(0));
     CancelBtn->setText(texts::Extra("BurnCancel"));
+    // The window's own texts beyond the designed ones, in the language files' words.
+    CheckBtn->setToolTip(texts::Extra("BurnCheckDisc"));
+    UnarchivedBtn->setToolTip(texts::Extra("BurnUnarchived"));
+    dlgOpen1->setNameFilter(texts::Extra("FileFilter") + QStringLiteral(" (*)"));  // "File|*.*": every file
+    for (int i = 0; i < cbb1->count(); ++i)
+        cbb1->setItemText(i, DriveLineText(i));
+    FitDriveList();
     // The missing-transport notice was logged at creation, before the language files were
     // applied: while it is still all the log holds, it is shown in the current language.
     if (!mcdb_->ASPIInitialized() && LogLines() == creationLines_) {

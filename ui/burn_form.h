@@ -11,6 +11,7 @@
 // Burn is disabled and the log says what to set up. The burn itself is the one burn
 // procedure (burn/burn_procedure.h).
 
+#include "burn/drive/drive_abilities.h"
 #include "core/thread_handover.h"
 
 #include <QDialog>
@@ -113,6 +114,9 @@ private:
     void FormCreate();
     void Log(const QString& line);
     bool RecorderSelected() const;
+    // Item's drive line with what the drive writes, in the current language.
+    QString DriveLineText(int item) const;
+    void FitDriveList();
     void UpdateBurnButton();
     void SetControlsForBurn(bool burning);
     class Sink;
@@ -130,6 +134,7 @@ private:
     bool finalizing_ = false;
     bool lastWriteOut_ = false;
     bool noRecorderShown_ = false;
+    std::vector<TDriveAbilities> driveAbilities_;  // one per drive line, read once
     bool auditing_ = false;  // Check disc runs: the bar shows its bytes read
     std::atomic<bool> endPending_{false};  // the burn's end waits in the hand-over
 };

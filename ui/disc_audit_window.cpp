@@ -1,49 +1,78 @@
 #include "ui/disc_audit_window.h"
 
 #include "burn/write/disc_audit.h"
+#include "core/texts.h"
 
 #include <QDialogButtonBox>
+#include <algorithm>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace {
+
+QString stateText(TAuditState state)
+{
+    switch (state) {
+    case TAuditState::Same: return texts::Extra("AuditSame");
+    case TAuditState::Differs: return texts::Extra("AuditDiffers");
+    case TAuditState::NotInList: return texts::Extra("AuditNotInList");
+    case TAuditState::NoDownloadRecord: return texts::Extra("AuditNoDownloadRecord");
+    case TAuditState::Missing: return texts::Extra("AuditMissing");
+    }
+    return QString();
+}
+
+// What a differing file differs from; a file that could not be read, in the drive's words.
+QString detailText(const TAuditRow& row)
+{
+    switch (row.difference) {
+    case TAuditDifference::FromList: return texts::Extra("AuditDiffersFromList");
+    case TAuditDifference::FromDownload: return texts::Extra("AuditDiffersFromDownload");
+    case TAuditDifference::Unreadable:
+    case TAuditDifference::None: break;
+    }
+    return QString::fromStdString(row.detail);
+}
+
+}  // namespace
+
 QString AuditSummary(const TAuditResult& audit)
 {
     if (!audit.read)
-        return QStringLiteral("The disc cannot be read: %1").arg(QString::fromStdString(audit.problem));
+        return texts::ExtraFormat("AuditUnreadable", {QString::fromStdString(audit.problem)});
     int differ = 0;
     for (const TAuditRow& r : audit.rows)
         differ += r.state == TAuditState::Differs || r.state == TAuditState::Missing;
+    const QString files = QString::number(audit.rows.size());
     QString text = audit.Differences()
-                       ? QStringLiteral("%1 of %2 files differ or are missing.").arg(differ).arg(audit.rows.size())
-                       : QStringLiteral("%1 files checked in %2 sessions: no difference.")
-                             .arg(audit.rows.size())
-                             .arg(audit.sessions);
+                       ? texts::ExtraFormat("AuditDiffer", {QString::number(differ), files})
+                       : texts::ExtraFormat("AuditNoDifference", {files, QString::number(audit.sessions)});
     if (!audit.problem.empty())
         text += ' ' + QString::fromStdString(audit.problem) + '.';
     for (const int s : audit.withoutList)
-        text += QStringLiteral(" Session %1 has no checksum list.").arg(s);
+        text += ' ' + texts::ExtraFormat("AuditNoList", {QString::number(s)});
     return text;
 }
 
 TDiscAuditWindow::TDiscAuditWindow(const TAuditResult& audit, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("DiscAuditWindow"));
-    setWindowTitle(QStringLiteral("Check disc"));
+    setWindowTitle(texts::Extra("AuditTitle"));
     Table = new QTableWidget(static_cast<int>(audit.rows.size()), 4, this);
     Table->setObjectName(QStringLiteral("Table"));
     Table->setHorizontalHeaderLabels(
-        {QStringLiteral("File"), QStringLiteral("Session"), QStringLiteral("Size"), QStringLiteral("State")});
+        {texts::Extra("AuditFile"), texts::Extra("AuditSession"), texts::Extra("AuditSize"), texts::Extra("AuditState")});
     Table->verticalHeader()->hide();
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
     Table->setWordWrap(false);
     for (int i = 0; i < Table->rowCount(); ++i) {
         const TAuditRow& r = audit.rows[static_cast<std::size_t>(i)];
-        QString state = QString::fromLatin1(AuditStateText(r.state));
-        if (!r.detail.empty())
-            state += QStringLiteral(" (%1)").arg(QString::fromStdString(r.detail));
+        QString state = stateText(r.state);
+        if (const QString detail = detailText(r); !detail.isEmpty())
+            state += QStringLiteral(" (%1)").arg(detail);
         const QString cells[] = {QString::fromStdString(r.name), QString::number(r.session),
                                  r.size < 0 ? QStringLiteral("-") : QString::number(r.size), state};
         for (int c = 0; c < 4; ++c) {

@@ -3,6 +3,7 @@
 #include "ui/about_box.h"
 #include "ui/application.h"
 #include "ui/designed.h"
+#include "ui/palette_icon.h"
 #include "ui/window_layout.h"
 #include "ui/window_memory.h"
 #include "core/safe_file.h"
@@ -92,7 +93,7 @@ TMainForm::TMainForm(std::unique_ptr<ISerialPort> port)
                                     const QString& tip, void (TMainForm::*handler)()) {
         auto* button = new Designed<QToolButton>(QSize(23, 22), ToolWindow1);
         button->setObjectName(QString::fromLatin1(name));
-        button->setIcon(style()->standardIcon(icon));
+        SetPaletteIcon(button, style()->standardIcon(icon));
         button->setIconSize(QSize(16, 16));
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::StrongFocus);
@@ -289,8 +290,9 @@ void TMainForm::TestItemClick()
         return;
     const int speed = Settings().CommBaudRate;
     const QString port = PortNameOf(Settings().CommPort);
-    const QString bits = speed >= 0 && speed < static_cast<int>(BaudTable.size()) ? QString::number(BaudTable[speed])
-                                                                                   : QStringLiteral("?");
+    const bool known = speed >= 0 && speed < static_cast<int>(BaudTable.size());
+    const QString bits =
+        known ? QString::number(BaudTable[static_cast<std::size_t>(speed)]) : QStringLiteral("?");
     const bool answered = TestCommand(*bus_, *progressForm_, port, speed);
     ShowStatusMessage(texts::ExtraFormat(answered ? "StatusTestOk" : "StatusTestFailed", {port, bits}));
 }

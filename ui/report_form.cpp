@@ -169,11 +169,11 @@ Tfmfrm::Tfmfrm(TVeskIBusComm& bus, IProgressSink& progress, TCatalogue& catalogu
         });
     }
 
-    dlgSave1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
+    dlgSave1 = new QFileDialog(this, QString(), QString(), texts::Extra("FileFilter") + QStringLiteral(" (*.txt)"));
     dlgSave1->setObjectName(QStringLiteral("dlgSave1"));
     dlgSave1->setAcceptMode(QFileDialog::AcceptSave);
     dlgSave1->setOption(QFileDialog::DontConfirmOverwrite);
-    dlgOpen1 = new QFileDialog(this, QString(), QString(), QStringLiteral("File (*.txt)"));
+    dlgOpen1 = new QFileDialog(this, QString(), QString(), texts::Extra("FileFilter") + QStringLiteral(" (*.txt)"));
     dlgOpen1->setObjectName(QStringLiteral("dlgOpen1"));
     dlgOpen1->setFileMode(QFileDialog::ExistingFile);
     // Both start in the report folder; Save As suggests the name of the report on display.
@@ -310,6 +310,9 @@ void Tfmfrm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     catalogue_.SetColumnTitles(texts::BurnFrm(11), texts::BurnFrm(12), texts::BurnFrm(13));
+    // "File|*.txt", its name in the language files' words.
+    for (QFileDialog* dialog : {dlgSave1, dlgOpen1})
+        dialog->setNameFilter(texts::Extra("FileFilter") + QStringLiteral(" (*.txt)"));
     QFont font = ReportGrid->font();
     font.setPointSize(Settings().PrintFontSize > 0 ? Settings().PrintFontSize : 9);
     ReportGrid->setFont(font);

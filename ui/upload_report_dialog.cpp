@@ -3,6 +3,7 @@
 #include "core/settings.h"
 #include "core/texts.h"
 #include "ui/designed.h"
+#include "ui/palette_icon.h"
 #include "ui/window_layout.h"
 
 #include <QButtonGroup>
@@ -186,8 +187,8 @@ TUploadReportDlg::TUploadReportDlg(QWidget* parent) : QDialog(parent)
     Notebook1->addWidget(zPage);
     Notebook1->addWidget(datePage);
 
-    BitBtn1 = new Designed<QPushButton>(QSize(75, 28), style()->standardIcon(QStyle::SP_DialogApplyButton),
-                                        QStringLiteral("&Ignore"), this);
+    BitBtn1 = new Designed<QPushButton>(QSize(75, 28), QStringLiteral("&Ignore"), this);
+    SetPaletteIcon(BitBtn1, style()->standardIcon(QStyle::SP_DialogApplyButton));
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, &TUploadReportDlg::BitBtn1Click);

@@ -190,6 +190,7 @@ TAuditResult AuditDisc(TDriveCommands& drive, const TAuditOptions& options)
         if (!read) {
             row.state = TAuditState::Differs;
             row.detail = problem;
+            row.difference = TAuditDifference::Unreadable;
         } else {
             std::optional<std::string> downloaded;
             if (options.downloadChecksum) {
@@ -202,9 +203,11 @@ TAuditResult AuditDisc(TDriveCommands& drive, const TAuditOptions& options)
             if (p.listed && *p.listed != hex) {
                 row.state = TAuditState::Differs;
                 row.detail = "differs from the session's checksum list";
+                row.difference = TAuditDifference::FromList;
             } else if (downloaded && *downloaded != hex) {
                 row.state = TAuditState::Differs;
                 row.detail = "differs from the checksum recorded at the download";
+                row.difference = TAuditDifference::FromDownload;
             } else if (!p.listed) {
                 row.state = TAuditState::NotInList;
             } else if (!downloaded) {

@@ -24,12 +24,21 @@ enum class TAuditState {
 
 const char* AuditStateText(TAuditState state);
 
+// What a file that differs differs from: a window shows these in its own words.
+enum class TAuditDifference {
+    None,
+    Unreadable,    // the file could not be read; the detail holds the drive's reason
+    FromList,      // the session's checksum list
+    FromDownload,  // the checksum recorded at the download
+};
+
 struct TAuditRow {
     std::string name;   // the path on the disc below the root, "/" between directories
     int session = 0;
     int64_t size = -1;  // -1 when missing
     TAuditState state = TAuditState::Same;
     std::string detail; // for a difference: with what
+    TAuditDifference difference = TAuditDifference::None;
 };
 
 struct TAuditResult {

@@ -1,7 +1,7 @@
 #include "core/base/extra_texts.h"
 
-#include <array>
 #include <cstring>
+#include <utility>
 #include <strings.h>
 
 namespace extra {
@@ -13,7 +13,7 @@ struct Entry {
     std::string text;
 };
 
-constexpr std::array<std::pair<const char*, const char*>, 47> kDefaults = {{
+constexpr std::pair<const char*, const char*> kDefaults[] = {
     // The language of Qt's own texts (standard buttons, file and print dialogs).
     {"Language", "en"},
     // Communication settings: the state of each port's device and the access hints.
@@ -43,6 +43,30 @@ constexpr std::array<std::pair<const char*, const char*>, 47> kDefaults = {{
                            "the cdrom group), or set [Burn] VirtualDrive=IMAGE in SYSTEM.CFG to burn into an image file."},
     {"BurnCannotStop", "The last data has gone to the drive: the burn can no longer be stopped."},
     {"BurnImportQuestion", "The disc's last session cannot be read (%1). A new session would not show its files. Burn anyway?"},
+    {"BurnCheckDisc", "Check disc"},
+    {"BurnUnarchived", "Reports never archived"},
+    {"BurnDriveLine", "%1 [writes: %2]"},
+    {"BurnWritesUnknown", "unknown"},
+    {"BurnWritesNothing", "nothing"},
+    {"BurnAlreadyOnDisc", "Already on the disc unchanged: %1"},
+    {"BurnAgainQuestion", "%1. Burn them again?"},
+    // The disc check's window: its title, columns, summary and the files' states.
+    {"AuditTitle", "Check disc"},
+    {"AuditFile", "File"},
+    {"AuditSession", "Session"},
+    {"AuditSize", "Size"},
+    {"AuditState", "State"},
+    {"AuditUnreadable", "The disc cannot be read: %1"},
+    {"AuditDiffer", "%1 of %2 files differ or are missing."},
+    {"AuditNoDifference", "%1 files checked in %2 sessions: no difference."},
+    {"AuditNoList", "Session %1 has no checksum list."},
+    {"AuditSame", "same"},
+    {"AuditDiffers", "differs"},
+    {"AuditNotInList", "not in the list"},
+    {"AuditNoDownloadRecord", "no download record"},
+    {"AuditMissing", "missing"},
+    {"AuditDiffersFromList", "differs from the session's checksum list"},
+    {"AuditDiffersFromDownload", "differs from the checksum recorded at the download"},
     // The About window.
     {"AboutCaption", "About..."},
     {"AboutVersion", "Version %1"},
@@ -70,7 +94,11 @@ constexpr std::array<std::pair<const char*, const char*>, 47> kDefaults = {{
     // The report window's file dialogs.
     {"OpenTitle", "Open report"},
     {"SaveTitle", "Save report as"},
-}};
+    // The name of the file dialogs' one filter.
+    {"FileFilter", "File"},
+    // The error box for a failure that carries no message.
+    {"UnknownError", "Unknown error"},
+};
 
 std::vector<Entry>& table()
 {

@@ -12,8 +12,8 @@
 
 class MessageBoxAnswerer {
 public:
-    explicit MessageBoxAnswerer(std::vector<QMessageBox::StandardButton> answers = {QMessageBox::Ok})
-        : answers(std::move(answers))
+    explicit MessageBoxAnswerer(std::vector<QMessageBox::StandardButton> preferred = {QMessageBox::Ok})
+        : answers(std::move(preferred))
     {
         QObject::connect(&timer_, &QTimer::timeout, [this] { answer(); });
         timer_.start(20);

@@ -13,8 +13,13 @@
 #include "ui/report_form.h"
 #include "ui/window_layout.h"
 #include "ui/window_memory.h"
+#include "ui/burn_form.h"
+#include "ui/upload_report_dialog.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QIcon>
+#include <QImage>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -27,6 +32,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 TEST(WindowPlace, ClientAreaWithItsFrameLiesInsideTheArea)
@@ -193,6 +199,42 @@ TEST(Themes, TextsAreReadableOnTheirGroundsInLightAndDarkThemes)
         EXPECT_EQ(error.color(QPalette::Window), QColor(Qt::red));
         EXPECT_GE(contrast(error.color(QPalette::WindowText), error.color(QPalette::Window)), 3.0) << "error";
         progress.OKBtn->click();
+    }
+    QApplication::setPalette(original);
+}
+
+namespace {
+// The largest contrast between a more than half opaque pixel of the icon and the ground.
+double iconContrast(const QIcon& icon, qreal scale, const QColor& ground)
+{
+    const QImage image = icon.pixmap(QSize(16, 16), scale).toImage().convertToFormat(QImage::Format_ARGB32);
+    double best = 1.0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 128)
+                best = std::max(best, contrast(image.pixelColor(x, y), ground));
+    return best;
+}
+}  // namespace
+
+TEST(Themes, IconsStandOutFromTheirGroundsWhenTheThemeTurnsDark)
+{
+    const QPalette original = QApplication::palette();
+    TestHome home;
+    StartedWindows w;
+    const QList<QAbstractButton*> buttons{w.mainForm->CommBtn,   w.mainForm->TestBtn,   w.mainForm->TExitBtn,
+                                          w.burnFrm->DeleteBtn,  w.burnFrm->FileBtn,    w.burnFrm->FolderBtn,
+                                          w.burnFrm->CheckBtn,   w.burnFrm->UnarchivedBtn, w.uploadReportDlg->BitBtn1};
+    for (const QPalette& palette : {darkPalette(), original}) {
+        QApplication::setPalette(palette);
+        for (QAbstractButton* b : buttons) {
+            ASSERT_FALSE(b->icon().isNull()) << b->objectName().toStdString();
+            const QPalette own = b->palette();
+            for (const qreal scale : {1.0, 2.0})
+                for (const QPalette::ColorRole ground : {QPalette::Button, QPalette::Window})
+                    EXPECT_GE(iconContrast(b->icon(), scale, own.color(ground)), 3.0)
+                        << b->objectName().toStdString() << " at " << scale << "x on " << int(ground);
+        }
     }
     QApplication::setPalette(original);
 }

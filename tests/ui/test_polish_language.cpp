@@ -5,10 +5,19 @@
 #include "core/texts.h"
 #include "tests/support/test_home.h"
 #include "tests/ui/language_rig.h"
+#include "burn/write/disc_audit.h"
 #include "ui/burn_form.h"
+#include "ui/disc_audit_window.h"
 #include "ui/language_files.h"
+#include "ui/qt_catalogue.h"
 
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QToolButton>
 #include <QStringDecoder>
@@ -109,5 +118,110 @@ TEST(PolishLanguageFile, NoVisibleTextBecomesEmpty)
     EXPECT_EQ(rig.burnFrm->Label1->text(), QString::fromUtf8("Na&pęd:"));
     EXPECT_EQ(rig.burnFrm->BurnBtn->text(), QString::fromUtf8("&Nagraj"));
     EXPECT_EQ(rig.burnFrm->FolderBtn->toolTip(), QString::fromUtf8("Otwórz folder"));
+    texts::ResetToDefaults();
+}
+
+namespace {
+
+// What the burn window and the disc check's window show: captions, hints, labels, the
+// lists' column titles, the drive lines, the log and the audit's states and summary.
+std::map<QString, QString> shownTexts(QWidget* window, const QList<QWidget*>& windows)
+{
+    std::map<QString, QString> out = visibleTexts(window, windows);
+    for (QTableWidget* table : window->findChildren<QTableWidget*>()) {
+        for (int c = 0; c < table->columnCount(); ++c)
+            if (!table->isColumnHidden(c) && table->horizontalHeaderItem(c))
+                out[table->objectName() + ".title" + QString::number(c)] = table->horizontalHeaderItem(c)->text();
+        // The last column holds states; the others names and numbers that no language changes.
+        for (int r = 0; r < table->rowCount(); ++r)
+            if (QTableWidgetItem* item = table->item(r, table->columnCount() - 1))
+                out[table->objectName() + ".state" + QString::number(r)] = item->text();
+    }
+    for (QComboBox* combo : window->findChildren<QComboBox*>())
+        for (int i = 0; i < combo->count() && !qobject_cast<QFileDialog*>(combo->window()); ++i)
+            out[combo->objectName() + ".item" + QString::number(i)] = combo->itemText(i);
+    for (QPlainTextEdit* log : window->findChildren<QPlainTextEdit*>())
+        out[log->objectName()] = log->toPlainText();
+    return out;
+}
+
+// A disc check that shows every state, both differences and a session without a list.
+TAuditResult everyAuditState()
+{
+    TAuditResult audit;
+    audit.read = true;
+    audit.sessions = 3;
+    audit.withoutList = {1};
+    const std::pair<TAuditState, TAuditDifference> states[] = {
+        {TAuditState::Same, TAuditDifference::None},
+        {TAuditState::Differs, TAuditDifference::FromList},
+        {TAuditState::Differs, TAuditDifference::FromDownload},
+        {TAuditState::NotInList, TAuditDifference::None},
+        {TAuditState::NoDownloadRecord, TAuditDifference::None},
+        {TAuditState::Missing, TAuditDifference::None},
+    };
+    for (const auto& [state, difference] : states) {
+        TAuditRow row;
+        row.name = "r" + std::to_string(audit.rows.size()) + ".txt";
+        row.session = 2;
+        row.size = 10;
+        row.state = state;
+        row.difference = difference;
+        row.detail = difference == TAuditDifference::FromList ? "differs from the session's checksum list"
+                     : difference == TAuditDifference::FromDownload
+                         ? "differs from the checksum recorded at the download"
+                         : "";
+        audit.rows.push_back(row);
+    }
+    return audit;
+}
+
+// The texts of a shown burn window and of a disc check's window in the current language.
+std::map<QString, QString> burnAndAuditTexts(StartedWindows& rig)
+{
+    rig.burnFrm->FormShow();
+    std::map<QString, QString> out = shownTexts(rig.burnFrm.get(), rig.Localised());
+    TDiscAuditWindow audit(everyAuditState());
+    audit.setObjectName(QStringLiteral("audit"));
+    for (auto& [where, text] : shownTexts(&audit, {}))
+        out["audit/" + where] = text;
+    out["audit.caption"] = audit.windowTitle();
+    out["audit.summary"] = audit.Summary->text();
+    return out;
+}
+
+// A text with a word in it (names of ports, numbers and marks are the same in any language).
+bool hasWord(const QString& text)
+{
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]{3,}"));
+    return word.match(text).hasMatch();
+}
+
+}  // namespace
+
+TEST(PolishLanguageFile, BurnAndDiscCheckWindowsKeepNoEnglishText)
+{
+    TestHome home;
+    texts::ResetToDefaults();
+    StartedWindows rig;
+    const std::map<QString, QString> english = burnAndAuditTexts(rig);
+
+    ini::Profile file;
+    ASSERT_TRUE(lang::LoadLanguageFile(kPolishFile, &file));
+    lang::ApplyLangFile(rig.Localised(), file);
+    ASSERT_TRUE(LoadQtCatalogue(texts::Extra("Language"))) << "qt6-translations-l10n is missing";
+    QCoreApplication::processEvents();  // the windows take Qt's texts on the posted language change
+    const std::map<QString, QString> polish = burnAndAuditTexts(rig);
+
+    ASSERT_EQ(polish.size(), english.size());
+    QStringList left;
+    for (const auto& [where, text] : english)
+        if (hasWord(text) && polish.at(where) == text)
+            left << where + " \"" + text + "\"";
+    EXPECT_TRUE(left.isEmpty()) << left.join("\n").toStdString();
+    EXPECT_EQ(rig.burnFrm->CheckBtn->toolTip(), QString::fromUtf8("Sprawdź płytę"));
+    EXPECT_EQ(polish.at("audit.caption"), QString::fromUtf8("Sprawdzanie płyty"));
+    EXPECT_EQ(rig.burnFrm->dlgOpen1->nameFilters(), QStringList{QStringLiteral("Plik (*)")});
+    LoadQtCatalogue(QStringLiteral("en"));
     texts::ResetToDefaults();
 }

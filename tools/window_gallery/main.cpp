@@ -4,6 +4,7 @@
 // the catalogue, language files), shows the main window first, then the chosen window,
 // prints "ready" and stays until it is ended.
 
+#include "burn/write/disc_audit.h"
 #include "core/code_page.h"
 #include "core/settings.h"
 #include "core/texts.h"
@@ -14,6 +15,7 @@
 #include "ui/application.h"
 #include "ui/burn_form.h"
 #include "ui/comm_dialog.h"
+#include "ui/disc_audit_window.h"
 #include "ui/main_window.h"
 #include "ui/progress_form.h"
 #include "ui/report_form.h"
@@ -42,7 +44,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: window_gallery [--dark] --home DIR WINDOW\n"
     "WINDOW: main, progress, progress-error, progress-readonly, range-z, range-date, comm, about, burn,\n"
-    "        burn-cancel, question, open-dialog, print-dialog\n";
+    "        burn-cancel, audit, question, open-dialog, print-dialog\n";
 
 void fillSamples(ProgramWindows& w)
 {
@@ -161,6 +163,19 @@ int main(int argc, char** argv)
             w.burnFrm->BurnBtn->setEnabled(false);
             w.burnFrm->CancelBtn->show();
         }
+    } else if (window == QLatin1String("audit")) {  // a disc check that found every state
+        TAuditResult audit;
+        audit.read = true;
+        audit.sessions = 2;
+        audit.withoutList = {1};
+        audit.rows = {{"Rep_1_5.txt", 1, 1234, TAuditState::NotInList, {}, TAuditDifference::None},
+                      {"Summary_010124_311224.txt", 2, 5678, TAuditState::Differs,
+                       "differs from the checksum recorded at the download", TAuditDifference::FromDownload},
+                      {"Rep_6_9.txt", 2, 910, TAuditState::NoDownloadRecord, {}, TAuditDifference::None},
+                      {"Rep_10_12.txt", 2, -1, TAuditState::Missing, {}, TAuditDifference::None}};
+        dialog = std::make_unique<TDiscAuditWindow>(audit, w.mainForm.get());
+        CentreOnScreen(dialog.get());
+        dialog->show();
     } else if (window == QLatin1String("question")) {
         dialog = std::make_unique<QMessageBox>(QMessageBox::Information, texts::BurnFrm(8), texts::BurnFrm(7),
                                                QMessageBox::Ok | QMessageBox::Cancel, w.mainForm.get());
