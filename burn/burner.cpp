@@ -278,15 +278,10 @@ bool TMCDBurner::StartWrite()
         g_burnRunning = false;
         return refuse("NO SESSION PREPARED");
     }
-    TCacheThread::Params params;
-    params.cacheSize = cacheSize_;
-    params.writePostGap = image_.WritePostGap;
-    params.sessionBytes = (image_.ImageEnd() - int64_t(image_.SessionStart)) * int64_t{kSectorSize};
-    params.header = std::move(header);
-    for (const TFEntry& f : tables_.Files())
-        if (!f.directory && !f.imported && f.size > 0)
-            params.files.push_back({f.SourcePath(), f.size});
-    auto cache = std::make_unique<TCacheThread>(std::move(params));
+    // The session as laid out: the header, the new files, the padding up to ImageSectors.
+    TSessionStream stream(std::move(header), TSessionStream::NewFiles(tables_),
+                          image_.ImageSectors() * int64_t{kSectorSize});
+    auto cache = std::make_unique<TCacheThread>(std::move(stream), cacheSize_);
     progress_.bytesWritten = 0;
     try {
         cache->Start();
