@@ -1,6 +1,7 @@
 #include "burn/burner.h"
 
 #include "burn/drive/disc_reader.h"
+#include "burn/sector_size.h"
 #include "burn/emulated/emulated_target.h"
 #include "burn/write/write_cache.h"
 
@@ -174,7 +175,7 @@ void TMCDBurner::SetWriteSpeed(uint16_t speed)
 
 void TMCDBurner::SetCacheSize(int bytes)
 {
-    cacheSize_ = bytes < kMinimumCacheSize ? kMinimumCacheSize : bytes / 2048 * 2048;
+    cacheSize_ = bytes < kMinimumCacheSize ? kMinimumCacheSize : bytes / int(kSectorSize) * int(kSectorSize);
 }
 
 uint8_t TMCDBurner::InsertFile(const std::string& destination, const std::string& source, bool keepSourcePath)
@@ -277,15 +278,10 @@ bool TMCDBurner::StartWrite()
         g_burnRunning = false;
         return refuse("NO SESSION PREPARED");
     }
-    TCacheThread::Params params;
-    params.cacheSize = cacheSize_;
-    params.writePostGap = image_.WritePostGap;
-    params.sessionBytes = (image_.ImageEnd() - int64_t(image_.SessionStart)) * 2048;
-    params.header = std::move(header);
-    for (const TFEntry& f : tables_.Files())
-        if (!f.directory && !f.imported && f.size > 0)
-            params.files.push_back({f.SourcePath(), f.size});
-    auto cache = std::make_unique<TCacheThread>(std::move(params));
+    // The session as laid out: the header, the new files, the padding up to ImageSectors.
+    TSessionStream stream(std::move(header), TSessionStream::NewFiles(tables_),
+                          image_.ImageSectors() * int64_t{kSectorSize});
+    auto cache = std::make_unique<TCacheThread>(std::move(stream), cacheSize_);
     progress_.bytesWritten = 0;
     try {
         cache->Start();

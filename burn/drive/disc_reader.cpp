@@ -1,7 +1,7 @@
 #include "burn/drive/disc_reader.h"
 
 #include "burn/drive/drive_commands.h"
-#include "burn/sector_size.h"
+#include <array>
 
 int TDriveDiscReader::LastSessionNumber()
 {
@@ -10,8 +10,8 @@ int TDriveDiscReader::LastSessionNumber()
 
 bool TDriveDiscReader::SessionStart(int session, uint32_t* sector)
 {
-    uint8_t toc[12] = {};
-    if (!drive_.ReadTocPmaAtip(0, true, static_cast<uint8_t>(session), toc, sizeof toc))
+    std::array<uint8_t, 12> toc{};
+    if (!drive_.ReadTocPmaAtip(0, true, static_cast<uint8_t>(session), toc))
         return false;
     const int frames = toc[9] * 4500 + toc[10] * 75 + toc[11] - 150;
     *sector = frames < 0 ? 0 : static_cast<uint32_t>(frames);
@@ -20,7 +20,5 @@ bool TDriveDiscReader::SessionStart(int session, uint32_t* sector)
 
 bool TDriveDiscReader::ReadSector(uint32_t sector, std::span<uint8_t> buffer)
 {
-    if (buffer.size() < kSectorSize)
-        return false;
-    return drive_.Read10(sector, 1, buffer.data());
+    return drive_.Read10(sector, 1, buffer);
 }

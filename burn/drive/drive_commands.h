@@ -63,30 +63,32 @@ public:
 
     // Commands (true when the command succeeded).
     bool TestUnitReady(int timeoutMs = 5000);
-    bool RequestSense(uint8_t* buffer, uint8_t length);
     // The commands that read a reply ask for as many bytes as the buffer holds (at most
-    // 65535, what their allocation length can say).
+    // what their allocation length can say: 255 for REQUEST SENSE, 65535 for the others),
+    // and the commands that send data send the buffer; no command touches a byte beyond
+    // its buffer. READ (10) and WRITE (10) refuse a buffer shorter than count sectors.
+    bool RequestSense(std::span<uint8_t> buffer);
     bool Inquiry(std::span<uint8_t> buffer);
     bool RezeroUnit();
     bool LoadUnload(bool eject);
     bool PreventRemoval(bool prevent);
-    bool Read10(uint32_t sector, uint16_t count, uint8_t* buffer);
-    bool Write10(uint32_t sector, uint16_t count, const uint8_t* buffer);
+    bool Read10(uint32_t sector, uint16_t count, std::span<uint8_t> buffer);
+    bool Write10(uint32_t sector, uint16_t count, std::span<const uint8_t> data);
     bool SynchronizeCache(bool immediate, int timeoutMs);
-    bool ReadTocPmaAtip(uint8_t format, bool msf, uint8_t trackOrSession, uint8_t* buffer, uint16_t length);
+    bool ReadTocPmaAtip(uint8_t format, bool msf, uint8_t trackOrSession, std::span<uint8_t> buffer);
     bool GetConfiguration(uint16_t feature, std::span<uint8_t> buffer);
     bool ReadDiscInformation(std::span<uint8_t> buffer);
     bool ReadTrackInformation(uint32_t track, std::span<uint8_t> buffer);
     bool SendOpc();
-    bool ModeSense(uint8_t page, bool defaults, uint8_t* buffer, uint16_t length);
-    bool ModeSelect(const uint8_t* buffer, uint16_t length);
+    bool ModeSense(uint8_t page, bool defaults, std::span<uint8_t> buffer);
+    bool ModeSelect(std::span<const uint8_t> data);
     bool CloseSession(bool immediate);
     bool ReadBufferCapacity();
     bool SetCdSpeed();
     // SET CD SPEED with explicit values in KB/s (FFFFh: the fastest).
     bool SetCdSpeedKBs(uint16_t readKBs, uint16_t writeKBs);
-    bool SetStreaming(const uint8_t* descriptor, uint16_t length);
-    bool SendDvdStructure(uint8_t format, const uint8_t* data, uint16_t length);
+    bool SetStreaming(std::span<const uint8_t> descriptor);
+    bool SendDvdStructure(uint8_t format, std::span<const uint8_t> data);
     bool ReserveTrack(uint32_t sectors);
 
     // Procedures.
@@ -111,15 +113,20 @@ private:
         TScsiResult result;
         std::vector<uint8_t> data;
     };
-    bool AskOnce(uint32_t key, uint8_t* buffer, uint32_t length, const std::function<bool()>& ask);
+    bool AskOnce(uint32_t key, std::span<uint8_t> buffer, const std::function<bool()>& ask);
     // The write parameters page as the drive holds it now (MODE SENSE asked once).
     bool CurrentWriteParameters(std::vector<uint8_t>& answer);
     // Sends the write parameters page back (PS cleared) and remembers it as current.
-    bool SendWriteParameters(std::vector<uint8_t> answer, int at, int pageBytes);
+    bool SendWriteParameters(std::vector<uint8_t> answer, std::size_t at, std::size_t pageBytes);
     std::map<uint32_t, Fact> facts_;
     uint64_t factsSelection_ = ~uint64_t(0);
-    static int PageOffset(const uint8_t* data, uint8_t page, int fallback);
-    bool Run(const std::vector<uint8_t>& cdb, uint8_t dir, uint8_t* buffer, uint32_t length, int timeoutMs);
+    static std::size_t PageOffset(const uint8_t* data, uint8_t page, std::size_t fallback);
+    // A command without data, one that reads into buffer (zeroed first) and one that sends data.
+    bool Run(const std::vector<uint8_t>& cdb, int timeoutMs);
+    bool RunIn(const std::vector<uint8_t>& cdb, std::span<uint8_t> buffer, int timeoutMs);
+    bool RunOut(const std::vector<uint8_t>& cdb, std::span<const uint8_t> data, int timeoutMs);
+    // A command refused before it is sent: the text becomes the last error.
+    bool Refuse(const char* why);
     void Pause(int ms) const;
     TScsiTransport& t_;
     TScsiResult last_;

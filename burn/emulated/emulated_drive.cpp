@@ -351,7 +351,8 @@ void TEmulatedDrive::Drain()
     }
     const uint64_t rate = uint64_t(speedX_) * kBytesPerSecondPerX;
     const uint64_t gone = static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(now - drained_).count() * double(rate) / 1e9);
+        static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(now - drained_).count()) *
+        static_cast<double>(rate) / 1e9);
     if (gone > fill_) {
         // The laser ran out of data while the track was being written.
         ++underruns_;

@@ -85,7 +85,7 @@ public:
     int BufferUnderruns() const { return underruns_; }
     // CPU time spent writing and flushing the image file: the work a real recorder does
     // itself, which benchmarks keep apart from the burner's own.
-    double MediumCpuSeconds() const { return mediumCpuNs_ / 1e9; }
+    double MediumCpuSeconds() const { return static_cast<double>(mediumCpuNs_) / 1e9; }
     int WritesWhileBusy() const { return busyAnswers_; }
 
     // A burn holds the disc for its whole length: an exclusive lock on the image (other

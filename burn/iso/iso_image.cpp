@@ -264,7 +264,7 @@ void TIsoImage::AppendDirectories(bool joliet)
             AppendRecord(out, extent, static_cast<uint32_t>(joliet ? e->jolietSize : e->size), e->date, flags,
                          joliet ? Ucs2BigEndian(jolietIdentifier(*e)) : fileIdentifier(*e));
         }
-        out.resize(roundUp(static_cast<int64_t>(out.size())), 0);
+        out.resize(static_cast<std::size_t>(roundUp(static_cast<int64_t>(out.size()))), 0);
         header_.insert(header_.end(), out.begin(), out.end());
     }
 }
@@ -291,7 +291,7 @@ void TIsoImage::AppendPathTable(bool joliet, bool bigEndian)
         }
         std::memcpy(r + 8, id.data(), id.size());
     }
-    header_.resize(start + roundUp(static_cast<int64_t>(header_.size() - start)), 0);
+    header_.resize(start + static_cast<std::size_t>(roundUp(static_cast<int64_t>(header_.size() - start))), 0);
 }
 
 void TIsoImage::AppendDescriptor(bool joliet)

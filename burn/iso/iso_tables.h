@@ -137,6 +137,7 @@ public:
     int FileCount() const { return static_cast<int>(files_.size()); }
     std::deque<TDEntry>& Directories() { return dirs_; }
     std::deque<TFEntry>& Files() { return files_; }
+    const std::deque<TFEntry>& Files() const { return files_; }
     int GmtOffset() const { return gmtOffset_; }  // in 15-minute units
 
     bool ReplaceFile = false;

@@ -2,6 +2,7 @@
 
 #include "burn/drive/disc_reader.h"
 #include "burn/drive/drive_commands.h"
+#include "burn/sector_size.h"
 #include "burn/iso/iso_tables.h"
 #include "core/base/checksum_list.h"
 #include "core/base/sha256.h"
@@ -28,16 +29,16 @@ struct TDiscFile {
 bool readExtent(TDriveCommands& drive, uint32_t sector, int64_t size, std::vector<uint8_t>& buffer,
                 const std::function<void(const uint8_t*, std::size_t)>& take, std::string* problem)
 {
-    buffer.resize(std::size_t(kSectorsPerRead) * 2048);
+    buffer.resize(std::size_t(kSectorsPerRead) * kSectorSize);
     for (int64_t done = 0; done < size;) {
         const int64_t left = size - done;
-        const auto sectors = static_cast<uint16_t>(std::min<int64_t>(kSectorsPerRead, (left + 2047) / 2048));
-        const uint32_t at = sector + static_cast<uint32_t>(done / 2048);
-        if (!drive.Read10(at, sectors, buffer.data())) {
+        const auto sectors = static_cast<uint16_t>(std::min<int64_t>(kSectorsPerRead, (left + kSectorSize - 1) / kSectorSize));
+        const uint32_t at = sector + static_cast<uint32_t>(done / kSectorSize);
+        if (!drive.Read10(at, sectors, buffer)) {
             *problem = "the disc cannot be read at sector " + std::to_string(at) + " (" + drive.LastError() + ")";
             return false;
         }
-        const auto n = static_cast<std::size_t>(std::min<int64_t>(left, int64_t(sectors) * 2048));
+        const auto n = static_cast<std::size_t>(std::min<int64_t>(left, int64_t(sectors) * kSectorSize));
         take(buffer.data(), n);
         done += static_cast<int64_t>(n);
     }

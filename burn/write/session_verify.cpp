@@ -2,6 +2,7 @@
 
 #include "burn/drive/disc_reader.h"
 #include "burn/drive/drive_commands.h"
+#include "burn/sector_size.h"
 #include "burn/iso/iso_tables.h"
 #include "burn/iso/session_checksums.h"
 #include "core/base/posix_io.h"
@@ -26,17 +27,17 @@ bool compareFile(TDriveCommands& drive, const std::string& source, uint32_t sect
         *problem = source + ": cannot be read (" + posix::errnoMessage(errno) + ")";
         return false;
     }
-    std::vector<uint8_t> disc(std::size_t(kSectorsPerRead) * 2048), local(disc.size());
+    std::vector<uint8_t> disc(std::size_t(kSectorsPerRead) * kSectorSize), local(disc.size());
     int64_t done = 0;
     while (done < size) {
         const int64_t left = size - done;
-        const uint16_t sectors = static_cast<uint16_t>(std::min<int64_t>(kSectorsPerRead, (left + 2047) / 2048));
-        if (!drive.Read10(sector + static_cast<uint32_t>(done / 2048), sectors, disc.data())) {
+        const uint16_t sectors = static_cast<uint16_t>(std::min<int64_t>(kSectorsPerRead, (left + kSectorSize - 1) / kSectorSize));
+        if (!drive.Read10(sector + static_cast<uint32_t>(done / kSectorSize), sectors, disc)) {
             *problem = source + ": the disc cannot be read at sector " +
-                       std::to_string(sector + done / 2048) + " (" + drive.LastError() + ")";
+                       std::to_string(sector + done / kSectorSize) + " (" + drive.LastError() + ")";
             return false;
         }
-        const std::size_t n = static_cast<std::size_t>(std::min<int64_t>(left, int64_t(sectors) * 2048));
+        const std::size_t n = static_cast<std::size_t>(std::min<int64_t>(left, int64_t(sectors) * kSectorSize));
         std::size_t got = 0;
         while (got < n) {
             const ssize_t r = posix::read(fd.get(), local.data() + got, n - got);

@@ -1,12 +1,15 @@
 #pragma once
-// The read-ahead cache of a burn (TCacheThread): a thread that reads the session's header
-// and then every new file from the local disk into a bounded queue of blocks of up to 31
-// sectors, which the write thread takes one by one. The queue is the only thing the two
+// The read-ahead cache of a burn (TCacheThread): a thread that pulls the session's bytes
+// from its stream (the header, every new file from the local disk, the padding:
+// burn/iso/session_stream.h) into a bounded queue of blocks of up to 31 sectors, which the
+// write thread takes one by one. The queue is the only thing the two
 // threads share; both sides wait on condition variables, and either side can end the
 // burn with an error text (the reader when a file cannot be read, the writer when the
 // drive fails or the user aborts).
 //
 // The cache knows nothing of drives: the write thread (write_pipeline.h) does the writing.
+
+#include "burn/iso/session_stream.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -16,26 +19,12 @@
 #include <thread>
 #include <vector>
 
-// One file whose data goes into the session, in table order.
-struct TCacheFile {
-    std::string path;
-    int64_t size = 0;
-};
-
 class TCacheThread {
 public:
     static constexpr int kBlockBytes = 63488;  // 31 sectors: one WRITE (10)
-    static constexpr int64_t kPostGapBytes = 614400;  // 300 sectors: the shortest session
 
-    struct Params {
-        int cacheSize = 4194304;     // bytes of read-ahead; capacity = cacheSize div 65536 blocks
-        bool writePostGap = true;    // pad a session shorter than 300 sectors
-        int64_t sessionBytes = 0;    // header plus file data, whole sectors
-        std::vector<uint8_t> header; // the header stream (whole sectors)
-        std::vector<TCacheFile> files;
-    };
-
-    explicit TCacheThread(Params params);
+    // cacheSize: bytes of read-ahead (capacity = cacheSize div 65536 blocks).
+    TCacheThread(TSessionStream stream, int cacheSize);
     // Stops the thread (as an abort) when it still runs.
     ~TCacheThread();
     TCacheThread(const TCacheThread&) = delete;
@@ -64,7 +53,6 @@ public:
     std::string ErrorText() const;
     std::string CurrentFile() const;
     int Capacity() const { return capacity_; }
-    int64_t BytesLeft() const;
 
 private:
     void Run();
@@ -80,15 +68,13 @@ private:
     std::vector<uint8_t> NewBlockMemory();
     // Appends a block, waiting while the queue is full; false when aborted.
     bool Append(std::vector<uint8_t>& data, int count);
-    bool ReadFile(const TCacheFile& file, std::vector<uint8_t>& staging, std::size_t& fill);
 
-    Params params_;
+    TSessionStream stream_;  // the reader thread's alone
     const int capacity_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;  // any change of the queue or the flags
     std::deque<Block> queue_;
     std::vector<std::vector<uint8_t>> pool_;  // memory of delivered blocks, for new ones
-    int64_t bytesLeft_ = 0;
     int64_t bytesInCache_ = 0;
     bool primed_ = false;
     bool done_ = false;

@@ -2,6 +2,7 @@
 
 #include "burn/drive/drive_abilities.h"
 #include "burn/drive/drive_commands.h"
+#include "burn/sector_size.h"
 #include "burn/transport/scsi_transport.h"
 #include "burn/write/write_cache.h"
 #include "core/base/byte_order.h"
@@ -106,9 +107,9 @@ std::string prepareDrive(TWriteJob& job)
 
     if (isDvdMinus(type)) {
         const std::vector<uint8_t> perf = streamingDescriptor();
-        c.SetStreaming(perf.data(), static_cast<uint16_t>(perf.size()));
+        c.SetStreaming(perf);
         const std::vector<uint8_t> stamp = timeStamp();
-        c.SendDvdStructure(0x0F, stamp.data(), static_cast<uint16_t>(stamp.size()));
+        c.SendDvdStructure(0x0F, stamp);
         c.ReserveTrack(static_cast<uint32_t>(job.imageSectors + 1));
         c.WaitReady(10000, 1000);
     }
@@ -150,7 +151,7 @@ bool writeData(TWriteJob& job)
             }
             --countdown;
         }
-        const uint16_t sectors = static_cast<uint16_t>(n / 2048);
+        const uint16_t sectors = static_cast<uint16_t>(static_cast<uint32_t>(n) / kSectorSize);
         // From the last block on the burn runs to its close: stopping now would leave a
         // complete session unclosed. An abort that came first still stops it here.
         if (!lastAnnounced && int64_t(written) + sectors >= job.imageSectors) {
@@ -161,7 +162,7 @@ bool writeData(TWriteJob& job)
                 return false;
         }
         for (int attempt = 1;; ++attempt) {
-            if (c.Write10(job.sessionStart + written, sectors, buffer.data())) {
+            if (c.Write10(job.sessionStart + written, sectors, buffer)) {
                 written += sectors;
                 break;
             }
@@ -200,7 +201,7 @@ std::string flush(TWriteJob& job)
             job.post(bmInformation, ">>> WRITING LEAD-OUT (THIS CAN TAKE APPROXIMATELY 15-20 MINUTES)");
         c.SynchronizeCache(true, 1800000);
         job.progress->deviceFreeBufferSize = job.progress->deviceBufferSize.load();
-        uint8_t info[56];
+        std::array<uint8_t, 56> info{};
         // The lead-out takes minutes, not hours: the wait has an end.
         int polls = 0;
         while (!c.ReadDiscInformation(info)) {

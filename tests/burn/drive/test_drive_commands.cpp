@@ -132,8 +132,9 @@ TEST(DriveCommands, EachFactAboutTheDriveIsAskedOncePerSelection)
         // Every page sent back has PS clear, and the drive holds the last one sent.
         for (const auto& c : r.drive()->Commands(0x55))
             EXPECT_EQ(c.data.at(8) & 0x80, 0);
-        if (!refused)
+        if (!refused) {
             EXPECT_EQ(r.drive()->WritePage()[3] & 0xC0, 0xC0);
+        }
         // A new selection asks again.
         ASSERT_TRUE(r.transport.SelectDevice(r.transport.DeviceList()[0]));
         EXPECT_EQ(writePageSenses(*r.drive()), 2u);
@@ -162,8 +163,8 @@ TEST(DriveCommands, SessionsOnTheDiscMoveTheNextWritableAddress)
     r.commands.FinalizeDisc = false;
     ASSERT_TRUE(r.commands.SetWriteParameters(false, true, dtCdR));
     std::vector<uint8_t> data(32 * 2048, 0x11);
-    ASSERT_TRUE(r.commands.Write10(0, 32, data.data()));
-    EXPECT_FALSE(r.commands.Write10(100, 1, data.data()));  // not at the next writable address
+    ASSERT_TRUE(r.commands.Write10(0, 32, data));
+    EXPECT_FALSE(r.commands.Write10(100, 1, data));  // not at the next writable address
     ASSERT_TRUE(r.commands.SynchronizeCache(false, 60000));
     ASSERT_TRUE(r.commands.CloseSession(true));
     EXPECT_EQ(r.commands.LastSessionNumber(), 1);

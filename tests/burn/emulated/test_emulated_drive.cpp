@@ -1,4 +1,5 @@
 #include "burn/emulated/emulated_drive.h"
+#include "core/base/byte_order.h"
 #include "tests/support/test_home.h"
 
 #include <QFile>
@@ -28,12 +29,12 @@ struct Disc {
         return run({0x2A, 0, uint8_t(lba >> 24), uint8_t(lba >> 16), uint8_t(lba >> 8), uint8_t(lba), 0,
                     uint8_t(count >> 8), uint8_t(count)}, &data);
     }
-    uint32_t trackInfo(uint32_t track, int field)
+    uint32_t trackInfo(uint32_t track, std::size_t field)
     {
         std::vector<uint8_t> d(38);
         if (run({0x52, 1, 0, 0, 0, uint8_t(track), 0, 0, 38}, &d) != 0)
             return 0xFFFFFFFF;
-        return (uint32_t(d[field]) << 24) | (d[field + 1] << 16) | (d[field + 2] << 8) | d[field + 3];
+        return bytes::be32(&d[field]);
     }
     void setMultiSession(bool on)
     {

@@ -173,7 +173,7 @@ TEST(IsoImport, SurvivesHostileDiscs)
     // A Joliet root of gigabytes, and one whose extent lies past the disc: each ends with
     // its message and imports nothing.
     const std::size_t jolietRoot = 17 * 2048 + 156;  // root record of the supplementary descriptor
-    const std::size_t emptyCount = TIsoTables().FileCount();
+    const int emptyCount = TIsoTables().FileCount();
     for (const std::size_t field : {jolietRoot + 10, jolietRoot + 2}) {  // size, extent (LE)
         disc.bytes.assign(good.begin(), good.end());
         disc.bytes[field + 3] = 0x7F;

@@ -51,7 +51,7 @@ TEST(ScsiTransport, FailedReadIsLoggedInItsLayoutAndQuietCodesAreNot)
     ASSERT_TRUE(r.start());
     r.messages.clear();
     std::vector<uint8_t> sector(2048, 0);
-    EXPECT_FALSE(r.commands.Read10(0, 1, sector.data()));  // blank disc: nothing to read
+    EXPECT_FALSE(r.commands.Read10(0, 1, sector));  // blank disc: nothing to read
     EXPECT_EQ(r.transport.LastError(), "ILLEGAL REQUEST (LOGICAL BLOCK ADDRESS OUT OF RANGE)");
     EXPECT_EQ(r.transport.LastAsc(), 0x21);
     ASSERT_EQ(r.messages.size(), 1u);
@@ -216,7 +216,7 @@ TEST(ScsiTransport, EveryCommandStartsWithClearedErrorState)
     BurnRig r;
     ASSERT_TRUE(r.start());
     std::vector<uint8_t> sector(2048);
-    EXPECT_FALSE(r.commands.Read10(0, 1, sector.data()));
+    EXPECT_FALSE(r.commands.Read10(0, 1, sector));
     EXPECT_EQ(r.transport.LastAsc(), 0x21);
     EXPECT_FALSE(r.transport.LastError().empty());
     // A command refused because no drive is selected leaves nothing of the last one.
