@@ -256,10 +256,11 @@ bool TBurnProcedure::ImportLastSession(int session)
 bool TBurnProcedure::PrepareArchive()
 {
     std::string error;
+    // The last session's own list stays in its session, with the lists on or off: a copy
+    // carried into a later session would no longer be told from a user's file.
+    checksums_ = std::make_unique<TSessionChecksums>(burner_.Tables());
     if (!options_.checksumListPath.empty()) {
-        // Inserted before the import, so that the list is counted in the session and the
-        // last session's own list stays in its session.
-        checksums_ = std::make_unique<TSessionChecksums>(burner_.Tables());
+        // Inserted before the import, so that the list is counted in the session.
         if (!checksums_->Add(options_.checksumListPath, &error)) {
             burner_.ClearFileSystem(kMaxFiles, kMaxDirectories);
             return Refuse(TBurnOutcome::FileError, error);
@@ -312,9 +313,15 @@ bool TBurnProcedure::Start(const std::vector<std::string>& paths, const TBurnOpt
     // session that cannot be read stops the burn before anything is written.
     if (!ImportLastSession(session))
         return false;
+    if (!options_.checksumListPath.empty()) {
+        if (const std::string clash = checksums_->ImportedClash(); !clash.empty()) {
+            burner_.ClearFileSystem(kMaxFiles, kMaxDirectories);
+            return Refuse(TBurnOutcome::Failed, clash + "; NOTHING WAS WRITTEN");
+        }
+    }
     burner_.SetSessionToImport(0);
     const int64_t created = burner_.DateCreation(), modified = burner_.DateModification();
-    if (checksums_) {
+    if (!options_.checksumListPath.empty()) {
         const int64_t now = static_cast<int64_t>(std::time(nullptr));
         burner_.SetDateCreation(now);
         burner_.SetDateModification(now);

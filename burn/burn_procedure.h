@@ -65,7 +65,9 @@ struct TBurnOptions {
     // The session's checksum list: SHA256SUMS, written to this path (whose file name is
     // SHA256SUMS and which must stay until Finish) and added to the session, its volume
     // dated now (the disc's identity when it is the first session). Empty: no list, and the
-    // session is as without one.
+    // session is as without one (an earlier session's list is not carried into it). A
+    // user's file of the list's name in the root is refused (FileError), and so is a burn
+    // onto a disc whose last session holds one there (Failed): the list would hide it.
     std::string checksumListPath;
     bool burnUnchanged = false;     // burn files the disc holds unchanged without asking the sink
 };
@@ -145,7 +147,7 @@ private:
     TBurnOptions options_;
     TBurnReport report_;
     TEmulatedDrive* heldDisc_ = nullptr;  // the emulated recorder whose disc this burn holds
-    std::unique_ptr<TSessionChecksums> checksums_;  // from the list's insertion to the layout
+    std::unique_ptr<TSessionChecksums> checksums_;  // the list's hook, from the archive's preparation to the layout
     std::atomic<bool> running_{false};
     TWriteDoneEvent previousWriteDone_;
     TNotifyEvent previousFinalizing_, previousLastWrite_;

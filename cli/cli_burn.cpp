@@ -50,9 +50,9 @@ bool resolveDrive(const QString& drive, const std::vector<std::string>& devices,
 bool prepareTransport(TScsiTransport& transport)
 {
     configureTransport(transport);
-    transport.OnMessage = [](int kind, const std::string& text) {
-        std::fprintf(kind == bmInformation ? stdout : stderr, "%s\n", text.c_str());
-    };
+    // The transport's lines (the layer loaded, a drive's errors) are diagnostics: stdout
+    // carries only what the command lists.
+    transport.OnMessage = [](int, const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
     return transport.InitASPILayer(true);
 }
 

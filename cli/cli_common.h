@@ -52,7 +52,7 @@ int runAudit(const QStringList& args);
 bool loadArchivedNames(QSet<QString>* names);
 
 // The burner's transport as the settings configure it ([Burn] VirtualDrive adds the
-// emulated recorder); messages go to stdout (information) and stderr (errors).
+// emulated recorder); its messages go to stderr.
 bool prepareTransport(TScsiTransport& transport);
 // Prepares the transport and selects the drive that --drive names; an exit status
 // (kExitOk when selected) after a message.

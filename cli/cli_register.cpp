@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 #include "cli/cli_common.h"
 #include "cli/console_progress.h"
+#include "cli/interrupt_notifier.h"
 #include "reports/register_test.h"
 #include "core/code_page.h"
 #include "core/safe_file.h"
@@ -14,9 +15,21 @@
 #include "reports/report_grid_model.h"
 
 #include <QFile>
+#include <csignal>
 #include <cstdio>
 
 namespace cli {
+
+namespace {
+
+// Says which signal ended a register command, and what became of the data.
+void printInterrupted(int signal, const QString& what)
+{
+    printError(QStringLiteral("%1 by %2: the port is closed and set back as it was")
+                   .arg(what, QString::fromLatin1(signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM")));
+}
+
+}  // namespace
 
 int runTest(const QStringList& args)
 {
@@ -32,8 +45,14 @@ int runTest(const QStringList& args)
         return kExitUsage;
     TVeskIBusComm bus;
     prepareBus(bus);
+    TInterruptNotifier interrupts([&bus] { bus.AbortExchange(); });
     TConsoleProgress progress;
-    return TestCommand(bus, progress, port, baudIndex) ? kExitOk : kExitFailed;
+    const bool answered = TestCommand(bus, progress, port, baudIndex);
+    if (!answered && interrupts.Signal() != 0) {
+        printInterrupted(interrupts.Signal(), QStringLiteral("The test was stopped"));
+        return interrupts.ExitStatus();
+    }
+    return answered ? kExitOk : kExitFailed;
 }
 
 namespace {
@@ -115,6 +134,10 @@ int runDownload(const QStringList& args, bool summary)
 
     TVeskIBusComm bus;
     prepareBus(bus);
+    // Ctrl-C or SIGTERM ends the exchange as Cancel would: the register is disconnected,
+    // the port closed and put back as it was; the report file is written only once the
+    // download is complete, so an existing one stays as it was.
+    TInterruptNotifier interrupts([&bus] { bus.AbortExchange(); });
     SetDownloadRetries(bus, kind);
     TConsoleProgress progress;
     ReportGridModel grid;
@@ -151,6 +174,12 @@ int runDownload(const QStringList& args, bool summary)
     case TDownloadOutcome::FileFailed:
         return kExitFileError;
     default:
+        if (interrupts.Signal() != 0) {
+            printInterrupted(interrupts.Signal(), QStringLiteral("The download was stopped"));
+            printError(QFile::exists(fullPath) ? QStringLiteral("Nothing was stored: %1 is as it was").arg(fullPath)
+                                               : QStringLiteral("Nothing was stored"));
+            return interrupts.ExitStatus();
+        }
         return kExitFailed;
     }
 }

@@ -79,7 +79,8 @@ const QList<Item>& Commands()
                         "file, session, size and state (same, differs, not in the list, no download "
                         "record, missing); exit status 1 when a file differs or is missing")},
         {QStringLiteral("devices"), QString(),
-         QStringLiteral("list the CD/DVD drives (with [Burn] VirtualDrive=IMAGE, the emulated one)")},
+         QStringLiteral("list the CD/DVD drives on stdout, one line each (with [Burn] VirtualDrive=IMAGE, the "
+                        "emulated one); diagnostics go to stderr")},
         {QStringLiteral("mkiso"), QStringLiteral("--output IMG [--volume-id TEXT] [--no-joliet] [--keep-paths] PATH..."),
          QStringLiteral("write the files (a directory: its whole tree) as a first session image")},
         {QStringLiteral("discinfo"), QStringLiteral("[--drive N|LINE]"),
@@ -116,7 +117,8 @@ QString ExitStatus()
         "not written, a program folder that cannot be created or written, a checksum file or the archive "
         "record that cannot be read or written; burn: a source file missing, unreadable or changed), 4 the files do not fit on the disc, 5 burn: no recorder found, a drive "
         "or disc that cannot be written, or a closed disc, 6 burn: the disc's last session cannot be "
-        "imported (nothing was written). A DEBUG.LOG that cannot be written is a warning.");
+        "imported (nothing was written), 130 (143) test, detail or summary stopped by Ctrl-C (SIGTERM): the "
+        "port closed and set back as it was, nothing stored. A DEBUG.LOG that cannot be written is a warning.");
 }
 
 QString Files()

@@ -76,6 +76,7 @@ struct TCommPrivate {
     std::string devicePath;
     posix::UniqueFd fd;          // the device; valid while open
     TLowLatencyState lowLatency; // the flags to put back at close
+    termios savedTermios {};     // the line settings found at open, put back at close
     posix::UniqueFd closeEvent;  // eventfd: readable once Close has begun
     std::atomic<bool> closing{false};
     std::atomic<bool> sendEmpty{true};

@@ -99,6 +99,7 @@ void TCommPrivate::OpenDevice()
     termios tio {};
     if (::tcgetattr(handle.get(), &tio) != 0)
         throw ECommsError("Cannot setup comm buffer");
+    savedTermios = tio;
     posix::ioctl(handle.get(), TIOCEXCL, 0);
     lowLatency = EnableLowLatency(handle.get());
 
@@ -164,6 +165,9 @@ void TCommPrivate::ReleaseDescriptors()
     closeEvent.reset();
     queue.wake.reset();
     if (fd) {
+        // The line as it was found: the next program on it (a terminal, a login) gets
+        // its own settings back, not this program's raw mode.
+        posix::tcsetattr(fd.get(), TCSANOW, &savedTermios);
         RestoreLowLatency(fd.get(), lowLatency);
         posix::ioctl(fd.get(), TIOCNXCL, 0);
     }

@@ -231,6 +231,8 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
     const bool isDirectory = attributes & kAttrDirectory;
     TAddFileInfo info;
     info.sourcePath = sourcePath;
+    info.foundName = foundName;
+    info.directory = dir;
     info.longName = foundName;
     info.shortName = IsValid83(foundName) ? Upper(foundName) : std::string();
     if (!isDirectory) {
@@ -288,7 +290,7 @@ void TIsoTables::AddFileEntry(TDEntry* dir, const std::string& foundName, int at
     entry->date = info.date;
     entry->sourceDirectory = nullptr;
     entry->sourceName.clear();
-    entry->dotAppended = false;
+    entry->dotAppended = sourcePath.empty() && !isDirectory && entry->longName == foundName + ".";
     if (!sourcePath.empty()) {
         const std::size_t slash = sourcePath.rfind('/');
         entry->sourceDirectory = &*sourceDirectories_.insert(slash == std::string::npos ? std::string(".")

@@ -71,7 +71,7 @@ struct TFEntry {
     // kept only when it is not the long name (or the long name without an appended dot).
     const std::string* sourceDirectory = nullptr;
     std::string sourceName;
-    bool dotAppended = false;
+    bool dotAppended = false;  // the long name got a dot its source (or its name on the disc) had not
     bool imported = false;
     TIsoDate date;
     int64_t size = 0;
@@ -107,6 +107,8 @@ public:
 // Raised for every file about to be added; the handler may change names, date and skip.
 struct TAddFileInfo {
     std::string sourcePath, longName, shortName;
+    std::string foundName;              // the name as given or read from the disc, before any dot was appended
+    const TDEntry* directory = nullptr; // where it goes
     TIsoDate date;
     int attributes = 0;
     int64_t size = 0;

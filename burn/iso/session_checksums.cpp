@@ -20,18 +20,28 @@ std::string discPath(TIsoTables& tables, const TDEntry& dir, const TFEntry& file
 
 }  // namespace
 
-bool IsSessionChecksumsName(const std::string& longName)
+bool TakesSessionChecksumsName(const std::string& longName)
 {
-    // A name without a dot gets one appended when it is read back.
+    // A name without a dot gets one appended as it goes into the tables.
     return longName == kListName || longName == std::string(kListName) + ".";
+}
+
+bool IsSessionChecksumsEntry(const TFEntry& entry, bool inRoot)
+{
+    if (!inRoot || entry.directory)
+        return false;
+    if (!entry.imported)
+        return entry.longName == kListName;  // only the list is inserted without the dot
+    return entry.dotAppended && entry.longName == std::string(kListName) + ".";
 }
 
 TSessionChecksums::TSessionChecksums(TIsoTables& tables) : tables_(tables), previous_(tables.OnAddFile)
 {
     tables_.OnAddFile = [this](TAddFileInfo& info) {
+        const bool inRoot = info.directory == tables_.Root();
         if (!listPath_.empty() && info.sourcePath == listPath_) {
             info.longName = kListName;  // as sha256sum users expect it, without an appended dot
-        } else if (info.sourcePath.empty() && IsSessionChecksumsName(info.longName)) {
+        } else if (inRoot && info.sourcePath.empty() && info.foundName == kListName) {
             info.skip = true;  // the imported session's own list
             return;
         }
@@ -74,6 +84,13 @@ bool TSessionChecksums::Add(const std::string& listPath, std::string* error)
         return false;
     for (const TSessionFile& f : files_)
         text_ += FormatChecksumLine(f.hex, f.discName);
+    for (const TFEntry* e = tables_.Root()->firstChild; e; e = e->next)
+        if (!e->imported && TakesSessionChecksumsName(e->longName)) {
+            *error = "A FILE NAMED " + std::string(kListName) + " CANNOT GO INTO THE ROOT OF A SESSION WITH A CHECKSUM "
+                     "LIST OF THAT NAME: " + (e->directory ? e->longName : e->SourcePath()) +
+                     " (RENAME IT, PUT IT INTO A FOLDER, OR SET [Burn] Checksums=0)";
+            return false;
+        }
     std::string reason;
     if (!wholefile::Write(listPath, text_, &reason)) {
         *error = "CANNOT WRITE THE CHECKSUM LIST " + listPath + " (" + reason + ")";
@@ -85,4 +102,15 @@ bool TSessionChecksums::Add(const std::string& listPath, std::string* error)
         return false;
     }
     return true;
+}
+
+std::string TSessionChecksums::ImportedClash()
+{
+    // The imported session's own list was left out; any other entry of the name is a user's.
+    for (const TFEntry* e = tables_.Root()->firstChild; e; e = e->next)
+        if (e->imported && TakesSessionChecksumsName(e->longName))
+            return "THE DISC'S LAST SESSION HOLDS " + std::string(e->directory ? "A FOLDER " : "A FILE ") + kListName +
+                   " IN ITS ROOT THAT IS NO CHECKSUM LIST; A NEW SESSION WITH ITS LIST WOULD HIDE IT: SET [Burn] "
+                   "Checksums=0 TO BURN ON THIS DISC";
+    return {};
 }

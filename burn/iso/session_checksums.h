@@ -4,6 +4,12 @@
 // the Joliet names with "/" between directories). It is inserted like the other files,
 // before the last session is imported, so it is counted in the session's size; the list of
 // an imported session is not carried into the new tree (each session keeps its own).
+//
+// The list is told from a user's file of that name by its name on the disc: the list's
+// Joliet name is SHA256SUMS as it stands, while every file the burner writes without a dot
+// gets one appended (SHA256SUMS.). A user's file that would share the list's name in the root
+// is refused (the burn then stops before anything is written): on a mounted disc both show
+// as SHA256SUMS, and one would hide the other.
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +42,9 @@ public:
     const std::vector<TSessionFile>& Files() const { return files_; }
     // The list's text as written.
     const std::string& ListText() const { return text_; }
+    // After the import: the last session's root holds a file or folder of the list's name
+    // that is no checksum list (a user's); empty when not, else the refusal's text.
+    std::string ImportedClash();
 
 private:
     TIsoTables& tables_;
@@ -49,5 +58,10 @@ private:
 // false with the reason when one cannot be read.
 bool HashNewFiles(TIsoTables& tables, std::vector<TSessionFile>* files, std::string* error);
 
-// True for the name the import gives a session's checksum list in the root.
-bool IsSessionChecksumsName(const std::string& longName);
+struct TFEntry;
+// True for a session's checksum list: in a new session's tables (the entry the list was
+// inserted as) and in an imported session's (a root file whose name on the disc is the
+// list's, without an appended dot). `inRoot`: the entry is in the root.
+bool IsSessionChecksumsEntry(const TFEntry& entry, bool inRoot);
+// True for a name that a file in the root cannot take beside the list.
+bool TakesSessionChecksumsName(const std::string& longName);

@@ -23,6 +23,7 @@ struct TDiscFile {
     std::string name;
     int64_t size = 0;
     uint32_t sector = 0;
+    bool list = false;  // the session's checksum list (not a user's file of its name)
 };
 
 // Reads `size` bytes from `sector` on, handing them on in pieces; false with the reason.
@@ -54,7 +55,8 @@ std::vector<TDiscFile> filesOf(TIsoTables& tables)
         std::replace(prefix.begin(), prefix.end(), '\\', '/');
         for (const TFEntry* e = dir.firstChild; e; e = e->next)
             if (!e->directory && !(e->attributes & kAttrDirectory))
-                files.push_back({prefix + e->longName, e->size, static_cast<uint32_t>(e->isoExtent)});
+                files.push_back({prefix + e->longName, e->size, static_cast<uint32_t>(e->isoExtent),
+                                 IsSessionChecksumsEntry(*e, &dir == tables.Root())});
     }
     return files;
 }
@@ -127,7 +129,7 @@ TAuditResult AuditDisc(TDriveCommands& drive, const TAuditOptions& options)
         std::map<std::string, std::string> list;  // name -> checksum
         bool hasList = false;
         for (const TDiscFile& f : files) {
-            if (!IsSessionChecksumsName(f.name))
+            if (!f.list)
                 continue;
             hasList = true;
             std::string content, problem;
@@ -149,7 +151,7 @@ TAuditResult AuditDisc(TDriveCommands& drive, const TAuditOptions& options)
         std::set<std::string> present;
         std::set<std::tuple<std::string, uint32_t, int64_t>> now;
         for (const TDiscFile& f : files) {
-            if (IsSessionChecksumsName(f.name))
+            if (f.list)
                 continue;
             present.insert(f.name);
             now.insert({f.name, f.sector, f.size});

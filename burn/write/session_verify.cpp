@@ -107,7 +107,7 @@ TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written, const st
                 result.problem = source + ": differs from the session's checksum list";
                 return result;
             }
-            if (&dir == written.Root() && IsSessionChecksumsName(e->JolietName()))
+            if (IsSessionChecksumsEntry(*e, &dir == written.Root()))
                 continue;  // checked, and not counted among the files of the burn
             ++result.files;
             result.bytes += e->size;

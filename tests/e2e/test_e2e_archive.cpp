@@ -258,3 +258,61 @@ TEST(EndToEndArchive, TwoDownloadsAtOnceBothRecordTheirChecksums)
     for (const QByteArray& line : sha256sumOf(Settings().ReportDir, {"a_1_5.txt", "b_6_9.txt"}).split('\n'))
         EXPECT_TRUE(sums.contains(line)) << line.toStdString();
 }
+
+TEST(EndToEndArchive, AUserFileNamedLikeTheChecksumListIsNeverDroppedNorTakenForTheList)
+{
+    ArchiveHome h;
+    ASSERT_FALSE(h.reg.pty().isEmpty());
+    ASSERT_EQ(h.download("a", "1-5").status, 0);
+    ASSERT_EQ(h.download("b", "6-9").status, 0);
+    ASSERT_EQ(h.run({"burn", h.report("a_1_5.txt")}).status, 0);
+    const QString own = h.home + "own/";
+    ASSERT_TRUE(QDir().mkpath(own));
+    ASSERT_TRUE(writeTestFile(own + "SHA256SUMS", "the user's own notes\n"));
+    const QString image = h.home + "disc.img";
+    const QByteArray before = readTestFile(image);
+
+    // Into the root beside the session's list: refused before anything is written.
+    ProgramRun r = h.run({"burn", own + "SHA256SUMS", h.report("b_6_9.txt")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.contains("A FILE NAMED SHA256SUMS CANNOT GO INTO THE ROOT OF A SESSION WITH A CHECKSUM LIST OF "
+                               "THAT NAME: " + own + "SHA256SUMS"))
+        << r.err.toStdString();
+    EXPECT_EQ(readTestFile(image), before);
+
+    // In a folder of its own it is a file like any other, listed and verified.
+    r = h.run({"burn", "--verify", own});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "verified 1 files, 21 bytes\n");
+    r = h.run({"audit"});
+    EXPECT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(auditRows(r.out), (QMap<QString, QString>{{"a_1_5.txt 1", "same"},
+                                                        {"own/SHA256SUMS. 2", "no download record"}}))
+        << r.out.toStdString();
+
+    // Without the lists it goes into the root; the audit checks it as a file and takes
+    // no list from it, and the sessions stay without one.
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Burn]\r\nVirtualDrive=disc.img\r\nChecksums=0\r\n"));
+    ASSERT_TRUE(writeTestFile(own + "SHA256SUMS",
+                              "0000000000000000000000000000000000000000000000000000000000000000  a_1_5.txt\n"));
+    r = h.run({"burn", "--verify", own + "SHA256SUMS"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "verified 1 files, 76 bytes\n");
+    r = h.run({"audit"});
+    EXPECT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(auditRows(r.out), (QMap<QString, QString>{{"a_1_5.txt 1", "same"},
+                                                        {"own/SHA256SUMS. 2", "no download record"},
+                                                        {"SHA256SUMS. 3", "not in the list"}}))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("session 3 has no checksum list")) << r.out.toStdString();
+
+    // With the lists on again, a new session would hide that file behind its list:
+    // refused, nothing written; the file stays in the disc's newest tree.
+    ASSERT_TRUE(writeTestFile(Settings().SettingsFile, "[Burn]\r\nVirtualDrive=disc.img\r\n"));
+    const QByteArray third = readTestFile(image);
+    r = h.run({"burn", h.report("b_6_9.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("THE DISC'S LAST SESSION HOLDS A FILE SHA256SUMS IN ITS ROOT THAT IS NO CHECKSUM LIST"))
+        << r.err.toStdString();
+    EXPECT_EQ(readTestFile(image), third);
+}

@@ -226,10 +226,15 @@ TEST(DriveCommands, DevicesAndDiscInfoCommands)
     const QString dir = Settings().ProgramDir;
     ProgramRun r = runProgram({"--home", dir, "devices"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.out.startsWith(">>> PTASPI32\n")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains(",/" ) && r.out.contains("blank.img VIRTUAL CD-RW RECORDER"));
+    // stdout holds the drive lines alone; the layer's lines are diagnostics on stderr.
+    EXPECT_TRUE(r.out.startsWith("0:0:0,/")) << r.out.toStdString();
+    EXPECT_EQ(r.out.count('\n'), 1) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("blank.img VIRTUAL CD-RW RECORDER"));
+    EXPECT_FALSE(r.out.contains(">>>")) << r.out.toStdString();
+    EXPECT_TRUE(r.err.startsWith(">>> PTASPI32\n")) << r.err.toStdString();
     r = runProgram({"--home", dir, "discinfo"});
     EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.startsWith("drive: 0:0:0,/")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("disc type: CD-R\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("free blocks: 359849\n"));
     EXPECT_TRUE(r.out.contains("next writable address: 0\n"));
