@@ -41,8 +41,9 @@ void putDateTime(ibus::Payload& payload)
 }
 }  // namespace
 
-TVeskIBusComm::TVeskIBusComm(std::unique_ptr<ISerialPort> port, QObject* parent)
-    : QObject(parent), port_(port ? std::move(port) : std::make_unique<TComm>())
+TVeskIBusComm::TVeskIBusComm(std::unique_ptr<ISerialPort> port, IWaitClock* clock, QObject* parent)
+    : QObject(parent), port_(port ? std::move(port) : std::make_unique<TComm>()),
+      clock_(clock ? clock : &TSteadyWaitClock::Instance())
 {
     port_->setBaudRate(9600);
     port_->setDtrControl(TDtrControl::DtrDisable);
@@ -57,10 +58,6 @@ TVeskIBusComm::TVeskIBusComm(std::unique_ptr<ISerialPort> port, QObject* parent)
     port_->OnReceiveData = [this](const uint8_t* b, uint16_t n) { ReceiveData(b, n); };
     port_->OnSendDataEmpty = [this] { sent_ = true; };
     port_->OnRequestHangup = [this] { PortHungUp(); };
-
-    timer_.setSingleShot(true);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, [this] { timedOut_ = true; });
 }
 
 TVeskIBusComm::~TVeskIBusComm()
@@ -118,11 +115,8 @@ void TVeskIBusComm::OpenPort()
     // The port reports its empty send queue once right after opening; take that report
     // here so that the first wait's time-out starts only when its own frame has left.
     sent_ = false;
-    QTimer guard;
-    guard.setSingleShot(true);
     bool expired = false;
-    connect(&guard, &QTimer::timeout, this, [&expired] { expired = true; });
-    guard.start(kOpenReportTimeoutMs);
+    const std::unique_ptr<IWaitClock::Alarm> guard = clock_->After(kOpenReportTimeoutMs, [&expired] { expired = true; });
     while (!sent_ && !expired && !portLost_)
         ProcessEventsUntilMore();
     sent_ = true;
@@ -169,8 +163,8 @@ WaitResult TVeskIBusComm::WaitReply(int timeoutMs)
     while (!sent_ && !aborted_ && !portLost_)
         ProcessEventsUntilMore();
     timedOut_ = false;
-    waitStarted_ = TLateReplies::Clock::now();
-    timer_.start(std::max(timeoutMs, 0));
+    waitStarted_ = clock_->Now();
+    timeout_ = clock_->After(timeoutMs, [this] { timedOut_ = true; });
     while (!timedOut_ && !aborted_ && !portLost_ && receiver_.State() != 1)
         ProcessEventsUntilMore();
     if (portLost_ && receiver_.State() != 1)
@@ -189,7 +183,7 @@ WaitResult TVeskIBusComm::WaitReply(int timeoutMs)
         result = wrNegative;
     else
         result = wrFrame;
-    timer_.stop();
+    timeout_.reset();
     return result;
 }
 
@@ -204,7 +198,7 @@ void TVeskIBusComm::ReceiveData(const uint8_t* buffer, uint16_t length)
             return;
         // A late reply to an earlier request is dropped and the rest of the chunk read on.
         const bool negative = receiver_.ReplyByte() == ibus::kReplyNegative;
-        if (!lateReplies_.TakeLate(negative ? nullptr : &receiver_.expectedHeader, TLateReplies::Clock::now()))
+        if (!lateReplies_.TakeLate(negative ? nullptr : &receiver_.expectedHeader, clock_->Now()))
             return;
         buffer += receiver_.Consumed();
         left -= receiver_.Consumed();

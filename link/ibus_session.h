@@ -5,17 +5,18 @@
 // exchange with retries and disconnect. Keeps a trace that is written to DEBUG.LOG
 // at every closing of the port. A reply that comes after its wait has ended is never
 // taken for the answer to a later request, and a port that hangs up ends the exchange
-// under way at once.
+// under way at once. Every wait runs on the session's clock (the system's unless the
+// creator gives another).
 
 #include "link/ibus_frame.h"
 #include "link/ibus_late_replies.h"
 #include "link/ibus_receiver.h"
 #include "link/serial_port_interface.h"
+#include "link/wait_clock.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -41,7 +42,9 @@ class TVeskIBusComm : public QObject {
     Q_OBJECT
 public:
     // Takes ownership of the port; without one the real serial port (TComm) is created.
-    explicit TVeskIBusComm(std::unique_ptr<ISerialPort> port = nullptr, QObject* parent = nullptr);
+    // The clock, when given, must outlive the session.
+    explicit TVeskIBusComm(std::unique_ptr<ISerialPort> port = nullptr, IWaitClock* clock = nullptr,
+                           QObject* parent = nullptr);
     ~TVeskIBusComm() override;
 
     // Published properties.
@@ -101,7 +104,8 @@ private:
     static void PutAddress(ibus::Payload& payload, std::size_t at, int32_t address);
 
     std::unique_ptr<ISerialPort> port_;
-    QTimer timer_;
+    IWaitClock* clock_;
+    std::unique_ptr<IWaitClock::Alarm> timeout_;  // the running wait's time-out
     bool active_ = false;
     int baudIndex_ = 0;
     int retryCount_ = 20;
@@ -111,7 +115,7 @@ private:
     ibus::Payload request_{};
     TIBusReceiver receiver_;
     TLateReplies lateReplies_;
-    TLateReplies::Clock::time_point waitStarted_{};  // when the last wait's time-out started
+    IWaitClock::Clock::time_point waitStarted_{};  // when the last wait's time-out started
     bool checksumError_ = false;
     bool timedOut_ = false;
     bool sent_ = true;

@@ -8,14 +8,14 @@
 #include "tests/support/fake_session.h"
 #include "tests/support/test_home.h"
 
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
 
-// A register that answers a page request with the page number in the first data byte.
+// A register that answers a page request with the page number in the first data byte,
+// on stepped time: replies land after their waits exactly as the delays say.
 struct Session : FakeSession {
-    Session()
+    Session() : FakeSession(Time::Stepped)
     {
         bus->CommName = "COM2";
         port->responder = [](const ibus::Payload& rq, ibus::Payload& rp) {

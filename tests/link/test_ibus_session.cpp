@@ -5,21 +5,29 @@
 #include "tests/support/fake_session.h"
 #include "tests/support/test_home.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <sys/resource.h>
+
+using namespace std::chrono_literals;
 
 namespace {
 
+// A session on stepped time unless the test asks for the system's clock.
 struct Session : FakeSession {
-    Session() { bus->CommName = "COM2"; }
+    explicit Session(Time time = Time::Stepped) : FakeSession(time) { bus->CommName = "COM2"; }
+
+    // Calls `action` once, as soon as the port reports the `frames`-th request sent: the
+    // session is then waiting for the answer to it.
+    void whenSent(std::size_t frames, std::function<void()> action)
+    {
+        WhenSent([this, frames] { return port->requests.size() >= frames; }, std::move(action));
+    }
 };
 
 QStringList debugLogLines()
@@ -31,28 +39,6 @@ QStringList debugLogLines()
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Calls `action` once, as soon as the port reports the `frames`-th request sent: the
-// session is then waiting for the answer to it.
-void whenSent(Session& s, std::size_t frames, std::function<void()> action)
-{
-    s.port->OnSendDataEmpty = [&s, frames, action = std::move(action), sent = s.port->OnSendDataEmpty,
-                               done = false]() mutable {
-        sent();
-        if (!done && s.port->requests.size() >= frames) {
-            done = true;
-            action();
-        }
-    };
 }
 
 // Counts the bytes the port hands to the session, whether it waits or not.
@@ -153,7 +139,7 @@ TEST(IBusSession, SilentRegisterGivesTenAttemptsInTheTrace)
     // Each block: the send header, the 301 bytes as "%02X " sixteen to a line (18 full
     // lines of 48 characters and one of 13 bytes), an empty line; a retry line between.
     QStringList expected;
-    for (int n = 0; n < 10; ++n) {
+    for (std::size_t n = 0; n < 10; ++n) {
         if (n > 0)
             expected << QString() << QStringLiteral("Retry:%1").arg(n);
         expected << QStringLiteral(">>>>>>Send data<<<<<<<<");
@@ -212,45 +198,29 @@ TEST(IBusSession, TenthAttemptStillConnects)
 {
     TestHome home;
     Session s;
-    s.port->answerSpeeds = {};
-    s.bus->OpenPort();
-    // Only the tenth attempt (index 9, 57600 bit/s after the first 57600 one) is answered.
-    int attempts = 0;
-    s.port->answerSpeeds = {};
-    s.port->responder = nullptr;
     s.port->silent = true;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        attempts = static_cast<int>(s.port->written.size());
-        if (attempts == 10 && s.port->silent) {
-            s.port->Deliver({ibus::kReplyPositive}, 5);
-            s.port->silent = false;
-        }
+    s.bus->OpenPort();
+    // Only the tenth attempt (57600 bit/s after the first 57600 one) is answered.
+    s.whenSent(10, [&] {
+        s.port->Deliver({ibus::kReplyPositive}, 5);
+        s.port->silent = false;
     });
-    watch.start(20);
-    s.port->answerSpeeds = {};
     EXPECT_TRUE(s.bus->ConnectEcr(1234, false));
     EXPECT_EQ(s.port->requests.size(), 11u);
+    EXPECT_EQ(s.port->written[9].baud, 57600u);
 }
 
 TEST(IBusSession, Reply55RetriesUnlessStrict)
 {
     TestHome home;
-    {
+    for (const bool strict : {false, true}) {
         Session s;
         s.port->answerSpeeds = {19200};
         s.port->otherSpeedReply = ibus::kReply55;
         s.bus->OpenPort();
-        EXPECT_TRUE(s.bus->ConnectEcr(1234, false));
-        EXPECT_EQ(s.port->requests.size(), 4u);
-    }
-    {
-        Session s;
-        s.port->answerSpeeds = {19200};
-        s.port->otherSpeedReply = ibus::kReply55;
-        s.bus->OpenPort();
-        EXPECT_FALSE(s.bus->ConnectEcr(1234, true));
-        EXPECT_EQ(s.port->requests.size(), 1u);
+        // Not strict: 9600, 9600, 19200, then the information query.
+        EXPECT_EQ(s.bus->ConnectEcr(1234, strict), !strict) << strict;
+        EXPECT_EQ(s.port->requests.size(), strict ? 1u : 4u) << strict;
     }
 }
 
@@ -390,11 +360,14 @@ TEST(IBusSession, TimeoutRunsFromTheSentReport)
     s.bus->OpenPort();
     s.bus->RetryInterval = 800;
     s.bus->setRetryCount(0);
-    // Sending takes 600 ms; the reply comes 300 ms after that: 900 ms after queueing, well
-    // inside an 800 ms time-out that starts when the frame has left.
+    // Sending takes 600 ms; the reply comes 300 ms after that: 900 ms after queueing, past
+    // a time-out counted from the queueing, inside one that starts when the frame has left.
     s.port->sentDelayMs = 600;
     s.port->replyDelayMs = 300;
+    const auto start = s.clock.Elapsed();
     EXPECT_TRUE(s.bus->ExchangeCommand(0, 0));
+    EXPECT_EQ(s.clock.Elapsed() - start, 900ms);
+    EXPECT_EQ(s.port->requests.size(), 1u);
 }
 
 TEST(IBusSession, PortThatNeverReportsSentWaitsUntilAbort)
@@ -405,10 +378,11 @@ TEST(IBusSession, PortThatNeverReportsSentWaitsUntilAbort)
     s.port->reportSent = false;
     // A time-out that ran from the queueing would have retried six times before the abort.
     s.bus->RetryInterval = 50;
-    QTimer::singleShot(300, [&] { s.bus->AbortExchange(); });
+    const auto abort = s.clock.After(300, [&] { s.bus->AbortExchange(); });
     EXPECT_FALSE(s.bus->ExchangeCommand(0, 0));
     EXPECT_TRUE(s.bus->Aborted());
     EXPECT_EQ(s.port->requests.size(), 1u);
+    EXPECT_EQ(s.clock.Elapsed(), 300ms);
 }
 
 TEST(IBusSession, AbortEndsHandshakeAtOnce)
@@ -417,7 +391,7 @@ TEST(IBusSession, AbortEndsHandshakeAtOnce)
     Session s;
     s.port->silent = true;
     s.bus->OpenPort();
-    whenSent(s, 1, [&] { s.bus->AbortExchange(); });
+    s.whenSent(1, [&] { s.bus->AbortExchange(); });
     EXPECT_FALSE(s.bus->ConnectEcr(1234, false));
     EXPECT_EQ(s.port->requests.size(), 1u);
 }
@@ -428,10 +402,9 @@ TEST(IBusSession, DisconnectSilentRegisterSendsThreeTimes)
     Session s;
     s.port->silent = true;
     s.bus->OpenPort();
-    QElapsedTimer t;
-    t.start();
+    const auto start = s.clock.Elapsed();
     EXPECT_TRUE(s.bus->DisconnectEcr(1234, 1));
-    EXPECT_GE(t.elapsed(), 290);
+    EXPECT_EQ(s.clock.Elapsed() - start, 300ms);  // three waits of 100 ms
     ASSERT_EQ(s.port->requests.size(), 3u);
     EXPECT_EQ(s.port->requests[0][1], 2);
     EXPECT_EQ(s.port->requests[0][7], 1);
@@ -498,6 +471,13 @@ TEST(IBusSession, SpeedIndexOutsideTableIsRefusedAtOpen)
     EXPECT_EQ(s.port->openCount, 0);
     s.bus->setBaudRate(-1);
     EXPECT_THROW(s.bus->OpenPort(), ECommsError);
+    // Set past the table once the port is open, the index ends the connect unsent.
+    s.bus->setBaudRate(0);
+    s.bus->OpenPort();
+    s.bus->setBaudRate(5);
+    EXPECT_FALSE(s.bus->ConnectEcr(1234, false));
+    EXPECT_TRUE(s.bus->Aborted());
+    EXPECT_TRUE(s.port->requests.empty());
 }
 
 TEST(IBusSession, ClosePortWritesEmptyLogWhenTraceOff)
@@ -513,18 +493,24 @@ TEST(IBusSession, ClosePortWritesEmptyLogWhenTraceOff)
     EXPECT_TRUE(content.isEmpty());
 }
 
-TEST(IBusSession, SilentWaitCostsNoCpu)
+// A wait for an answer that does not come sleeps in the event loop: it wakes for its
+// events only, where a loop that polled would wake thousands of times in 300 ms.
+TEST(IBusSession, SilentWaitSleepsUntilItsTimeout)
 {
     TestHome home;
-    Session s;
+    Session s(FakeSession::Time::Real);
     s.port->silent = true;
     s.bus->OpenPort();
-    const double before = cpuSeconds();
-    QElapsedTimer t;
-    t.start();
-    EXPECT_EQ(s.bus->WaitReply(3000), wrTimeout);
-    const double wall = t.elapsed() / 1000.0;
-    const double cpu = cpuSeconds() - before;
-    EXPECT_GE(wall, 2.9);
-    EXPECT_LT(cpu, 0.1 * 3.0) << "cpu " << cpu << " s over " << wall << " s";
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    ASSERT_NE(dispatcher, nullptr);
+    int wakeUps = 0;
+    const auto count = [&wakeUps] { ++wakeUps; };
+    const QMetaObject::Connection awake = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, count);
+    const QMetaObject::Connection blocking =
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, count);
+    EXPECT_EQ(s.bus->WaitReply(300), wrTimeout);
+    QObject::disconnect(awake);
+    QObject::disconnect(blocking);
+    EXPECT_GE(wakeUps, 1);
+    EXPECT_LT(wakeUps, 50);
 }

@@ -10,14 +10,7 @@
 namespace {
 struct Rig : FakeSession {
     RecordingProgress progress;
-    Rig() { texts::ResetToDefaults(); }
-    int disconnectsWithCode(uint8_t code) const
-    {
-        int n = 0;
-        for (const ibus::Payload& p : port->requests)
-            n += p[0] == 14 && p[1] == 2 && p[7] == code;
-        return n;
-    }
+    Rig() : FakeSession(Time::Stepped) { texts::ResetToDefaults(); }
 };
 }  // namespace
 
@@ -30,7 +23,7 @@ TEST(RegisterTest, AnsweringRegisterConnectsAndDisconnects)
     EXPECT_EQ(r.progress.statuses, (QStringList{"N:Connect...", "N:Disconnect..."}));
     EXPECT_EQ(r.progress.closes, 1);
     EXPECT_EQ(r.progress.waits, 0);
-    EXPECT_EQ(r.disconnectsWithCode(0), 1);
+    EXPECT_EQ(r.Disconnects(0), 1);
     EXPECT_FALSE(r.bus->isActive());
     EXPECT_TRUE(QFile::exists(DebugLogPath()));
     EXPECT_EQ(r.port->requests[0][13], 1);
@@ -89,7 +82,7 @@ TEST(RegisterTest, FailedStatusCheckDisconnectsFourTimes)
     EcrStatus().FiscalMemoryClosed = 9;
     r.port->nakReplies = 1;
     EXPECT_FALSE(CheckEcrStatus(*r.bus, r.progress));
-    EXPECT_EQ(r.disconnectsWithCode(1), 4);
+    EXPECT_EQ(r.Disconnects(1), 4);
     EXPECT_EQ(r.progress.statuses.last(), "E:Check ecr status...Error");
     EXPECT_EQ(r.progress.waits, 1);
     EXPECT_EQ(EcrStatus().FiscalMemoryClosed, 9);  // kept from the last good check

@@ -9,7 +9,6 @@
 #include "tests/support/test_home.h"
 
 #include <QDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -48,7 +47,7 @@ struct Register : FakeSession {
     std::vector<ibus::Payload> reportRequests;
     TDownloadJob job;  // of the last run
 
-    Register()
+    Register() : FakeSession(Time::Stepped)
     {
         texts::ResetToDefaults();
         port->responder = [this](const ibus::Payload& rq, ibus::Payload& rp) {
@@ -93,13 +92,6 @@ struct Register : FakeSession {
         QDir().mkpath(Settings().ReportDir);
         return RunReportDownload(job);
     }
-    int disconnects(uint8_t code) const
-    {
-        int n = 0;
-        for (const ibus::Payload& p : port->requests)
-            n += p[0] == 14 && p[1] == 2 && p[7] == code;
-        return n;
-    }
     QByteArray file() const
     {
         QByteArray c;
@@ -128,7 +120,7 @@ TEST(DetailDownload, NoLinesGivesOneEmptyRow)
     EXPECT_EQ(r.progress.statuses, (QStringList{"N:Connect...", "N:Check ecr status...", "N:FM Report...",
                                                 "N:Waiting", "N:Disconnect..."}));
     EXPECT_EQ(r.progress.closes, 1);
-    EXPECT_EQ(r.disconnects(0), 1);
+    EXPECT_EQ(r.Disconnects(0), 1);
     EXPECT_EQ(r.bus->RetryInterval, 200);
 }
 
@@ -188,7 +180,7 @@ TEST(DetailDownload, ReadOnlyModeAndTheFiscalMemoryFlag)
         r.fiscalClosed = 0;
         r.pages = {page({"x"}, true)};
         EXPECT_EQ(r.run(TReportKind::Detail, 49), TDownloadOutcome::Refused);
-        EXPECT_EQ(r.disconnects(1), 4);
+        EXPECT_EQ(r.Disconnects(1), 4);
         EXPECT_EQ(r.progress.statuses.last(), "E:PAMI?? FISKALNA NIE ZAMKNI?TA.");
         EXPECT_TRUE(r.reportRequests.empty());
         EXPECT_TRUE(r.catalogue.IsEmpty());
@@ -220,7 +212,7 @@ TEST(DetailDownload, RefusedRequestAndFailedPage)
         r.accept = 3;
         EXPECT_EQ(r.run(TReportKind::Detail), TDownloadOutcome::Refused);
         EXPECT_EQ(r.progress.statuses.last(), "E:FM Report");
-        EXPECT_EQ(r.disconnects(1), 1);
+        EXPECT_EQ(r.Disconnects(1), 1);
         EXPECT_FALSE(r.bus->isActive());
     }
     {
@@ -243,14 +235,11 @@ TEST(DetailDownload, CancelDuringPagingClosesThePort)
     Register r;
     r.pages = {page(numbered("L", 0, 10), false)};
     r.failPage = 2;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (r.progress.currents.size() >= 1 && r.progress.state != kProgressClosed) {  // page 1 is in
-            r.bus->AbortExchange();
-            r.progress.state = kProgressClosed;  // as the window's Cancel does
-        }
+    // The operator cancels while the request for page 2 waits for its answer.
+    r.WhenSent([&] { return r.progress.currents.size() >= 1; }, [&] {
+        r.bus->AbortExchange();
+        r.progress.state = kProgressClosed;  // as the window's Cancel does
     });
-    watch.start(10);
     EXPECT_EQ(r.run(TReportKind::Detail), TDownloadOutcome::LinkFailed);
     EXPECT_EQ(r.progress.waits, 1);
     EXPECT_FALSE(r.progress.statuses.last().startsWith("E:"));  // ignored after Cancel
@@ -271,7 +260,7 @@ TEST(DetailDownload, UnwritableReportFileReleasesEverything)
     EXPECT_EQ(r.progress.waits, 1);
     EXPECT_EQ(r.progress.closes, 1);
     EXPECT_FALSE(r.bus->isActive());
-    EXPECT_EQ(r.disconnects(0), 1);
+    EXPECT_EQ(r.Disconnects(0), 1);
     EXPECT_TRUE(r.catalogue.IsEmpty());
 }
 
@@ -312,7 +301,7 @@ TEST(SummaryDownload, ReadOnlyUsesFiftyAndFailureKeepsReceivedLines)
         Register r;
         r.fiscalClosed = 0;
         EXPECT_EQ(r.run(TReportKind::Summary, 50), TDownloadOutcome::Refused);
-        EXPECT_EQ(r.disconnects(1), 4);
+        EXPECT_EQ(r.Disconnects(1), 4);
     }
     {
         Register r;

@@ -1,10 +1,14 @@
 #include "tests/support/fake_register_port.h"
 
-#include <QTimer>
 #include <algorithm>
 
-FakeRegisterPort::FakeRegisterPort() = default;
+FakeRegisterPort::FakeRegisterPort(IWaitClock& clock) : clock_(clock) {}
 FakeRegisterPort::~FakeRegisterPort() = default;
+
+void FakeRegisterPort::Later(int delayMs, std::function<void()> action)
+{
+    alarms_.push_back(clock_.After(delayMs, std::move(action)));
+}
 
 void FakeRegisterPort::Open()
 {
@@ -12,7 +16,7 @@ void FakeRegisterPort::Open()
         throw ECommsError("Error opening serial port");
     open = true;
     ++openCount;
-    QTimer::singleShot(0, &context_, [this] {
+    Later(0, [this] {
         if (OnSendDataEmpty)
             OnSendDataEmpty();
     });
@@ -25,7 +29,7 @@ bool FakeRegisterPort::WriteData(const uint8_t* buffer, uint16_t length)
     std::vector<uint8_t> block(buffer, buffer + length);
     written.push_back({block, baudRate});
     if (reportSent) {
-        QTimer::singleShot(sentDelayMs, &context_, [this] {
+        Later(sentDelayMs, [this] {
             if (OnSendDataEmpty)
                 OnSendDataEmpty();
         });
@@ -43,7 +47,7 @@ void FakeRegisterPort::Deliver(std::vector<uint8_t> bytes, int delayMs, std::siz
     while (at < bytes.size()) {
         const std::size_t n = std::min(chunk, bytes.size() - at);
         std::vector<uint8_t> piece(bytes.data() + at, bytes.data() + at + n);
-        QTimer::singleShot(delayMs + step, &context_, [this, piece] {
+        Later(delayMs + step, [this, piece] {
             if (open && OnReceiveData)
                 OnReceiveData(piece.data(), static_cast<uint16_t>(piece.size()));
         });
@@ -54,7 +58,7 @@ void FakeRegisterPort::Deliver(std::vector<uint8_t> bytes, int delayMs, std::siz
 
 void FakeRegisterPort::HangUp(int delayMs)
 {
-    QTimer::singleShot(delayMs, &context_, [this] {
+    Later(delayMs, [this] {
         reportSent = false;
         silent = true;
         if (OnRequestHangup)

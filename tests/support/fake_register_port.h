@@ -1,14 +1,15 @@
 #pragma once
 // An in-process serial port that plays a register: it answers the handshake only at
 // chosen speeds, answers frames through a responder, and injects faults. Everything it
-// delivers arrives later through the event loop, as from a real port.
+// delivers arrives later through the event loop, as from a real port, at the times of the
+// wait clock it is given (the system's by default).
 
 #include "link/ibus_frame.h"
 #include "link/serial_port_interface.h"
+#include "link/wait_clock.h"
 
-#include <QObject>
-#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <vector>
@@ -22,7 +23,7 @@ public:
     // Builds the reply payload for a request payload; return false to stay silent.
     using Responder = std::function<bool(const ibus::Payload& request, ibus::Payload& reply)>;
 
-    FakeRegisterPort();
+    explicit FakeRegisterPort(IWaitClock& clock = TSteadyWaitClock::Instance());
     ~FakeRegisterPort() override;
 
     void setCommName(const std::string& name) override { commName = name; }
@@ -81,5 +82,9 @@ public:
 
 private:
     void React(const std::vector<uint8_t>& block);
-    QObject context_;
+    // Runs `action` after delayMs on the port's clock, unless the port is gone by then.
+    void Later(int delayMs, std::function<void()> action);
+
+    IWaitClock& clock_;
+    std::vector<std::unique_ptr<IWaitClock::Alarm>> alarms_;
 };
