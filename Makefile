@@ -1,6 +1,8 @@
 # Set-up, build, run and test on a Debian 12 machine.
 BUILD_DIR ?= build
 JOBS ?= 2
+# WERROR=ON turns every compiler warning into an error (CI builds so).
+WERROR ?= OFF
 
 .PHONY: all deps build run demo test vmtest deb bench asan tsan fuzz clean screenshots
 
@@ -10,7 +12,7 @@ deps:
 	@./scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOBRELFM_WERROR=$(WERROR)
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 # Starts the program; with no SYSTEM.CFG of the user's beside it, it talks to the

@@ -118,8 +118,9 @@ TEST(Keyboard, StandardKeysRunTheirButtons)
             }
         }
         EXPECT_TRUE(found) << QKeySequence(c.key).toString().toStdString() << " has no command";
-        if (c.button != w.fmfrm->PrintBtn && c.button != w.fmfrm->DeleteBtn)
+        if (c.button != w.fmfrm->PrintBtn && c.button != w.fmfrm->DeleteBtn) {
             EXPECT_EQ(clicks, 1) << c.button->objectName().toStdString();
+        }
         QObject::disconnect(connection);
     }
     EXPECT_EQ(w.mainForm->AboutItem->shortcut(), QKeySequence(QKeySequence::HelpContents));

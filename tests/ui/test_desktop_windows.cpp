@@ -102,8 +102,9 @@ TEST(WindowMemory, StoredPlaceComesBackInsideTheScreen)
         const QRect g = w.mainForm->geometry();
         EXPECT_TRUE(area.contains(g)) << c.what << ": " << g.x() << "," << g.y() << " " << g.width() << "x"
                                       << g.height();
-        if (c.restored)
+        if (c.restored) {
             EXPECT_EQ(g.size(), QSize(700, 560)) << c.what;
+        }
         if (QByteArray(c.what) == "inside") {
             EXPECT_EQ(g.topLeft(), QPoint(40, 50));
             EXPECT_NEAR(w.fmfrm->spl1->sizes().value(0), 250, 8) << "the split, give or take the handle";
