@@ -80,11 +80,13 @@ BurnMeasure burn(const std::string& image, const std::vector<std::string>& files
 {
     std::filesystem::remove(image);
     std::filesystem::remove(image + ".state");
-    TScsiTransport transport;
-    transport.deviceNodes = {"/nonexistent/sr0"};
-    transport.libraryNames = {};
-    transport.virtualDrivePath = image;
-    transport.virtualDriveSpeedX = speedX;
+    TScsiTransportConfig config;
+    config.deviceNodes = {"/nonexistent/sr0"};
+    config.libraryNames = {};
+    config.virtualDrivePath = image;
+    config.virtualDriveSpeedX = speedX;
+    config.openVirtualTarget = OpenEmulatedRecorder;
+    TScsiTransport transport(std::move(config));
     TMCDBurner burner(transport);
     burner.Timing.waitDivisor = 1000;
     burner.Commands().Timing.waitDivisor = 1000;

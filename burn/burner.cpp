@@ -20,26 +20,25 @@ constexpr int kMinimumCacheSize = 2097152;
 TSCSIDevice::TSCSIDevice(TScsiTransport& transport) : transport_(transport), commands_(transport)
 {
     transport_.DoDebug = false;
-    transport_.OnMessage = [this](int kind, const std::string& text) {
+    TScsiTransportEvents events;
+    events.onMessage = [this](int kind, const std::string& text) {
         PostDebugMessage(text, static_cast<uint8_t>(kind));
     };
-    transport_.OnReadCapabilities = [this] {
+    events.onReadCapabilities = [this] {
         commands_.ReadCapabilities();
         RefreshSpeeds();
     };
-    transport_.OnSelected = [this] {
+    events.onSelected = [this] {
         if (OnDeviceChange)
             OnDeviceChange(*this);
         commands_.ProbeWriteModes();
     };
-    transport_.OnDeviceChange = nullptr;
+    transport_.Attach(this, std::move(events));
 }
 
 TSCSIDevice::~TSCSIDevice()
 {
-    transport_.OnMessage = nullptr;
-    transport_.OnReadCapabilities = nullptr;
-    transport_.OnSelected = nullptr;
+    transport_.Detach(this);
 }
 
 IDebugWindow* TSCSIDevice::DebugWindow() const
@@ -139,7 +138,7 @@ void TSCSIDevice::ExecSCSICommand(aspi::SRB_ExecSCSICmd& srb, int timeoutMs)
 TMCDBurner::TMCDBurner(TScsiTransport& transport) : TSCSIDevice(transport)
 {
     // An image configured as the virtual drive is burned through the emulated recorder.
-    if (!transport.OpenVirtualTarget)
+    if (!transport.Config().openVirtualTarget)
         UseEmulatedRecorder(transport);
     image_.WritePostGap = true;
     ClearFileSystem(65535, 8191);

@@ -29,6 +29,7 @@ bool CommandPaints(const QStringList& arguments);
 
 namespace cli {
 // The burner's transport as SYSTEM.CFG configures it ([Burn] VirtualDrive, relative to the
-// program directory, and VirtualDriveSpeed): the burn commands and the burn window.
-void configureTransport(TScsiTransport& transport);
+// program directory, and VirtualDriveSpeed): the burn commands and the burn window. False
+// while a burn holds the drive (the configuration then stays as it is).
+bool configureTransport(TScsiTransport& transport);
 }  // namespace cli

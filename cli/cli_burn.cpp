@@ -19,16 +19,27 @@
 
 namespace cli {
 
-void configureTransport(TScsiTransport& transport)
+namespace {
+
+TMessagePoster stderrLines()
+{
+    return [](int, const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+}
+
+}  // namespace
+
+bool configureTransport(TScsiTransport& transport)
 {
     QString image = QString::fromLocal8Bit(
         ini::readString(Settings().SettingsFile, "Burn", "VirtualDrive", QByteArray()));
     if (!image.isEmpty() && !image.startsWith('/'))
         image = Settings().ProgramDir + image;
-    transport.virtualDrivePath = image.toStdString();
-    transport.virtualDriveSpeedX = static_cast<int>(
+    TScsiTransportConfig config = transport.Config();
+    config.virtualDrivePath = image.toStdString();
+    config.virtualDriveSpeedX = static_cast<int>(
         ini::readInteger(Settings().SettingsFile, "Burn", "VirtualDriveSpeed", 0));
-    UseEmulatedRecorder(transport);
+    config.openVirtualTarget = OpenEmulatedRecorder;
+    return transport.Configure(std::move(config));
 }
 
 bool resolveDrive(const QString& drive, const std::vector<std::string>& devices, std::string* line)
@@ -52,7 +63,7 @@ bool prepareTransport(TScsiTransport& transport)
     configureTransport(transport);
     // The transport's lines (the layer loaded, a drive's errors) are diagnostics: stdout
     // carries only what the command lists.
-    transport.OnMessage = [](int, const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+    transport.Attach(&transport, {stderrLines(), nullptr, nullptr});
     return transport.InitASPILayer(true);
 }
 
@@ -65,9 +76,12 @@ int selectDrive(const QString& drive, TScsiTransport& transport, TDriveCommands&
     }
     if (!resolveDrive(drive, transport.DeviceList(), line))
         return kExitUsage;
-    transport.OnReadCapabilities = [&commands] { commands.ReadCapabilities(); };
-    transport.OnSelected = [&commands] { commands.ProbeWriteModes(); };
-    return transport.SelectDevice(*line) ? kExitOk : kExitFailed;
+    // The drive's facts are read while it is selected, by the commands that will use them.
+    transport.Attach(&commands, {stderrLines(), [&commands] { commands.ReadCapabilities(); },
+                                 [&commands] { commands.ProbeWriteModes(); }});
+    const bool selected = transport.SelectDevice(*line);
+    transport.Detach(&commands);
+    return selected ? kExitOk : kExitFailed;
 }
 
 int runDevices(const QStringList& args)

@@ -8,9 +8,11 @@ std::shared_ptr<IScsiTarget> OpenEmulatedRecorder(const std::string& imagePath, 
     return drive;
 }
 
-void UseEmulatedRecorder(TScsiTransport& transport)
+bool UseEmulatedRecorder(TScsiTransport& transport)
 {
-    transport.OpenVirtualTarget = OpenEmulatedRecorder;
+    TScsiTransportConfig config = transport.Config();
+    config.openVirtualTarget = OpenEmulatedRecorder;
+    return transport.Configure(std::move(config));
 }
 
 TEmulatedDrive* BuiltInEmulatedDrive(IScsiLayer* layer)

@@ -11,7 +11,8 @@
 
 // Opens the emulated recorder for imagePath at speedX (0 writes at once); null with the reason.
 std::shared_ptr<IScsiTarget> OpenEmulatedRecorder(const std::string& imagePath, int speedX, std::string* error);
-// Makes the transport open the emulated recorder for its virtual drive path.
-void UseEmulatedRecorder(TScsiTransport& transport);
+// Makes the transport open the emulated recorder for its virtual drive path (false while
+// a burn holds the drive).
+bool UseEmulatedRecorder(TScsiTransport& transport);
 // The emulated recorder of the built-in layer, when it has one.
 TEmulatedDrive* BuiltInEmulatedDrive(IScsiLayer* layer);

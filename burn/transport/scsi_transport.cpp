@@ -60,17 +60,50 @@ TScsiTransport& ScsiTransport()
     return transport;
 }
 
-TScsiTransport::TScsiTransport()
-    : libraryNames(DefaultLibraryNames())
-{
-}
+TScsiTransport::TScsiTransport(TScsiTransportConfig config) : config_(std::move(config)) {}
 
 TScsiTransport::~TScsiTransport() = default;
 
+bool TScsiTransport::Configure(TScsiTransportConfig config)
+{
+    if (held_)
+        return false;
+    std::lock_guard setup(setupMutex_);
+    config_ = std::move(config);
+    return true;
+}
+
+TScsiTransportConfig TScsiTransport::Config() const
+{
+    std::lock_guard setup(setupMutex_);
+    return config_;
+}
+
+void TScsiTransport::Attach(const void* owner, TScsiTransportEvents events)
+{
+    std::lock_guard setup(setupMutex_);
+    std::erase_if(listeners_, [owner](const auto& l) { return l.first == owner; });
+    listeners_.emplace(held_ && !listeners_.empty() ? listeners_.begin() : listeners_.end(), owner,
+                       std::move(events));
+}
+
+void TScsiTransport::Detach(const void* owner)
+{
+    std::lock_guard setup(setupMutex_);
+    std::erase_if(listeners_, [owner](const auto& l) { return l.first == owner; });
+}
+
+TScsiTransportEvents TScsiTransport::Events() const
+{
+    std::lock_guard setup(setupMutex_);
+    return listeners_.empty() ? TScsiTransportEvents() : listeners_.back().second;
+}
+
 void TScsiTransport::Post(int kind, const std::string& text)
 {
-    if (OnMessage)
-        OnMessage(kind, text);
+    // A copy, called without the lock: the device may call back into the transport.
+    if (const TMessagePoster post = Events().onMessage)
+        post(kind, text);
 }
 
 std::string TScsiTransport::LayerName() const
@@ -131,22 +164,24 @@ uint8_t TScsiTransport::LastAsc() const
 bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
 {
     std::lock_guard lock(commandMutex_);
+    const TScsiTransportConfig config = Config();
     preferBuiltIn_ = preferBuiltIn;
     layer_.reset();
     active_ = false;
-    if (virtualTargetPath_ != virtualDrivePath) {
+    if (virtualTargetPath_ != config.virtualDrivePath) {
         virtualTarget_.reset();
-        virtualTargetPath_ = virtualDrivePath;
+        virtualTargetPath_ = config.virtualDrivePath;
     }
     std::vector<std::string> notices;
-    if (!virtualTarget_ && !virtualDrivePath.empty()) {
-        std::string error = virtualDrivePath + ": no drive can be opened for it";
-        if (OpenVirtualTarget)
-            virtualTarget_ = OpenVirtualTarget(virtualDrivePath, virtualDriveSpeedX, &error);
+    if (!virtualTarget_ && !config.virtualDrivePath.empty()) {
+        std::string error = config.virtualDrivePath + ": no drive can be opened for it";
+        if (config.openVirtualTarget)
+            virtualTarget_ = config.openVirtualTarget(config.virtualDrivePath, config.virtualDriveSpeedX, &error);
         if (!virtualTarget_)
             notices.push_back(error);
     }
-    std::unique_ptr<IScsiLayer> builtIn = MakeBuiltInLayer(deviceNodes, virtualDrivePath, virtualTarget_, &notices);
+    std::unique_ptr<IScsiLayer> builtIn =
+        MakeBuiltInLayer(config.deviceNodes, config.virtualDrivePath, virtualTarget_, &notices);
     for (const std::string& n : notices)
         Post(bmInformation, ">>> " + n);
     const bool builtInHasDrives = BuiltInDriveCount(*builtIn) > 0;
@@ -154,7 +189,7 @@ bool TScsiTransport::InitASPILayer(bool preferBuiltIn)
         layer_ = std::move(builtIn);
     } else {
         std::string problem, loaded;
-        layer_ = MakeLibraryLayer(libraryNames, &problem, &loaded);
+        layer_ = MakeLibraryLayer(config.libraryNames, &problem, &loaded);
         if (!problem.empty())
             Post(bmDriveError, problem);
         if (layer_)
@@ -259,7 +294,12 @@ void TScsiTransport::Execute(aspi::SRB_ExecSCSICmd& srb, int timeoutMs, Address 
         layer_->SendTimed(&srb, timeoutMs);
     if (event.valid() && srb.h.SRB_Status == aspi::SS_PENDING) {
         pollfd p{event.get(), POLLIN, 0};
-        posix::pollFor(&p, 1, std::max(timeoutMs, MinimumWaitMs));
+        int minimumWaitMs = 0;
+        {
+            std::lock_guard setup(setupMutex_);
+            minimumWaitMs = config_.minimumWaitMs;
+        }
+        posix::pollFor(&p, 1, std::max(timeoutMs, minimumWaitMs));
     }
     if (srb.h.SRB_Status != aspi::SS_PENDING && srb.h.SRB_Status != aspi::SS_COMP) {
         outcome.error = StatusText(srb, &outcome.busy);
@@ -424,8 +464,10 @@ bool TScsiTransport::ClaimDrive(std::string* reason)
     if (!layer_ || !d.selected())
         return true;
     const int error = BuiltInClaim(*layer_, d.ha, d.target, d.lun, true);
-    if (error == 0)
+    if (error == 0) {
+        held_ = true;
         return true;
+    }
     const std::string node = BuiltInDeviceNode(*layer_, d.ha, d.target, d.lun);
     if (reason) {
         if (error == EBUSY)
@@ -446,6 +488,7 @@ void TScsiTransport::ReleaseDrive()
     const TSelectedDrive d = Drive();
     if (layer_ && d.selected())
         BuiltInClaim(*layer_, d.ha, d.target, d.lun, false);
+    held_ = false;
 }
 
 void TScsiTransport::Deselect()
@@ -477,8 +520,8 @@ bool TScsiTransport::SelectDevice(const std::string& line)
         std::lock_guard state(stateMutex_);
         drive_ = drive;
     }
-    if (OnReadCapabilities)
-        OnReadCapabilities();
+    if (const std::function<void()> read = Events().onReadCapabilities)
+        read();
     std::array<uint8_t, 128> data;
     if (!Inquiry(drive.ha, drive.target, drive.lun, data) || ((data[0] & 0x1F) != 5 && (data[0] & 0x1F) != 4))
         return invalid();
@@ -498,9 +541,7 @@ bool TScsiTransport::SelectDevice(const std::string& line)
         std::lock_guard state(stateMutex_);
         drive_ = drive;
     }
-    if (OnDeviceChange)
-        OnDeviceChange();
-    if (OnSelected)
-        OnSelected();
+    if (const std::function<void()> selected = Events().onSelected)
+        selected();
     return true;
 }

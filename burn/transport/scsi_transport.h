@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A transport layer: the two entry points of the ASPI interface.
@@ -69,10 +70,47 @@ struct TScsiResult {
     uint8_t ascq() const { return decoded().ascq; }
 };
 
+// The library's names in the program's folder, then bare (the system's library path).
+std::vector<std::string> DefaultLibraryNames();
+
+// Where the transport finds its drives. Given when the transport is made; Configure
+// replaces it while no burn holds the drive, and the layer chosen next uses it.
+struct TScsiTransportConfig {
+    std::string virtualDrivePath;  // [Burn] VirtualDrive
+    int virtualDriveSpeedX = 0;    // [Burn] VirtualDriveSpeed: 0 writes at once
+    // Opens the drive of virtualDrivePath at virtualDriveSpeedX (null with the reason); given
+    // by the layer above, which knows what kind of drive an image is. Without it a virtual
+    // drive path is refused.
+    std::function<std::shared_ptr<IScsiTarget>(const std::string& path, int speedX, std::string* error)>
+        openVirtualTarget;
+    std::vector<std::string> libraryNames = DefaultLibraryNames();  // tried in order by the library layer
+    std::vector<std::string> deviceNodes;                           // empty: /dev/sr0 to /dev/sr15
+    // The shortest wait for a command that completes through its event.
+    int minimumWaitMs = 10000;
+};
+
+// What the transport tells the device that uses it. Each event runs on the thread of the
+// call that raised it (a message of the write thread on the write thread).
+struct TScsiTransportEvents {
+    TMessagePoster onMessage;                  // (kind, text)
+    std::function<void()> onReadCapabilities;  // SelectDevice, before the INQUIRY
+    std::function<void()> onSelected;          // SelectDevice, after a drive was selected
+};
+
 class TScsiTransport {
 public:
-    TScsiTransport();
+    explicit TScsiTransport(TScsiTransportConfig config = {});
     ~TScsiTransport();
+
+    // Replaces the configuration; refused (false) while a burn holds the drive.
+    bool Configure(TScsiTransportConfig config);
+    TScsiTransportConfig Config() const;
+    // The device that uses the transport attaches its events and detaches them when it
+    // ends. The one attached last hears them; detaching hands them back to the one before.
+    // A device attached while a burn holds the drive hears nothing until that burn's
+    // device has detached, so a burn's messages and probes never change hands.
+    void Attach(const void* owner, TScsiTransportEvents events);
+    void Detach(const void* owner);
 
     // Chooses a layer: the built-in one first when preferred and it finds a drive, else a
     // transport library, else the built-in one when it finds a drive.
@@ -121,27 +159,8 @@ public:
     std::array<uint8_t, 32> Sense() const;
     uint8_t LastAsc() const;
 
-    // The message channel (kind, text).
-    TMessagePoster OnMessage;
-    std::function<void()> OnDeviceChange;
+    // The command log: every command's CDB and outcome goes to the events' message channel.
     std::atomic<bool> DoDebug{true};
-    // The shortest wait for a command that completes through its event. Tests shorten it.
-    int MinimumWaitMs = 10000;
-
-    // Where the built-in layer and the library layer come from (tests and settings set them).
-    std::string virtualDrivePath;                // [Burn] VirtualDrive
-    int virtualDriveSpeedX = 0;                  // [Burn] VirtualDriveSpeed: 0 writes at once
-    // Opens the drive of virtualDrivePath at virtualDriveSpeedX (null with the reason); set
-    // by the layer above, which knows what kind of drive an image is. Without it a virtual
-    // drive path is refused.
-    std::function<std::shared_ptr<IScsiTarget>(const std::string& path, int speedX, std::string* error)>
-        OpenVirtualTarget;
-    std::vector<std::string> libraryNames;       // tried in order by the library layer
-    std::vector<std::string> deviceNodes;        // empty: /dev/sr0 to /dev/sr15
-    // Run by SelectDevice: the capabilities before the INQUIRY, the write-mode probe after
-    // a drive was selected (set by the drive commands).
-    std::function<void()> OnReadCapabilities;
-    std::function<void()> OnSelected;
 
     // The last command's texts, built from its status and sense data.
     static std::string StatusText(const aspi::SRB_ExecSCSICmd& srb, bool* busy);
@@ -151,6 +170,7 @@ private:
         uint8_t ha, target, lun;
     };
     void Post(int kind, const std::string& text);
+    TScsiTransportEvents Events() const;
     void LogFailure(const aspi::SRB_ExecSCSICmd& srb, const std::string& error);
     void Execute(aspi::SRB_ExecSCSICmd& srb, int timeoutMs, Address address, TScsiResult* result);
     bool Inquiry(uint8_t ha, uint8_t target, uint8_t lun, std::array<uint8_t, 128>& data);
@@ -161,6 +181,11 @@ private:
     mutable std::recursive_mutex commandMutex_;
     // Guards the selected drive, the device list and the last command's state.
     mutable std::mutex stateMutex_;
+    // Guards the configuration and the attached devices' events.
+    mutable std::mutex setupMutex_;
+    TScsiTransportConfig config_;
+    std::vector<std::pair<const void*, TScsiTransportEvents>> listeners_;  // the last one hears
+    std::atomic<bool> held_{false};  // a burn holds the drive (ClaimDrive to ReleaseDrive)
     std::unique_ptr<IScsiLayer> layer_;
     std::atomic<bool> active_{false};
     std::shared_ptr<IScsiTarget> virtualTarget_;  // survives re-initialisation
@@ -186,8 +211,6 @@ std::unique_ptr<IScsiLayer> MakeBuiltInLayer(const std::vector<std::string>& dev
 // folder in it is never tried. *loaded: the file that was loaded.
 std::unique_ptr<IScsiLayer> MakeLibraryLayer(const std::vector<std::string>& names, std::string* problem,
                                              std::string* loaded = nullptr);
-// The library's names in the program's folder, then bare (the system's library path).
-std::vector<std::string> DefaultLibraryNames();
 // Number of drives the built-in layer found (0: it is of no use).
 int BuiltInDriveCount(IScsiLayer& layer);
 // The target of the built-in layer's virtual drive, when it has one.

@@ -206,11 +206,7 @@ TEST(BurnProcedure, TwoBurnsOnOneEmulatedDiscNeverRunAtOnce)
     BurnerRig r;
     ASSERT_TRUE(r.start());
     // A second program on the same image: its own transport and recorder object.
-    TScsiTransport otherTransport;
-    otherTransport.deviceNodes = {"/nonexistent/sr0"};
-    otherTransport.virtualDrivePath = r.image;
-    otherTransport.libraryNames = {"/nonexistent/libwnaspi32.so"};
-    otherTransport.MinimumWaitMs = 200;
+    TScsiTransport otherTransport(testTransportConfig(r.image));
     TMCDBurner other(otherTransport);
     other.Timing = r.burner.Timing;
     other.Commands().Timing.waitDivisor = 100;

@@ -6,6 +6,7 @@
 #include "burn/emulated/emulated_target.h"
 #include "burn/transport/scsi_transport.h"
 #include "tests/support/test_home.h"
+#include "tests/support/test_transport.h"
 
 #include <string>
 #include <vector>
@@ -20,15 +21,11 @@ struct BurnRig {
     explicit BurnRig(bool withVirtualDrive = true)
     {
         image = home.path("disc.img").toStdString();
-        transport.deviceNodes = {"/nonexistent/sr0"};
-        transport.virtualDrivePath = withVirtualDrive ? image : std::string();
-        UseEmulatedRecorder(transport);
-        transport.libraryNames = {"/nonexistent/libwnaspi32.so"};
-        transport.OnMessage = [this](int kind, const std::string& text) {
-            messages.push_back(std::to_string(kind) + ":" + text);
-        };
-        transport.OnReadCapabilities = [this] { commands.ReadCapabilities(); };
-        transport.OnSelected = [this] { commands.ProbeWriteModes(); };
+        transport.Configure(testTransportConfig(withVirtualDrive ? image : std::string()));
+        transport.Attach(this, {[this](int kind, const std::string& text) {
+                                    messages.push_back(std::to_string(kind) + ":" + text);
+                                },
+                                [this] { commands.ReadCapabilities(); }, [this] { commands.ProbeWriteModes(); }});
     }
     bool start() { return transport.InitASPILayer(true) && !transport.DeviceList().empty() &&
                           transport.SelectDevice(transport.DeviceList()[0]); }

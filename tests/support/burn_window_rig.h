@@ -10,6 +10,7 @@
 #include "ui/burn_form.h"
 #include "tests/support/iso_oracle.h"
 #include "tests/support/test_home.h"
+#include "tests/support/test_transport.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/wait_util.h"
 
@@ -31,9 +32,8 @@ struct BurnWindowRig {
         texts::ResetToDefaults();
         image = home.path("disc.img");
         writeSystemConfig(virtualDrive ? "[Burn]\r\nVirtualDrive=disc.img\r\n" : "");
-        transport.deviceNodes = {"/nonexistent/sr0"};
-        transport.libraryNames = {"/nonexistent/libwnaspi32.so"};
-        transport.MinimumWaitMs = 200;
+        // The window configures the virtual drive from SYSTEM.CFG itself.
+        transport.Configure(testTransportConfig(std::string()));
         mainWindow.resize(653, 553);
         form = std::make_unique<TBurnFrm>(&mainWindow, &transport);
         form->mcdb().Timing.waitDivisor = 100;

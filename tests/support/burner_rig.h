@@ -8,6 +8,7 @@
 #include "burn/emulated/emulated_target.h"
 #include "tests/support/iso_oracle.h"
 #include "tests/support/test_home.h"
+#include "tests/support/test_transport.h"
 
 #include <QDir>
 #include <mutex>
@@ -29,10 +30,7 @@ struct BurnerRig {
     explicit BurnerRig(bool library = false)
     {
         image = home.path("disc.img").toStdString();
-        transport.deviceNodes = {"/nonexistent/sr0"};
-        transport.virtualDrivePath = library ? std::string() : image;
-        transport.libraryNames = {"/nonexistent/libwnaspi32.so"};
-        transport.MinimumWaitMs = 200;
+        transport.Configure(testTransportConfig(library ? std::string() : image));
         burner.Timing.waitDivisor = 100;
         burner.Timing.leadOutPollMs = 20;
         burner.Timing.closeRetryMs = 20;

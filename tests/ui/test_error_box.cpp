@@ -7,6 +7,7 @@
 #include "tests/support/message_boxes.h"
 
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -18,13 +19,13 @@ TEST(StandardErrorBox, ExceptionFromAHandlerIsShownAndTheProgramGoesOn)
     button.show();
     QObject::connect(&button, &QPushButton::clicked, [] { throw FileError("Cannot create file \"x\". Disk full"); });
     QTimer::singleShot(0, &button, [&] { button.click(); });
-    // The loop goes on dispatching once the box has been answered; a guard ends a loop
-    // that never gets there.
+    // The loop goes on dispatching once the box has been answered and its own loop has
+    // ended (only the main loop runs again); a guard ends a loop that never gets there.
     bool after = false;
     bool buttonShown = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (boxes.texts.isEmpty() || QApplication::activeModalWidget())
+        if (boxes.texts.isEmpty() || QThread::currentThread()->loopLevel() != 1)
             return;
         after = true;
         buttonShown = button.isVisible();

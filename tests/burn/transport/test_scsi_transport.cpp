@@ -120,7 +120,7 @@ TEST(ScsiTransport, LibraryLayerOverTheEmulatedRecorder)
 {
     BurnRig r(false);
     setenv("TEST_ASPI_IMAGE", r.image.c_str(), 1);
-    r.transport.libraryNames = {TEST_ASPI_LIBRARY};
+    reconfigure(r.transport, [](TScsiTransportConfig& c) { c.libraryNames = {TEST_ASPI_LIBRARY}; });
     ASSERT_TRUE(r.transport.InitASPILayer(false));
     EXPECT_EQ(r.transport.LayerName(), "libwnaspi32.so");
     ASSERT_EQ(r.transport.DeviceList().size(), 1u);
@@ -143,7 +143,8 @@ TEST(ScsiTransport, TheLibraryIsNeverTakenFromTheCurrentDirectory)
     setenv("TEST_ASPI_IMAGE", r.image.c_str(), 1);
     const std::string before = QDir::currentPath().toStdString();
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(folder)));
-    r.transport.libraryNames = {"./libwnaspi32.so", "sub/../libwnaspi32.so"};
+    reconfigure(r.transport,
+                [](TScsiTransportConfig& c) { c.libraryNames = {"./libwnaspi32.so", "sub/../libwnaspi32.so"}; });
     const bool loaded = r.transport.InitASPILayer(false);
     QDir::setCurrent(QString::fromStdString(before));
     EXPECT_FALSE(loaded);
@@ -158,11 +159,11 @@ TEST(ScsiTransport, CommandThatNeverCompletesBecomesCommandTimeout)
 {
     BurnRig r(false);
     setenv("TEST_ASPI_IMAGE", r.image.c_str(), 1);
-    r.transport.libraryNames = {TEST_ASPI_LIBRARY};
+    reconfigure(r.transport, [](TScsiTransportConfig& c) { c.libraryNames = {TEST_ASPI_LIBRARY}; });
     ASSERT_TRUE(r.transport.InitASPILayer(false));
     ASSERT_TRUE(r.transport.SelectDevice(r.transport.DeviceList()[0]));
     setenv("TEST_ASPI_HANG", "1", 1);
-    r.transport.MinimumWaitMs = 300;  // 10 s in use
+    reconfigure(r.transport, [](TScsiTransportConfig& c) { c.minimumWaitMs = 300; });  // 10 s in use
     QElapsedTimer t;
     t.start();
     EXPECT_FALSE(r.commands.TestUnitReady(100));  // waits the minimum, not the shorter time-out
@@ -174,7 +175,7 @@ TEST(ScsiTransport, CommandThatNeverCompletesBecomesCommandTimeout)
 TEST(ScsiTransport, LibraryWithoutItsEntryPointIsRefused)
 {
     BurnRig r(false);
-    r.transport.libraryNames = {TEST_ASPI_BROKEN_LIBRARY};
+    reconfigure(r.transport, [](TScsiTransportConfig& c) { c.libraryNames = {TEST_ASPI_BROKEN_LIBRARY}; });
     EXPECT_FALSE(r.transport.InitASPILayer(false));
     ASSERT_FALSE(r.messages.empty());
     EXPECT_NE(r.messages[0].find("LACKS THE ENTRY POINT SendASPI32Command"), std::string::npos);
@@ -185,7 +186,7 @@ TEST(ScsiTransport, ADriveOnAdapterOneIsSelectedByItsLine)
     BurnRig r(false);
     setenv("TEST_ASPI_IMAGE", r.image.c_str(), 1);
     setenv("TEST_ASPI_ADAPTER", "1", 1);
-    r.transport.libraryNames = {TEST_ASPI_LIBRARY};
+    reconfigure(r.transport, [](TScsiTransportConfig& c) { c.libraryNames = {TEST_ASPI_LIBRARY}; });
     ASSERT_TRUE(r.transport.InitASPILayer(false));
     EXPECT_EQ(r.transport.HostAdapterCount(), 2);
     ASSERT_EQ(r.transport.DeviceList().size(), 1u);
@@ -256,4 +257,49 @@ TEST(ScsiTransport, AFailureBelowTheDriveNamesItself)
     EXPECT_TRUE(result.transportError);
     EXPECT_EQ(result.error, "TRANSPORT ERROR: SG_IO FAILED (INPUT/OUTPUT ERROR)");
     EXPECT_EQ(result.sense[0], 0);
+}
+
+TEST(ScsiTransport, NeitherItsSetUpNorItsListenerChangesWhileABurnHoldsTheDrive)
+{
+    BurnRig r;
+    ASSERT_TRUE(r.start());
+    const std::string line = r.transport.DeviceList()[0];
+    const std::string refused = std::to_string(bmDriveError) + ":INVALID DEVICE ID / NOT A CD OR DVD DRIVE";
+    std::vector<std::string> other;
+    const TScsiTransportEvents otherEvents {
+        [&other](int kind, const std::string& text) { other.push_back(std::to_string(kind) + ":" + text); },
+        nullptr, nullptr};
+
+    // A second user that comes and goes leaves the first one hearing the transport again.
+    r.transport.Attach(&other, otherEvents);
+    r.transport.SelectDevice("12");
+    EXPECT_EQ(other, std::vector<std::string> {refused});
+    EXPECT_FALSE(r.logged(refused));
+    r.transport.Detach(&other);
+    r.transport.SelectDevice("12");
+    EXPECT_TRUE(r.logged(refused));
+    ASSERT_TRUE(r.transport.SelectDevice(line));
+
+    // While a burn holds the drive its user keeps the messages and the set-up stays.
+    std::string reason;
+    ASSERT_TRUE(r.transport.ClaimDrive(&reason)) << reason;
+    other.clear();
+    r.messages.clear();
+    r.transport.Attach(&other, otherEvents);
+    TScsiTransportConfig changed = r.transport.Config();
+    changed.virtualDrivePath = "/elsewhere.img";
+    EXPECT_FALSE(r.transport.Configure(changed));
+    EXPECT_EQ(r.transport.Config().virtualDrivePath, r.image);
+    r.transport.SelectDevice("12");
+    EXPECT_TRUE(other.empty());
+    EXPECT_TRUE(r.logged(refused));
+
+    // The burn's user leaves: the one that waited hears the transport, and it can be set up.
+    r.transport.ReleaseDrive();
+    r.transport.Detach(&r);
+    r.transport.SelectDevice("12");
+    EXPECT_EQ(other, std::vector<std::string> {refused});
+    EXPECT_TRUE(r.transport.Configure(changed));
+    EXPECT_EQ(r.transport.Config().virtualDrivePath, "/elsewhere.img");
+    r.transport.Detach(&other);
 }

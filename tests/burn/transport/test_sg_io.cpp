@@ -39,6 +39,15 @@ std::vector<uint8_t> descriptorSense(uint8_t key, uint8_t asc, uint8_t ascq)
 }
 
 // One fake kernel for the whole test binary: its answers are set per test.
+// The built-in layer over these device nodes only, no transport library.
+TScsiTransportConfig kernelNodes(std::vector<std::string> nodes)
+{
+    TScsiTransportConfig config;
+    config.deviceNodes = std::move(nodes);
+    config.libraryNames = {};
+    return config;
+}
+
 struct FakeKernel {
     // What the next SG_IO answers.
     int sgErrno = 0;
@@ -283,9 +292,7 @@ TEST_F(SgIo, EachCommandTakesItsOwnTimeOutAndResidual)
     const std::string node = home.path("sr0").toStdString();
     ASSERT_TRUE(wholefile::Write(node, "", nullptr));
     kernel.idlun[0] = idlun(1, 0, 0, 0);
-    TScsiTransport transport;
-    transport.deviceNodes = {node};
-    transport.libraryNames = {};
+    TScsiTransport transport(kernelNodes({node}));
     ASSERT_TRUE(transport.InitASPILayer(true));
     ASSERT_TRUE(transport.SelectDevice(transport.DeviceList().at(0)));
     struct Case {
@@ -324,9 +331,7 @@ TEST_F(SgIo, DrivesGetTheKernelsAddresses)
     kernel.idlun[2] = idlun(4, 0, 3, 1);
     kernel.busNumber[2] = 260;        // more than the identifier's 8 bits keep
     kernel.link = "../../../devices/pci0000:00/0000:00:01.1/ata2/host7/target7:0:0/7:0:0:0";  // sr3: sysfs only
-    TScsiTransport transport;
-    transport.deviceNodes = nodes;
-    transport.libraryNames = {};
+    TScsiTransport transport(kernelNodes(nodes));
     ASSERT_TRUE(transport.InitASPILayer(true));
     const std::vector<std::string> lines = transport.DeviceList();
     // Adapters are numbered in the order of the kernel's hosts, one digit each.
@@ -349,9 +354,7 @@ TEST_F(SgIo, AnotherProgramHoldingTheDriveIsNamed)
     const std::string node = home.path("sr0").toStdString();
     ASSERT_TRUE(wholefile::Write(node, "", nullptr));
     kernel.idlun[0] = idlun(1, 0, 0, 0);
-    TScsiTransport transport;
-    transport.deviceNodes = {node};
-    transport.libraryNames = {};
+    TScsiTransport transport(kernelNodes({node}));
     ASSERT_TRUE(transport.InitASPILayer(true));
     ASSERT_TRUE(transport.SelectDevice(transport.DeviceList().at(0)));
 

@@ -80,7 +80,7 @@ TEST(WritePipeline, SessionThroughTheLibraryLayer)
 {
     BurnerRig r(true);
     setenv("TEST_ASPI_IMAGE", r.image.c_str(), 1);
-    r.transport.libraryNames = {TEST_ASPI_LIBRARY};
+    reconfigure(r.transport, [](TScsiTransportConfig& c) { c.libraryNames = {TEST_ASPI_LIBRARY}; });
     ASSERT_TRUE(r.burner.InitASPILayer(false));
     ASSERT_TRUE(r.burner.SelectDevice(r.burner.DeviceList().at(0)));
     const std::string a = r.makeFile("a.txt", 123456);
