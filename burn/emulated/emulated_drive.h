@@ -18,6 +18,7 @@
 // Answers about the disc (TOC, disc and track information, configuration, mode pages)
 // are in emulated_drive_info.cpp.
 
+#include "burn/sector_size.h"
 #include "burn/transport/scsi_target.h"
 
 #include <array>
@@ -45,7 +46,7 @@ public:
     static constexpr uint32_t kBlank80MinBlocks = 359849;
     // Single-layer DVD.
     static constexpr uint32_t kBlankDvdBlocks = 2298496;
-    static constexpr uint32_t kBlockSize = 2048;
+    static constexpr uint32_t kBlockSize = kSectorSize;
     // One "x" of CD data speed: 75 sectors of 2048 bytes per second.
     static constexpr uint32_t kBytesPerSecondPerX = 153600;
 

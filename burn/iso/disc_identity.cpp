@@ -1,6 +1,7 @@
 #include "burn/iso/disc_identity.h"
 
 #include "burn/iso/iso_tables.h"
+#include "burn/sector_size.h"
 
 #include <cstring>
 
@@ -9,7 +10,7 @@ bool ReadDiscIdentity(IDiscReader& disc, std::string* identity)
     uint32_t start = 0;
     if (disc.LastSessionNumber() <= 0 || !disc.SessionStart(1, &start))
         return false;
-    uint8_t sector[2048];
+    uint8_t sector[kSectorSize];
     for (uint32_t i = 0; i < 21; ++i) {
         if (!disc.ReadSector(start + 16 + i, sector) || std::memcmp(sector + 1, "CD001", 5) != 0 || sector[0] == 255)
             return false;

@@ -303,6 +303,16 @@ struct WriteThreadGate {
         open = true;
         opened.notify_all();
     }
+    // Holds the burner's write thread at its first line, before any data is written.
+    void holdAtFirstLine(TMCDBurner& burner)
+    {
+        auto lines = burner.OnDebugMessage;
+        burner.OnDebugMessage = [this, lines](TSCSIDevice& sender, const std::string& text, uint8_t kind) {
+            if (text.rfind(">>> STARTING WRITE PROCESS", 0) == 0)
+                hold();
+            lines(sender, text, kind);
+        };
+    }
 };
 
 }  // namespace
@@ -335,14 +345,8 @@ TEST(EndToEndBurn, CancelAsksFirstThenStopsTheBurnThroughTheAbortPath)
 {
     BurnWindowRig r;
     r.form->AddFileToBurnList(r.makeFile("big.bin", 3000000));
-    // The write thread waits at its first line, before any data is written.
     WriteThreadGate gate;
-    auto lines = r.form->mcdb().OnDebugMessage;
-    r.form->mcdb().OnDebugMessage = [&gate, lines](TSCSIDevice& sender, const std::string& text, uint8_t kind) {
-        if (text.rfind(">>> STARTING WRITE PROCESS", 0) == 0)
-            gate.hold();
-        lines(sender, text, kind);
-    };
+    gate.holdAtFirstLine(r.form->mcdb());
     r.form->BurnBtn->click();
     ASSERT_TRUE(r.form->Burning());
     ASSERT_TRUE(waitFor([&] { return gate.wasReached(); }, 60000));
@@ -391,14 +395,8 @@ TEST(EndToEndBurn, WhileABurnRunsTheDriveListTheFileToolsAndTheListAreDisabled)
 {
     BurnWindowRig r;
     r.form->AddFileToBurnList(r.makeFile("big.bin", 3000000));
-    // The write thread waits at its first line, before any data is written.
     WriteThreadGate gate;
-    auto lines = r.form->mcdb().OnDebugMessage;
-    r.form->mcdb().OnDebugMessage = [&gate, lines](TSCSIDevice& sender, const std::string& text, uint8_t kind) {
-        if (text.rfind(">>> STARTING WRITE PROCESS", 0) == 0)
-            gate.hold();
-        lines(sender, text, kind);
-    };
+    gate.holdAtFirstLine(r.form->mcdb());
     r.form->show();
     r.form->BurnBtn->click();
     ASSERT_TRUE(waitFor([&] { return gate.wasReached(); }, 60000));

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <scsi/scsi.h>
 #include <scsi/sg.h>
 #include <sys/stat.h>
@@ -153,19 +154,32 @@ struct FakeKernel {
     }
 };
 
-class SgIo : public ::testing::Test {
-protected:
-    void SetUp() override { FakeKernel::get() = FakeKernel(); }
-    sgio::Calls calls{FakeKernel::open, FakeKernel::ioctl, FakeKernel::readLink, FakeKernel::fstat};
-    sgio::ScopedCalls scoped{calls};
-    FakeKernel& kernel = FakeKernel::get();
-};
-
 // GET_IDLUN's packed identifier.
 int idlun(int host, int channel, int target, int lun)
 {
     return target | (lun << 8) | (channel << 16) | (host << 24);
 }
+
+class SgIo : public ::testing::Test {
+protected:
+    void SetUp() override { FakeKernel::get() = FakeKernel(); }
+    // One drive, at the kernel's 1:0:0:0, found and selected.
+    void selectOneDrive()
+    {
+        node = folder.path("sr0").toStdString();
+        ASSERT_TRUE(wholefile::Write(node, "", nullptr));
+        kernel.idlun[0] = idlun(1, 0, 0, 0);
+        transport = std::make_unique<TScsiTransport>(kernelNodes({node}));
+        ASSERT_TRUE(transport->InitASPILayer(true));
+        ASSERT_TRUE(transport->SelectDevice(transport->DeviceList().at(0)));
+    }
+    sgio::Calls calls{FakeKernel::open, FakeKernel::ioctl, FakeKernel::readLink, FakeKernel::fstat};
+    sgio::ScopedCalls scoped{calls};
+    FakeKernel& kernel = FakeKernel::get();
+    TestHome folder;
+    std::string node;  // the drive's device node
+    std::unique_ptr<TScsiTransport> transport;
+};
 
 }  // namespace
 
@@ -288,13 +302,7 @@ TEST_F(SgIo, StatusesBecomeTheTransportsResults)
 
 TEST_F(SgIo, EachCommandTakesItsOwnTimeOutAndResidual)
 {
-    TestHome home;
-    const std::string node = home.path("sr0").toStdString();
-    ASSERT_TRUE(wholefile::Write(node, "", nullptr));
-    kernel.idlun[0] = idlun(1, 0, 0, 0);
-    TScsiTransport transport(kernelNodes({node}));
-    ASSERT_TRUE(transport.InitASPILayer(true));
-    ASSERT_TRUE(transport.SelectDevice(transport.DeviceList().at(0)));
+    ASSERT_NO_FATAL_FAILURE(selectOneDrive());
     struct Case {
         std::vector<uint8_t> cdb;
         int timeoutMs;
@@ -304,7 +312,7 @@ TEST_F(SgIo, EachCommandTakesItsOwnTimeOutAndResidual)
                           {{0x35, 2, 0, 0, 0, 0, 0, 0, 0, 0}, 1800000},
                           {{0x00, 0, 0, 0, 0, 0}, 5000}};
     for (const Case& c : cases) {
-        EXPECT_TRUE(transport.Command(c.cdb, 0, nullptr, 0, c.timeoutMs));
+        EXPECT_TRUE(transport->Command(c.cdb, 0, nullptr, 0, c.timeoutMs));
         EXPECT_EQ(kernel.timeout, static_cast<unsigned>(c.timeoutMs));
         EXPECT_EQ(kernel.cdb, c.cdb);
         EXPECT_EQ(kernel.direction, SG_DXFER_NONE);
@@ -312,7 +320,7 @@ TEST_F(SgIo, EachCommandTakesItsOwnTimeOutAndResidual)
     kernel.resid = 1536;
     uint8_t data[2048];
     TScsiResult r;
-    EXPECT_TRUE(transport.Command({0x28, 0, 0, 0, 0, 0, 0, 0, 1, 0}, aspi::SRB_DIR_IN, data, 2048, 10000, &r));
+    EXPECT_TRUE(transport->Command({0x28, 0, 0, 0, 0, 0, 0, 0, 1, 0}, aspi::SRB_DIR_IN, data, 2048, 10000, &r));
     EXPECT_EQ(kernel.direction, SG_DXFER_FROM_DEV);
     EXPECT_EQ(kernel.length, 2048u);
     EXPECT_EQ(r.residual, 1536u);
@@ -320,10 +328,9 @@ TEST_F(SgIo, EachCommandTakesItsOwnTimeOutAndResidual)
 
 TEST_F(SgIo, DrivesGetTheKernelsAddresses)
 {
-    TestHome home;
     std::vector<std::string> nodes;
     for (int i = 0; i < 4; ++i) {
-        nodes.push_back(home.path("sr" + QString::number(i)).toStdString());
+        nodes.push_back(folder.path("sr" + QString::number(i)).toStdString());
         ASSERT_TRUE(wholefile::Write(nodes.back(), "", nullptr));
     }
     kernel.idlun[0] = idlun(2, 0, 0, 0);
@@ -331,44 +338,38 @@ TEST_F(SgIo, DrivesGetTheKernelsAddresses)
     kernel.idlun[2] = idlun(4, 0, 3, 1);
     kernel.busNumber[2] = 260;        // more than the identifier's 8 bits keep
     kernel.link = "../../../devices/pci0000:00/0000:00:01.1/ata2/host7/target7:0:0/7:0:0:0";  // sr3: sysfs only
-    TScsiTransport transport(kernelNodes(nodes));
-    ASSERT_TRUE(transport.InitASPILayer(true));
-    const std::vector<std::string> lines = transport.DeviceList();
+    transport = std::make_unique<TScsiTransport>(kernelNodes(nodes));
+    ASSERT_TRUE(transport->InitASPILayer(true));
+    const std::vector<std::string> lines = transport->DeviceList();
     // Adapters are numbered in the order of the kernel's hosts, one digit each.
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].substr(0, 6 + nodes[1].size()), "0:0:0," + nodes[1]);
     EXPECT_EQ(lines[1].substr(0, 6 + nodes[0].size()), "1:0:0," + nodes[0]);
     EXPECT_EQ(lines[2].substr(0, 6 + nodes[3].size()), "2:0:0," + nodes[3]);
     EXPECT_EQ(lines[3].substr(0, 6 + nodes[2].size()), "3:3:1," + nodes[2]);
-    EXPECT_EQ(transport.KernelAddress(lines[0]), "1:0:0:0");
-    EXPECT_EQ(transport.KernelAddress(lines[1]), "2:0:0:0");
-    EXPECT_EQ(transport.KernelAddress(lines[2]), "7:0:0:0");
-    EXPECT_EQ(transport.KernelAddress(lines[3]), "260:0:3:1");
+    EXPECT_EQ(transport->KernelAddress(lines[0]), "1:0:0:0");
+    EXPECT_EQ(transport->KernelAddress(lines[1]), "2:0:0:0");
+    EXPECT_EQ(transport->KernelAddress(lines[2]), "7:0:0:0");
+    EXPECT_EQ(transport->KernelAddress(lines[3]), "260:0:3:1");
     EXPECT_EQ(kernel.linkAsked, "/sys/dev/block/11:0/device");
-    EXPECT_TRUE(transport.SelectDevice(lines[3]));
+    EXPECT_TRUE(transport->SelectDevice(lines[3]));
 }
 
 TEST_F(SgIo, AnotherProgramHoldingTheDriveIsNamed)
 {
-    TestHome home;
-    const std::string node = home.path("sr0").toStdString();
-    ASSERT_TRUE(wholefile::Write(node, "", nullptr));
-    kernel.idlun[0] = idlun(1, 0, 0, 0);
-    TScsiTransport transport(kernelNodes({node}));
-    ASSERT_TRUE(transport.InitASPILayer(true));
-    ASSERT_TRUE(transport.SelectDevice(transport.DeviceList().at(0)));
+    ASSERT_NO_FATAL_FAILURE(selectOneDrive());
 
     std::string reason;
     kernel.openFlags.clear();
-    EXPECT_TRUE(transport.ClaimDrive(&reason));
+    EXPECT_TRUE(transport->ClaimDrive(&reason));
     ASSERT_FALSE(kernel.openFlags.empty());
     EXPECT_TRUE(kernel.openFlags.back() & O_EXCL);
     EXPECT_TRUE(kernel.openFlags.back() & O_NONBLOCK);  // no wait for a medium
-    transport.ReleaseDrive();
+    transport->ReleaseDrive();
 
     kernel.heldNodes = {node};
     kernel.openFlags.clear();
-    EXPECT_FALSE(transport.ClaimDrive(&reason));
+    EXPECT_FALSE(transport->ClaimDrive(&reason));
     EXPECT_EQ(reason, "DRIVE " + node + " IS IN USE BY ANOTHER PROGRAM (MOUNTED OR OPENED EXCLUSIVELY)");
     EXPECT_EQ(kernel.openFlags.size(), 1u);  // no read-only attempt after EBUSY
 }
