@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -327,6 +328,8 @@ void TCommPrivate::DispatchPosted()
 
 void TCommPrivate::ReadThread(int handle, int closeFd, unsigned gen)
 {
+    // Named so that a look at the process (top -H, a debugger) tells the port's threads apart.
+    ::pthread_setname_np(::pthread_self(), "serial-read");
     raiseThreadPriority(2);
     serial_icounter_struct last {};
     const bool hasCounters = posix::ioctl(handle, TIOCGICOUNT, &last) == 0;
@@ -434,6 +437,7 @@ void TCommPrivate::ReadThread(int handle, int closeFd, unsigned gen)
 
 void TCommPrivate::WriteThread(int handle, int closeFd, unsigned gen)
 {
+    ::pthread_setname_np(::pthread_self(), "serial-write");
     raiseThreadPriority(1);
     const int wakeFd = queue.wake.get();
     bool reportEmpty = true;

@@ -31,10 +31,21 @@ int openDescriptors()
 }
 
 // The ids of this process's threads.
-std::set<QString> threadIds()
+// The names of the process's threads that bear one of these names, one entry per thread.
+QStringList threadsNamed(const QStringList& names)
 {
-    const QStringList ids = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    return {ids.begin(), ids.end()};
+    QStringList found;
+    const QString tasks = QStringLiteral("/proc/self/task/");
+    for (const QString& id : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks + id + QStringLiteral("/comm"));
+        if (!comm.open(QIODevice::ReadOnly))
+            continue;  // the thread ended meanwhile
+        const QString name = QString::fromLatin1(comm.readAll()).trimmed();
+        if (names.contains(name))
+            found << name;
+    }
+    found.sort();
+    return found;
 }
 
 }  // namespace
@@ -252,25 +263,15 @@ TEST(SerialPort, OtherSideHangingUpEndsTheReaderWithoutSpinning)
     PtyPort p;
     TComm& comm = p.comm;
     const PortEvents& ev = p.events;
-    const std::set<QString> before = threadIds();
+    const QStringList workers {QStringLiteral("serial-read"), QStringLiteral("serial-write")};
     comm.Open();
     ASSERT_TRUE(waitFor([&] { return ev.empties == 1; }));
-    std::set<QString> workers;  // the reader and the writer
-    for (const QString& id : threadIds())
-        if (!before.count(id))
-            workers.insert(id);
-    ASSERT_EQ(workers.size(), 2u);
+    ASSERT_EQ(threadsNamed(workers), workers);
     p.pty.master.reset();
     ASSERT_TRUE(waitFor([&] { return ev.hangups >= 1; }));
     // The reader has ended (a thread that is gone cannot spin); the writer still waits
     // for blocks.
-    const auto workersLeft = [&] {
-        std::size_t n = 0;
-        for (const QString& id : threadIds())
-            n += workers.count(id);
-        return n;
-    };
-    EXPECT_TRUE(waitFor([&] { return workersLeft() == 1; }));
+    EXPECT_TRUE(waitFor([&] { return threadsNamed(workers) == QStringList {QStringLiteral("serial-write")}; }));
     EXPECT_EQ(ev.hangups, 1);
     const uint8_t b = 1;
     EXPECT_TRUE(comm.WriteData(&b, 1));  // formally open: the block is queued
