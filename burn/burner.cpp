@@ -323,24 +323,32 @@ bool TMCDBurner::StartWrite()
         if (OnLastWrite)
             OnLastWrite(*this);
     };
-    TCacheThread* running = cache.get();
     {
         std::lock_guard lock(burnMutex_);
-        cache_ = running;
+        cache_ = cache.get();
         writing_ = true;
         lastWriteOut_ = false;
     }
+    // The thread's share stays ours until it runs: a thread that cannot be started destroys
+    // its arguments, and the cache must be stopped before it goes.
+    struct THandOver {
+        std::unique_ptr<TCacheThread> cache;
+        std::unique_ptr<TDriveCommands> commands;
+        TWriteJob job;
+    };
+    auto handOver = std::make_shared<THandOver>(THandOver{std::move(cache), std::move(commands), std::move(job)});
     try {
-        writer_ = std::thread(&TMCDBurner::WriteThread, this, std::move(cache), std::move(commands), std::move(job));
+        writer_ = StartThread([this, handOver] {
+            WriteThread(std::move(handOver->cache), std::move(handOver->commands), std::move(handOver->job));
+        });
     } catch (const std::exception& e) {
-        // The arguments were not moved into a thread that never ran: the cache is stopped
-        // here and the burner is ready for the next burn.
         {
             std::lock_guard lock(burnMutex_);
             cache_ = nullptr;
         }
-        running->Abort();
-        running->Join();
+        handOver->cache->Abort();
+        handOver->cache->Join();
+        handOver.reset();
         EndBurn(std::string());
         return refuse(std::string("WRITE THREAD NOT STARTED [") + e.what() + "]");
     }

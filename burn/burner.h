@@ -237,6 +237,10 @@ public:
     // Waits at most ms; true when no burn runs (any more).
     bool WaitForWriteDone(int ms);
     TBurnTiming Timing;
+    // Starts the write thread with what it runs; a test makes the start fail through it.
+    std::function<std::thread(std::function<void()>)> StartThread = [](std::function<void()> run) {
+        return std::thread(std::move(run));
+    };
     TIsoTables& Tables() { return tables_; }
     TIsoImage& Image() { return image_; }
 

@@ -4,7 +4,9 @@
 #include "tests/support/burner_rig.h"
 
 #include <QFileInfo>
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <system_error>
 
 TEST(Burner, FirstSessionOnABlankDiscIsReadBackByTheOracles)
 {
@@ -106,4 +108,23 @@ TEST(Burner, InsertFileResultsAndTheMessageChannel)
     b.ClearFileSystem(600000, 20000);
     EXPECT_TRUE(b.Image().HeaderStream().empty());
     EXPECT_EQ(b.FileCount(), 0);
+}
+
+TEST(Burner, AWriteThreadThatCannotStartEndsTheBurnAndLeavesTheBurnerReady)
+{
+    BurnerRig r;
+    ASSERT_TRUE(r.start());
+    const std::string a = r.makeFile("a.txt", 300000);
+    const auto start = r.burner.StartThread;
+    r.burner.StartThread = [](std::function<void()>) -> std::thread {
+        throw std::system_error(EAGAIN, std::generic_category(), "thread");
+    };
+    const std::string refused = r.burn({a});
+    EXPECT_EQ(refused.rfind("not started: WRITE THREAD NOT STARTED [thread: ", 0), 0u) << refused;
+    EXPECT_TRUE(r.drive()->Sessions().empty());
+    EXPECT_FALSE(r.burner.Writing());
+
+    r.burner.StartThread = start;
+    EXPECT_EQ(r.burn({a}), "");
+    EXPECT_EQ(r.drive()->Sessions().size(), 1u);
 }
