@@ -92,6 +92,20 @@ std::string JolietNameOnDisc(const std::string& name)
     return Utf8FromUcs2(reinterpret_cast<const uint8_t*>(ucs.data()), ucs.size());
 }
 
+std::string JolietPathOnDisc(const std::string& path)
+{
+    std::string out;
+    std::size_t from = 0;
+    while (from <= path.size()) {
+        const std::size_t end = std::min(path.find('\\', from), path.size());
+        out += JolietNameOnDisc(path.substr(from, end - from));
+        if (end < path.size())
+            out += '\\';
+        from = end + 1;
+    }
+    return out;
+}
+
 std::size_t Ucs2Length(const std::string& utf8)
 {
     return Ucs2BigEndian(utf8).size() / 2;

@@ -189,5 +189,7 @@ std::string Utf8FromUcs2(const uint8_t* ucs2, std::size_t bytes);
 // A name as the disc gives it back: through UCS-2 and back to UTF-8 (bytes that are not
 // UTF-8 come back as "_").
 std::string JolietNameOnDisc(const std::string& name);
+// A directory path ("\A\B") as the disc gives it back, each name through JolietNameOnDisc.
+std::string JolietPathOnDisc(const std::string& path);
 // The number of UCS-2 characters of a UTF-8 text.
 std::size_t Ucs2Length(const std::string& utf8);

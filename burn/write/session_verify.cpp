@@ -86,7 +86,7 @@ TVerifyResult VerifySession(TDriveCommands& drive, TIsoTables& written, const st
             const std::string source = e->SourcePath();
             if (e->directory || e->imported || source.empty())
                 continue;
-            TDEntry* onDisc = disc.FindDirectory(dir.path);
+            TDEntry* onDisc = disc.FindDirectory(JolietPathOnDisc(dir.path));
             const TFEntry* found = onDisc ? TIsoTables::FindByLongName(*onDisc, JolietNameOnDisc(e->JolietName())) : nullptr;
             // A name written without a dot (the session's checksum list) is read back with one.
             if (!found && onDisc && e->JolietName().find('.') == std::string::npos)

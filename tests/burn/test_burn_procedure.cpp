@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <fstream>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <stdexcept>
@@ -318,21 +319,32 @@ TEST(BurnProcedure, TheDriveCannotBeChangedWhileABurnRuns)
 
 TEST(BurnProcedure, VerifyFindsAFileUnderTheNameTheDiscGaveIt)
 {
-    BurnerRig r;
-    ASSERT_TRUE(r.start());
-    // A name in an 8-bit code page: its byte E9h is no UTF-8 and is stored cleaned.
-    const std::string latin = r.home.path("").toStdString() + "caf\xE9.txt";
-    {
-        std::ofstream out(latin, std::ios::binary);
-        out << std::string(3000, 'x');
-        ASSERT_TRUE(out.good());
+    // Names in an 8-bit code page: bytes E9h and B3h are no UTF-8 and are stored cleaned,
+    // in a file's own name and in the name of the folder that holds it.
+    struct Case {
+        const char* folder;  // burned as a whole, or "" for the file alone
+        const char* file;
+    };
+    for (const Case& c : {Case{"", "caf\xE9.txt"}, Case{"dir\xB3x", "f.txt"}, Case{"top", "sub\xB3/caf\xE9.txt"}}) {
+        SCOPED_TRACE(c.file);
+        BurnerRig r;
+        ASSERT_TRUE(r.start());
+        const std::string base = r.home.path("").toStdString();
+        const std::string folder = *c.folder ? base + c.folder : std::string();
+        const std::string file = (folder.empty() ? base : folder + "/") + c.file;
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        {
+            std::ofstream out(file, std::ios::binary);
+            out << std::string(3000, 'x');
+            ASSERT_TRUE(out.good());
+        }
+        TBurnOptions verify;
+        verify.verify = true;
+        const TBurnReport report = r.burnReport({folder.empty() ? file : folder}, verify);
+        EXPECT_EQ(report.outcome, TBurnOutcome::Done) << report.text;
+        EXPECT_TRUE(report.verified) << report.verify.problem;
+        EXPECT_EQ(report.verify.files, 1);
     }
-    TBurnOptions verify;
-    verify.verify = true;
-    const TBurnReport report = r.burnReport({latin}, verify);
-    EXPECT_EQ(report.outcome, TBurnOutcome::Done) << report.text;
-    EXPECT_TRUE(report.verified) << report.verify.problem;
-    EXPECT_EQ(report.verify.files, 1);
 }
 
 TEST(BurnProcedure, ATreeDeeperThanTheImportReadsIsRefusedAtInsertion)
