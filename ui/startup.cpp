@@ -138,8 +138,19 @@ void CreateProgramWindows(ProgramWindows& w)
 int RunProgram(int argc, char** argv)
 {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
+    for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
+        // Bytes that the system's encoding cannot carry would come back as replacement
+        // characters and name another file or folder (a --home folder made elsewhere):
+        // such an argument is refused.
+        if (i > 0 && arguments.back().toLocal8Bit() != QByteArray(argv[i])) {
+            std::fprintf(stderr,
+                         "argument %d (%s) is not valid in the system's character encoding: rename the file or "
+                         "folder it names, or give the folder that holds it\n",
+                         i, arguments.back().toLocal8Bit().constData());
+            return kExitUsage;
+        }
+    }
     const QString home = TakeHomeOption(arguments);
     const bool demo = arguments.removeAll(QStringLiteral("--demo")) > 0;
     const QString exeDir = executableDir();

@@ -189,3 +189,29 @@ TEST(SessionVerify, FindsTheFirstDifference)
     EXPECT_FALSE(v.ok);
     EXPECT_EQ(v.problem, b + ": differs from the disc at byte 2500");
 }
+
+TEST(CliBurn, AnArgumentTheSystemsEncodingCannotCarryIsRefusedBeforeAnythingIsMade)
+{
+    CliHome h;
+    // The shell puts the byte B3h (no UTF-8) into the argument; the file and folder exist.
+    ASSERT_TRUE(QDir().mkpath(h.home.path("src")));
+    ASSERT_EQ(runCommand("/bin/sh", {"-c", "printf x > \"$0/src/f$(printf '\\263').txt\"", h.home.path("")}).status, 0);
+    struct Case {
+        const char* arguments;  // after the program, $0 the test's folder
+        int position;           // of the argument refused
+    };
+    const Case cases[] = {
+        {"--home \"$0/home\" burn \"$0/src/f$(printf '\\263').txt\"", 4},
+        {"--home \"$0/h$(printf '\\263')me\" devices", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ProgramRun r = runCommand(
+            "/bin/sh", {"-c", QStringLiteral("exec \"$1\" ") + c.arguments, h.home.path(""), VOBRELFM_PATH});
+        EXPECT_EQ(r.status, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("argument %1 (").arg(c.position))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("is not valid in the system's character encoding")) << r.err.toStdString();
+        // No program folder was made, neither the one named nor one in its place.
+        EXPECT_EQ(QDir(h.home.path("")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList {"src"});
+    }
+}
