@@ -33,7 +33,9 @@ double ratio(double a, double b)
 // The picture over a rim: every pixel within `radius` of an opaque one, in `colour`.
 QImage withRim(const QImage& picture, const QColor& colour, int radius)
 {
-    const QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Pixel for pixel: a picture of a 2x pixmap would otherwise be drawn at half its size.
+    QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    source.setDevicePixelRatio(1.0);
     QImage out(source.size(), QImage::Format_ARGB32_Premultiplied);
     out.fill(Qt::transparent);
     for (int y = 0; y < source.height(); ++y) {

@@ -8,6 +8,7 @@
 #include "tests/support/test_home.h"
 #include "tests/ui/language_rig.h"
 #include "ui/label3d.h"
+#include "ui/palette_icon.h"
 #include "ui/progress_form.h"
 #include "ui/qt_catalogue.h"
 #include "ui/report_form.h"
@@ -238,6 +239,27 @@ TEST(Themes, IconsStandOutFromTheirGroundsWhenTheThemeTurnsDark)
         }
     }
     QApplication::setPalette(original);
+}
+
+// A picture that needs a rim keeps its whole self over the rim at every scale: the rim
+// only shows around it, never in its place.
+TEST(Themes, RimmedIconKeepsItsWholePictureAtEveryScale)
+{
+    const QColor faint(60, 60, 60);  // too little contrast on the dark ground
+    QIcon source;
+    for (const int side : {16, 32, 64}) {
+        QImage square(side, side, QImage::Format_ARGB32);
+        square.fill(faint);
+        source.addPixmap(QPixmap::fromImage(square));
+    }
+    const QIcon rimmed = ContrastingIcon(source, darkPalette());
+    for (const qreal scale : {1.0, 2.0}) {
+        const QImage image = rimmed.pixmap(QSize(32, 32), scale).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(image.width(), qRound(32 * scale)) << scale;
+        for (const QPoint at : {QPoint(image.width() / 2, image.height() / 2),
+                                QPoint(image.width() - 1, image.height() - 1), QPoint(image.width() - 1, 0)})
+            EXPECT_EQ(image.pixel(at), faint.rgba()) << "at " << scale << "x, pixel " << at.x() << "," << at.y();
+    }
 }
 
 TEST(Feedback, FileDialogsStartInTheReportFolderAndSaveAsSuggestsTheReport)
