@@ -527,7 +527,7 @@ void TBurnFrm::mcdbWriteDone()
     QString message;
     const bool recorded = TBurnArchive::Record(r, cbb1->currentText().toStdString(), &message);
     if (!message.isEmpty())
-        Log(message);
+        Log(texts::Reworded(message));
     archive_.reset();
     if (recorded && r.outcome == TBurnOutcome::Done && OnArchiveChanged)
         OnArchiveChanged();

@@ -1,6 +1,7 @@
 #include "ui/burn_log.h"
 
 #include "burn/burner.h"
+#include "core/base/extra_texts.h"
 
 #include <QFile>
 #include <QPlainTextEdit>
@@ -14,7 +15,7 @@ bool ShownInBurnLog(uint8_t kind, const std::string& text)
 
 QString BurnerText(const std::string& text)
 {
-    return QFile::decodeName(QByteArray::fromStdString(text));
+    return QFile::decodeName(QByteArray::fromStdString(extra::Reword(text)));
 }
 
 void AppendLogLine(QPlainTextEdit* log, const QString& line)

@@ -12,7 +12,8 @@ class QPlainTextEdit;
 // information lines, and not the blank line that ends a burn.
 bool ShownInBurnLog(uint8_t kind, const std::string& text);
 
-// A line of the burner (file names in the system's encoding) as text.
+// A line of the burner (file names in the system's encoding) as text, in the current
+// language where the language files reword it.
 QString BurnerText(const std::string& text);
 
 // Appends the line and scrolls to it.
