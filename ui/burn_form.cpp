@@ -47,7 +47,6 @@ QIcon themeIcon(const QWidget* w, const char* name, QStyle::StandardPixmap fallb
 
 }  // namespace
 
-
 TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     : QDialog(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       mcdb_(std::make_unique<TMCDBurner>(transport ? *transport : ScsiTransport())), mainWindow_(mainWindow)
