@@ -430,7 +430,7 @@ void TBurnFrm::CheckBtnClick()
     TReportChecksums sums;
     QString error;
     if (!sums.Load(ReportChecksumsFile(), &error))
-        Log(error);
+        Log(texts::Reworded(error));
     TAuditOptions options;
     options.downloadChecksum = [&sums](const std::string& name) -> std::optional<std::string> {
         const TChecksumLine* found = sums.Find(name);

@@ -67,8 +67,9 @@ constexpr std::pair<const char*, const char*> kDefaults[] = {
     {"AuditMissing", "missing"},
     {"AuditDiffersFromList", "differs from the session's checksum list"},
     {"AuditDiffersFromDownload", "differs from the checksum recorded at the download"},
-    // The burner's and the command line's own lines shown in the windows (reworded by
-    // Reword; each built-in text is the line exactly as they write it).
+    // The burner's and the command line's own lines shown in the windows, and what the
+    // checksum and archive files' readers say of a file (reworded by Reword; each
+    // built-in text is the line exactly as they write it).
     {"BurnNoRecorder", "NO RECORDER FOUND"},
     {"BurnNoDisc", "NO DISC IN DRIVE %1"},
     {"BurnDiscNotWritable", "THE DISC IN DRIVE %1 CANNOT BE WRITTEN (%2)"},
@@ -90,6 +91,10 @@ constexpr std::pair<const char*, const char*> kDefaults[] = {
     {"AuditSessionUnreadable", "session %1 cannot be read"},
     {"AuditListTooLarge", "the checksum list of session %1 is too large"},
     {"AuditListUnreadable", "the checksum list of session %1: %2"},
+    {"FileNewerVersion", "\"%1\" was written by a newer version of the program (version %2); it is left as it is"},
+    {"ChecksumsDamaged", "\"%1\": line %2 is no checksum line (%3 such lines)"},
+    {"ArchiveRecordDamaged", "\"%1\": line %2 is no archive record line (%3 such lines)"},
+    {"FileKeptAsBackup", "%1; the old file is kept in %2.bak"},
     // The About window.
     {"AboutCaption", "About..."},
     {"AboutVersion", "Version %1"},
@@ -129,7 +134,7 @@ constexpr const char* kRewordable[] = {
     "BurnAlreadyRunning", "BurnVerifyFailed", "BurnUnimportable", "BurnLeavesOutLastSession", "BurnUnfinishedTrack",
     "BurnClosingUnfinishedTrack", "BurnUnfinishedTrackTestWrite", "ArchiveNoDiscIdentity", "AuditUnreadableAt",
     "AuditNamedInList", "AuditNoSession", "AuditSessionUnreadableWhy", "AuditSessionUnreadable", "AuditListTooLarge",
-    "AuditListUnreadable"};
+    "AuditListUnreadable", "FileNewerVersion", "ChecksumsDamaged", "ArchiveRecordDamaged", "FileKeptAsBackup"};
 
 // Whether text from `at` on has the shape of pattern from `from` on; each "%N" stands for
 // a value of at least one character, put into values[N-1].

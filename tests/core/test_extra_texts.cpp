@@ -44,6 +44,7 @@ TEST_F(ExtraTexts, RewordGivesTheBurnersLinesInTheTextsOfTheirKeys)
         ">>> THE DISC HOLDS AN UNFINISHED TRACK OF 12 SECTORS AT SECTOR 300 AFTER 1 CLOSED SESSION(S); CLOSING IT WITHOUT ITS FILES",
         "the checksum list of session 2: the disc cannot be read at sector 40 (MEDIUM ERROR)",
         "session 3 cannot be read",
+        "\"/d/fmArchive.txt\": line 3 is no archive record line (2 such lines); the old file is kept in /d/fmArchive.txt.bak",
         "NO DISC IN DRIVE ",  // a value must have a character
         "WRITE ERROR AT SECTOR 5",
         "",
@@ -109,6 +110,11 @@ TEST_F(ExtraTexts, ShippedPolishFileGivesEveryKeyAndQtsLanguage)
     EXPECT_EQ(texts::BurnFrm(7), QString::fromUtf8("Usunąć wpis?"));
     EXPECT_EQ(texts::BurnFrm(9), QString::fromUtf8("Plik już istnieje. Zastąpić go?"));
     EXPECT_EQ(texts::BurnFrm(13), QString::fromUtf8("Data i godzina"));
+    // The checksum file reader's words, the damage within the kept-old-file line reworded too.
+    EXPECT_EQ(extra::Reword("\"/d/fmList.sha256\": line 3 is no checksum line (2 such lines); the old file is kept in "
+                            "/d/fmList.sha256.bak"),
+              "\"/d/fmList.sha256\": wiersz 3 nie jest wierszem sumy kontrolnej (takich wierszy: 2); poprzedni plik "
+              "zachowano jako /d/fmList.sha256.bak");
     QByteArray detail = file.value("fmfrm", "btn1"), summary = file.value("fmfrm", "Button1");
     EXPECT_NE(detail.replace('&', ""), summary.replace('&', ""));
 }
