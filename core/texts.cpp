@@ -144,6 +144,11 @@ QString Extra(const char* key)
     return QString::fromStdString(extra::Text(key));
 }
 
+QString Reworded(const QString& line)
+{
+    return QString::fromStdString(extra::Reword(line.toStdString()));
+}
+
 QString ExtraFormat(const char* key, const QStringList& values)
 {
     std::vector<std::string> args;

@@ -34,6 +34,8 @@ QString FormatBurnFrm(int index, const QStringList& values);
 // The program's own texts (core/extra_texts.h) as Qt strings; "%1", "%2"... filled with values.
 QString Extra(const char* key);
 QString ExtraFormat(const char* key, const QStringList& values);
+// A line of the burner or the command line in the current language (extra::Reword).
+QString Reworded(const QString& line);
 
 // Restores every text to its default (the program's own texts too).
 void ResetToDefaults();

@@ -10,6 +10,10 @@
 #include "cli/cli.h"
 #include "core/texts.h"
 #include "reports/report_checksums.h"
+#include "ui/burn_drive_list.h"
+#include "ui/burn_file_list.h"
+#include "ui/burn_form_sink.h"
+#include "ui/burn_log.h"
 #include "ui/delete_key.h"
 #include "ui/disc_audit_window.h"
 #include "ui/palette_icon.h"
@@ -18,16 +22,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QTableWidget>
@@ -39,55 +40,12 @@
 
 namespace {
 
-
-// The burner's lines the operator sees: drive errors and refused files, not the
-// information lines, and not the blank line that ends a burn.
-bool shownInLog(uint8_t kind, const std::string& text)
-{
-    const bool shownKind = kind == kMsgDriveError || kind == kMsgTableLimit || kind == kMsgFileSystem;
-    return shownKind && text.find_first_not_of(' ') != std::string::npos;
-}
-
 QIcon themeIcon(const QWidget* w, const char* name, QStyle::StandardPixmap fallback)
 {
     return QIcon::fromTheme(QString::fromLatin1(name), w->style()->standardIcon(fallback));
 }
 
 }  // namespace
-
-// The procedure's events in the window: lines of the caller's thread at once, those of the
-// write thread through the hand-over, in order.
-class TBurnFrm::Sink : public IBurnSink {
-public:
-    explicit Sink(TBurnFrm& form) : form_(form) {}
-    void Notice(const std::string& text) override
-    {
-        form_.handover_.RunInOrder([this, text] { form_.Log(QFile::decodeName(QByteArray::fromStdString(text))); });
-    }
-    void WriteStarting(int64_t) override { form_.Log(texts::BurnFrm(2)); }
-    void LastWriteOut() override { form_.handover_.Post([this] { form_.mcdbLastWriteOut(); }); }
-    void FinalizingTrack() override { form_.handover_.Post([this] { form_.mcdbFinalizingTrack(); }); }
-    void WriteEnded() override
-    {
-        form_.endPending_ = true;
-        form_.handover_.Post([this] { form_.mcdbWriteDone(); });
-    }
-    bool BurnUnchanged(const std::vector<std::string>& names) override
-    {
-        const QString text = texts::ExtraFormat("BurnAgainQuestion", {AlreadyOnDiscText(names)});
-        return QMessageBox::question(&form_, texts::BurnFrm(8), text, QMessageBox::Ok | QMessageBox::Cancel,
-                                     QMessageBox::Cancel) == QMessageBox::Ok;
-    }
-    bool ContinuePastUnimportable(const std::string& why) override
-    {
-        const QString text = texts::ExtraFormat("BurnImportQuestion", {QFile::decodeName(QByteArray::fromStdString(why))});
-        return QMessageBox::question(&form_, texts::BurnFrm(8), text, QMessageBox::Ok | QMessageBox::Cancel,
-                                     QMessageBox::Cancel) == QMessageBox::Ok;
-    }
-
-private:
-    TBurnFrm& form_;
-};
 
 TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     : QDialog(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
@@ -153,20 +111,8 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
                              themeIcon(this, "document-new", QStyle::SP_FileDialogNewFolder),
                              &TBurnFrm::UnarchivedBtnClick);
 
-    lv1 = new QTableWidget(0, 2, Panel2);
+    lv1 = NewBurnFileList(Panel2);
     lv1->setObjectName(QStringLiteral("lv1"));
-    lv1->setHorizontalHeaderLabels({QStringLiteral("FileName"), QString()});
-    lv1->setColumnHidden(1, true);  // the full path
-    lv1->verticalHeader()->hide();
-    // The names are never cut: the column is as wide as its longest name (the list
-    // scrolls sideways when that is wider than the panel).
-    lv1->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    lv1->setShowGrid(true);
-    lv1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lv1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lv1->setWordWrap(false);
-    lv1->setTabKeyNavigation(false);  // Tab leaves the list; the arrows move in it
     OnDeleteKey(lv1, [this] { DeleteBtn->click(); });
     auto* left = new QVBoxLayout(Panel2);
     left->setContentsMargins(0, 0, 0, 0);
@@ -244,8 +190,8 @@ TBurnFrm::TBurnFrm(QWidget* mainWindow, TScsiTransport* transport)
     // Events of the write thread reach the window through the hand-over, in order; lines
     // posted on this thread show at once unless earlier events still wait.
     b.OnDebugMessage = [this](TSCSIDevice&, const std::string& text, uint8_t kind) {
-        if (shownInLog(kind, text))
-            handover_.RunInOrder([this, text] { Log(QFile::decodeName(QByteArray::fromStdString(text))); });
+        if (ShownInBurnLog(kind, text))
+            handover_.RunInOrder([this, text] { Log(BurnerText(text)); });
     };
     sink_ = std::make_unique<Sink>(*this);
     procedure_ = std::make_unique<TBurnProcedure>(b, *sink_);
@@ -274,33 +220,14 @@ void TBurnFrm::FormCreate()
     // Each drive line says what the drive writes; the item keeps the bare device line.
     for (const std::string& line : mcdb_->DeviceList()) {
         driveAbilities_.push_back(ReadDriveAbilities(mcdb_->Transport(), line));
-        cbb1->addItem(QString(), QString::fromStdString(line));
-        cbb1->setItemText(cbb1->count() - 1, DriveLineText(cbb1->count() - 1));
+        cbb1->addItem(DriveLineText(line, driveAbilities_.back()), QString::fromStdString(line));
     }
-    FitDriveList();
+    FitDriveList(cbb1);
     if (cbb1->count() > 0) {
         cbb1->setCurrentIndex(0);
         cbb1Change();
     }
     UpdateBurnButton();
-}
-
-QString TBurnFrm::DriveLineText(int item) const
-{
-    const TDriveAbilities& abilities = driveAbilities_[static_cast<std::size_t>(item)];
-    const std::string line = cbb1->itemData(item).toString().toStdString();
-    const std::string writes = abilities.WritesText();
-    const QString shown = !abilities.known     ? texts::Extra("BurnWritesUnknown")
-                          : writes == "nothing" ? texts::Extra("BurnWritesNothing")
-                                                : QString::fromStdString(writes);
-    return texts::ExtraFormat("BurnDriveLine", {QString::fromStdString(line), shown});
-}
-
-// The list is as wide as its longest drive line (and a character more: the combo's own
-// hint measures text without the glyphs' overhang), and the window grows with it.
-void TBurnFrm::FitDriveList()
-{
-    cbb1->setMinimumWidth(std::max(361, cbb1->sizeHint().width() + cbb1->fontMetrics().averageCharWidth()));
 }
 
 bool TBurnFrm::RecorderSelected() const
@@ -353,8 +280,9 @@ void TBurnFrm::FormShow()
     UnarchivedBtn->setToolTip(texts::Extra("BurnUnarchived"));
     dlgOpen1->setNameFilter(texts::Extra("FileFilter") + QStringLiteral(" (*)"));  // "File|*.*": every file
     for (int i = 0; i < cbb1->count(); ++i)
-        cbb1->setItemText(i, DriveLineText(i));
-    FitDriveList();
+        cbb1->setItemText(i, DriveLineText(cbb1->itemData(i).toString().toStdString(),
+                                            driveAbilities_[static_cast<std::size_t>(i)]));
+    FitDriveList(cbb1);
     // The missing-transport notice was logged at creation, before the language files were
     // applied: while it is still all the log holds, it is shown in the current language.
     if (!mcdb_->ASPIInitialized() && LogLines() == creationLines_) {
@@ -375,29 +303,22 @@ void TBurnFrm::ExecuteWithFiles(const QStringList& paths)
 
 void TBurnFrm::AddFileToBurnList(const QString& path)
 {
-    const int row = lv1->rowCount();
-    lv1->insertRow(row);
-    lv1->setItem(row, 0, new QTableWidgetItem(QFileInfo(path).fileName()));
-    lv1->setItem(row, 1, new QTableWidgetItem(path));
+    AddBurnFile(lv1, path);
 }
 
 QStringList TBurnFrm::FilePaths() const
 {
-    QStringList paths;
-    for (int row = 0; row < lv1->rowCount(); ++row)
-        paths << lv1->item(row, 1)->text();
-    return paths;
+    return BurnFilePaths(lv1);
 }
 
 QStringList TBurnFrm::LogLines() const
 {
-    return Memo1->toPlainText().split('\n', Qt::SkipEmptyParts);
+    return LogLinesOf(Memo1);
 }
 
 void TBurnFrm::Log(const QString& line)
 {
-    Memo1->appendPlainText(line);
-    Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+    AppendLogLine(Memo1, line);
 }
 
 void TBurnFrm::cbb1Change()
@@ -414,9 +335,7 @@ void TBurnFrm::DeleteBtnClick()
 {
     if (burning_)
         return;
-    for (int row = lv1->rowCount() - 1; row >= 0; --row)
-        if (lv1->selectionModel()->isRowSelected(row, {}))
-            lv1->removeRow(row);
+    RemoveSelectedBurnFiles(lv1);
 }
 
 void TBurnFrm::FileBtnClick()
@@ -434,11 +353,8 @@ void TBurnFrm::FolderBtnClick()
     const QString folder = ChooseFolder ? ChooseFolder() : QString();
     if (folder.isEmpty())
         return;
-    const QDir dir(folder);
-    const QStringList names =
-        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& name : names)
-        AddFileToBurnList(dir.filePath(name));
+    for (const QString& path : FolderEntryPaths(folder))
+        AddFileToBurnList(path);
 }
 
 void TBurnFrm::BurnBtnClick()
@@ -494,7 +410,7 @@ void TBurnFrm::BurnBtnClick()
                                      QString::number(int64_t(r.freeSectors) * kSectorSize / 1024)}));
         break;
     default:
-        Log(QFile::decodeName(QByteArray::fromStdString(r.text)));
+        Log(BurnerText(r.text));
         if (r.text == kNoRecorder)
             Log(texts::Extra("BurnNoRecorderHelp"));
         break;
@@ -514,7 +430,7 @@ void TBurnFrm::CheckBtnClick()
     TReportChecksums sums;
     QString error;
     if (!sums.Load(ReportChecksumsFile(), &error))
-        Log(error);
+        Log(texts::Reworded(error));
     TAuditOptions options;
     options.downloadChecksum = [&sums](const std::string& name) -> std::optional<std::string> {
         const TChecksumLine* found = sums.Find(name);
@@ -559,10 +475,9 @@ void TBurnFrm::CancelBtnClick()
         Log(texts::Extra("BurnCannotStop"));
         return;
     }
-    const auto answer = QMessageBox::question(this, texts::BurnFrm(8), texts::Extra("BurnCancelQuestion"),
-                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+    const bool stop = AskBurnQuestion(this, texts::Extra("BurnCancelQuestion"));
     // The burn may have ended or begun closing while the question was open.
-    if (answer == QMessageBox::Ok && burning_ && !finalizing_) {
+    if (stop && burning_ && !finalizing_) {
         CancelBtn->setEnabled(false);
         if (!procedure_->Cancel())
             Log(texts::Extra("BurnCannotStop"));  // the last data went out meanwhile
@@ -604,14 +519,14 @@ void TBurnFrm::mcdbWriteDone()
     UpdateBurnButton();
     if (r.outcome != TBurnOutcome::Done) {
         Log(texts::BurnFrm(5));
-        Log(QFile::decodeName(QByteArray::fromStdString(r.text)));  // why, in the burner's words
+        Log(BurnerText(r.text));  // why, in the burner's words
     } else {
         Log(texts::BurnFrm(4));
     }
     QString message;
     const bool recorded = TBurnArchive::Record(r, cbb1->currentText().toStdString(), &message);
     if (!message.isEmpty())
-        Log(message);
+        Log(texts::Reworded(message));
     archive_.reset();
     if (recorded && r.outcome == TBurnOutcome::Done && OnArchiveChanged)
         OnArchiveChanged();

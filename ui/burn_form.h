@@ -114,9 +114,6 @@ private:
     void FormCreate();
     void Log(const QString& line);
     bool RecorderSelected() const;
-    // Item's drive line with what the drive writes, in the current language.
-    QString DriveLineText(int item) const;
-    void FitDriveList();
     void UpdateBurnButton();
     void SetControlsForBurn(bool burning);
     class Sink;

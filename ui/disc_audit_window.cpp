@@ -24,7 +24,7 @@ QString stateText(TAuditState state)
     return QString();
 }
 
-// What a differing file differs from; a file that could not be read, in the drive's words.
+// What a differing file differs from; why a file could not be read or is missing.
 QString detailText(const TAuditRow& row)
 {
     switch (row.difference) {
@@ -33,7 +33,7 @@ QString detailText(const TAuditRow& row)
     case TAuditDifference::Unreadable:
     case TAuditDifference::None: break;
     }
-    return QString::fromStdString(row.detail);
+    return texts::Reworded(QString::fromStdString(row.detail));
 }
 
 }  // namespace
@@ -41,7 +41,7 @@ QString detailText(const TAuditRow& row)
 QString AuditSummary(const TAuditResult& audit)
 {
     if (!audit.read)
-        return texts::ExtraFormat("AuditUnreadable", {QString::fromStdString(audit.problem)});
+        return texts::ExtraFormat("AuditUnreadable", {texts::Reworded(QString::fromStdString(audit.problem))});
     int differ = 0;
     for (const TAuditRow& r : audit.rows)
         differ += r.state == TAuditState::Differs || r.state == TAuditState::Missing;
@@ -50,7 +50,7 @@ QString AuditSummary(const TAuditResult& audit)
                        ? texts::ExtraFormat("AuditDiffer", {QString::number(differ), files})
                        : texts::ExtraFormat("AuditNoDifference", {files, QString::number(audit.sessions)});
     if (!audit.problem.empty())
-        text += ' ' + QString::fromStdString(audit.problem) + '.';
+        text += ' ' + texts::Reworded(QString::fromStdString(audit.problem)) + '.';
     for (const int s : audit.withoutList)
         text += ' ' + texts::ExtraFormat("AuditNoList", {QString::number(s)});
     return text;

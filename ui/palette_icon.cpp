@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -33,7 +34,9 @@ double ratio(double a, double b)
 // The picture over a rim: every pixel within `radius` of an opaque one, in `colour`.
 QImage withRim(const QImage& picture, const QColor& colour, int radius)
 {
-    const QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Pixel for pixel: a picture of a 2x pixmap would otherwise be drawn at half its size.
+    QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    source.setDevicePixelRatio(1.0);
     QImage out(source.size(), QImage::Format_ARGB32_Premultiplied);
     out.fill(Qt::transparent);
     for (int y = 0; y < source.height(); ++y) {
@@ -96,26 +99,30 @@ QIcon ContrastingIcon(const QIcon& source, const QPalette& palette)
 {
     const QColor grounds[] = {palette.color(QPalette::Button), palette.color(QPalette::Window)};
     const QColor rim = palette.color(QPalette::ButtonText);
+    struct Size {
+        QPixmap pixmap;
+        qreal scale;
+    };
+    std::vector<Size> sizes;
+    for (const qreal scale : {1.0, 2.0})
+        for (const int side : {16, 22, 32})
+            if (QPixmap pixmap = source.pixmap(QSize(side, side), scale); !pixmap.isNull())
+                sizes.push_back({pixmap, scale});
+    const bool visible = std::all_of(sizes.begin(), sizes.end(), [&](const Size& size) {
+        const QImage picture = size.pixmap.toImage();
+        return std::all_of(std::begin(grounds), std::end(grounds), [&](const QColor& ground) {
+            return PictureContrast(picture, ground) >= kVisibleContrast;
+        });
+    });
+    if (visible)
+        return source;
+    // A picture that needs a rim at one size gets it at every size, so that it looks the
+    // same at every scale (a thin dark outline of a large picture is no outline at 1x).
     QIcon out;
-    bool rimmed = false;
-    for (const qreal scale : {1.0, 2.0}) {
-        for (const int side : {16, 22, 32}) {
-            const QPixmap pixmap = source.pixmap(QSize(side, side), scale);
-            if (pixmap.isNull())
-                continue;
-            const QImage picture = pixmap.toImage();
-            const bool visible = std::all_of(std::begin(grounds), std::end(grounds), [&](const QColor& ground) {
-                return PictureContrast(picture, ground) >= kVisibleContrast;
-            });
-            if (visible) {
-                out.addPixmap(pixmap);
-                continue;
-            }
-            rimmed = true;
-            out.addPixmap(QPixmap::fromImage(withRim(picture, rim, std::max(1, static_cast<int>(std::lround(scale))))));
-        }
-    }
-    return rimmed ? out : source;
+    for (const Size& size : sizes)
+        out.addPixmap(QPixmap::fromImage(
+            withRim(size.pixmap.toImage(), rim, std::max(1, static_cast<int>(std::lround(size.scale))))));
+    return out;
 }
 
 void SetPaletteIcon(QAbstractButton* button, const QIcon& source)

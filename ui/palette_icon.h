@@ -17,7 +17,7 @@ class QPalette;
 double PictureContrast(const QImage& picture, const QColor& ground);
 
 // The source icon as it is when every size of it stands out from the palette's button
-// and window colours, otherwise with a rim in the button-text colour.
+// and window colours, otherwise every size with a rim in the button-text colour.
 QIcon ContrastingIcon(const QIcon& source, const QPalette& palette);
 
 // Gives the button ContrastingIcon(source, its palette), now and after every palette or

@@ -16,6 +16,7 @@
 #include "ui/language_files.h"
 #include "core/language_texts.h"
 #include "ui/burn_form.h"
+#include "ui/file_dialog_sidebar.h"
 #include "ui/window_layout.h"
 #include "ui/app_icon.h"
 
@@ -200,6 +201,7 @@ int RunProgram(int argc, char** argv)
     TApplication app(argc, argv);
     TApplication::SetTitle(QString::fromLatin1(kFixedTitle));
     KeepWindowsOnScreen();
+    FitFileDialogSidebars();
     QApplication::setWindowIcon(ApplicationIcon());
     if (!folderReady) {
         std::fprintf(stderr, "%s\n", folderError.toLocal8Bit().constData());

@@ -67,6 +67,34 @@ constexpr std::pair<const char*, const char*> kDefaults[] = {
     {"AuditMissing", "missing"},
     {"AuditDiffersFromList", "differs from the session's checksum list"},
     {"AuditDiffersFromDownload", "differs from the checksum recorded at the download"},
+    // The burner's and the command line's own lines shown in the windows, and what the
+    // checksum and archive files' readers say of a file (reworded by Reword; each
+    // built-in text is the line exactly as they write it).
+    {"BurnNoRecorder", "NO RECORDER FOUND"},
+    {"BurnNoDisc", "NO DISC IN DRIVE %1"},
+    {"BurnDiscNotWritable", "THE DISC IN DRIVE %1 CANNOT BE WRITTEN (%2)"},
+    {"BurnDiscClosed", "THE DISC IN DRIVE %1 (%2) IS CLOSED: NO FURTHER SESSION CAN BE ADDED"},
+    {"BurnCannotReadFile", "CANNOT READ %1: NO SUCH FILE OR DIRECTORY"},
+    {"BurnAlreadyRunning", "A BURN IS ALREADY RUNNING"},
+    {"BurnVerifyFailed", "VERIFY FAILED: %1"},
+    {"BurnUnimportable", "THE LAST SESSION OF THE DISC CANNOT BE IMPORTED (%1); NOTHING WAS WRITTEN: A NEW "
+                         "SESSION WOULD HIDE ITS FILES"},
+    {"BurnLeavesOutLastSession", ">>> THE NEW SESSION LEAVES OUT THE FILES OF THE LAST SESSION (%1)"},
+    {"BurnUnfinishedTrack", "THE DISC HOLDS AN UNFINISHED TRACK OF %1 SECTORS AT SECTOR %2 AFTER %3 CLOSED SESSION(S)"},
+    {"BurnClosingUnfinishedTrack", ">>> %1; CLOSING IT WITHOUT ITS FILES"},
+    {"BurnUnfinishedTrackTestWrite", "%1; A BURN WITHOUT TEST WRITE CLOSES IT"},
+    {"ArchiveNoDiscIdentity", "The archive record was not written: the disc's first session cannot be read"},
+    {"AuditUnreadableAt", "the disc cannot be read at sector %1 (%2)"},
+    {"AuditNamedInList", "named in the session's checksum list"},
+    {"AuditNoSession", "the disc holds no session (a blank disc, or no disc in the drive)"},
+    {"AuditSessionUnreadableWhy", "session %1 cannot be read: %2"},
+    {"AuditSessionUnreadable", "session %1 cannot be read"},
+    {"AuditListTooLarge", "the checksum list of session %1 is too large"},
+    {"AuditListUnreadable", "the checksum list of session %1: %2"},
+    {"FileNewerVersion", "\"%1\" was written by a newer version of the program (version %2); it is left as it is"},
+    {"ChecksumsDamaged", "\"%1\": line %2 is no checksum line (%3 such lines)"},
+    {"ArchiveRecordDamaged", "\"%1\": line %2 is no archive record line (%3 such lines)"},
+    {"FileKeptAsBackup", "%1; the old file is kept in %2.bak"},
     // The About window.
     {"AboutCaption", "About..."},
     {"AboutVersion", "Version %1"},
@@ -99,6 +127,41 @@ constexpr std::pair<const char*, const char*> kDefaults[] = {
     // The error box for a failure that carries no message.
     {"UnknownError", "Unknown error"},
 };
+
+// The keys whose built-in texts are lines of the burner or the command line.
+constexpr const char* kRewordable[] = {
+    "BurnNoRecorder", "BurnNoDisc", "BurnDiscNotWritable", "BurnDiscClosed", "BurnCannotReadFile",
+    "BurnAlreadyRunning", "BurnVerifyFailed", "BurnUnimportable", "BurnLeavesOutLastSession", "BurnUnfinishedTrack",
+    "BurnClosingUnfinishedTrack", "BurnUnfinishedTrackTestWrite", "ArchiveNoDiscIdentity", "AuditUnreadableAt",
+    "AuditNamedInList", "AuditNoSession", "AuditSessionUnreadableWhy", "AuditSessionUnreadable", "AuditListTooLarge",
+    "AuditListUnreadable", "FileNewerVersion", "ChecksumsDamaged", "ArchiveRecordDamaged", "FileKeptAsBackup"};
+
+// Whether text from `at` on has the shape of pattern from `from` on; each "%N" stands for
+// a value of at least one character, put into values[N-1].
+bool matches(const std::string& pattern, std::size_t from, const std::string& text, std::size_t at,
+             std::vector<std::string>& values)
+{
+    auto placeholderAt = [&pattern](std::size_t i) {
+        return pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9';
+    };
+    // The literal part up to the next placeholder, character for character.
+    for (; from < pattern.size() && !placeholderAt(from); ++from, ++at)
+        if (at >= text.size() || text[at] != pattern[from])
+            return false;
+    if (from == pattern.size())
+        return at == text.size();
+    const auto n = static_cast<std::size_t>(pattern[from + 1] - '1');
+    for (std::size_t end = at + 1; end <= text.size(); ++end) {
+        if (values.size() <= n)
+            values.resize(n + 1);
+        values[n] = text.substr(at, end - at);
+        if (matches(pattern, from + 2, text, end, values))
+            return true;
+    }
+    return false;
+}
+
+std::string reword(const std::string& line, int depth);
 
 std::vector<Entry>& table()
 {
@@ -157,6 +220,38 @@ std::vector<std::string> Keys()
     for (const Entry& e : table())
         keys.emplace_back(e.key);
     return keys;
+}
+
+namespace {
+
+const char* defaultOf(const char* key)
+{
+    for (const auto& [k, text] : kDefaults)
+        if (std::strcmp(k, key) == 0)
+            return text;
+    return "";
+}
+
+std::string reword(const std::string& line, int depth)
+{
+    if (depth > 3)
+        return line;
+    for (const char* key : kRewordable) {
+        std::vector<std::string> values;
+        if (!matches(defaultOf(key), 0, line, 0, values))
+            continue;
+        for (std::string& v : values)
+            v = reword(v, depth + 1);
+        return Format(key, values);
+    }
+    return line;
+}
+
+}  // namespace
+
+std::string Reword(const std::string& line)
+{
+    return reword(line, 0);
 }
 
 void ResetToDefaults()

@@ -17,6 +17,11 @@ const std::string& Text(const char* key);
 std::string Format(const char* key, const std::vector<std::string>& values);
 // Replaces a text; false for an unknown key (nothing is changed).
 bool SetText(const std::string& key, const std::string& text);
+// A line of the burner or the command line, in their own English words, in the current
+// language: when it has the shape of the built-in text of a key that rewords such lines,
+// that key's current text with the same values (each reworded in turn); any other line
+// as it is. With the built-in texts every line comes back unchanged.
+std::string Reword(const std::string& line);
 // Every key, in table order.
 std::vector<std::string> Keys();
 // Back to the built-in texts.

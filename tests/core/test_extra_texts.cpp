@@ -32,6 +32,52 @@ TEST_F(ExtraTexts, FormatFillsEveryPlaceholderAndLeavesTheRest)
     EXPECT_EQ(extra::Text("StatusTestOk"), "case");
 }
 
+// The burner's and the command line's lines: English ones come back byte for byte; with
+// the keys replaced they are reworded with their values, values that are lines of their
+// own reworded as well; lines of another shape stay as they are.
+TEST_F(ExtraTexts, RewordGivesTheBurnersLinesInTheTextsOfTheirKeys)
+{
+    const char* const lines[] = {
+        "NO RECORDER FOUND",
+        "NO DISC IN DRIVE 1:0:0 ACME CD-RW",
+        "THE DISC IN DRIVE 1:0:0 X (CD-ROM) CANNOT BE WRITTEN (CD-ROM)",
+        ">>> THE DISC HOLDS AN UNFINISHED TRACK OF 12 SECTORS AT SECTOR 300 AFTER 1 CLOSED SESSION(S); CLOSING IT WITHOUT ITS FILES",
+        "the checksum list of session 2: the disc cannot be read at sector 40 (MEDIUM ERROR)",
+        "session 3 cannot be read",
+        "\"/d/fmArchive.txt\": line 3 is no archive record line (2 such lines); the old file is kept in /d/fmArchive.txt.bak",
+        "NO DISC IN DRIVE ",  // a value must have a character
+        "WRITE ERROR AT SECTOR 5",
+        "",
+    };
+    for (const char* line : lines)
+        EXPECT_EQ(extra::Reword(line), line);
+
+    for (auto [key, text] : {std::pair{"BurnNoRecorder", "NIE ZNALEZIONO NAGRYWARKI"},
+                             {"BurnDiscNotWritable", "NAPĘD %1: PŁYTA %2"},
+                             {"BurnUnfinishedTrack", "ŚCIEŻKA %1/%2/%3"},
+                             {"BurnClosingUnfinishedTrack", ">>> %1; ZAMYKANIE"},
+                             {"AuditListUnreadable", "lista sesji %1: %2"},
+                             {"AuditUnreadableAt", "sektor %1 (%2)"},
+                             {"AuditSessionUnreadable", "sesja %1"}})
+        ASSERT_TRUE(extra::SetText(key, text)) << key;
+    const struct {
+        const char *line, *reworded;
+    } cases[] = {
+        {"NO RECORDER FOUND", "NIE ZNALEZIONO NAGRYWARKI"},
+        // A drive line that holds " (" itself stays whole.
+        {"THE DISC IN DRIVE 1:0:0 X (CD-ROM) CANNOT BE WRITTEN (CD-ROM)", "NAPĘD 1:0:0 X (CD-ROM): PŁYTA CD-ROM"},
+        {">>> THE DISC HOLDS AN UNFINISHED TRACK OF 12 SECTORS AT SECTOR 300 AFTER 1 CLOSED SESSION(S); CLOSING IT WITHOUT ITS FILES",
+         ">>> ŚCIEŻKA 12/300/1; ZAMYKANIE"},
+        {"the checksum list of session 2: the disc cannot be read at sector 40 (MEDIUM ERROR)",
+         "lista sesji 2: sektor 40 (MEDIUM ERROR)"},
+        {"session 3 cannot be read", "sesja 3"},
+        {"session 3 cannot be read: bad tree", "session 3 cannot be read: bad tree"},  // its key kept English
+        {"WRITE ERROR AT SECTOR 5", "WRITE ERROR AT SECTOR 5"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(extra::Reword(c.line), c.reworded) << c.line;
+}
+
 TEST_F(ExtraTexts, LangFileSectionTextsReplacesThemDecodedFromItsCodePage)
 {
     SetDisplayCodePage("WINDOWS-1250");
@@ -64,6 +110,11 @@ TEST_F(ExtraTexts, ShippedPolishFileGivesEveryKeyAndQtsLanguage)
     EXPECT_EQ(texts::BurnFrm(7), QString::fromUtf8("Usunąć wpis?"));
     EXPECT_EQ(texts::BurnFrm(9), QString::fromUtf8("Plik już istnieje. Zastąpić go?"));
     EXPECT_EQ(texts::BurnFrm(13), QString::fromUtf8("Data i godzina"));
+    // The checksum file reader's words, the damage within the kept-old-file line reworded too.
+    EXPECT_EQ(extra::Reword("\"/d/fmList.sha256\": line 3 is no checksum line (2 such lines); the old file is kept in "
+                            "/d/fmList.sha256.bak"),
+              "\"/d/fmList.sha256\": wiersz 3 nie jest wierszem sumy kontrolnej (takich wierszy: 2); poprzedni plik "
+              "zachowano jako /d/fmList.sha256.bak");
     QByteArray detail = file.value("fmfrm", "btn1"), summary = file.value("fmfrm", "Button1");
     EXPECT_NE(detail.replace('&', ""), summary.replace('&', ""));
 }

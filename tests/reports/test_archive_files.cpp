@@ -2,6 +2,7 @@
 // record. Written whole under the catalogue's lock and merged; damaged, huge, special or
 // newer files give a clear error and lose nothing; fmList.txt stays as it was.
 
+#include "core/base/extra_texts.h"
 #include "core/base/sha256.h"
 #include "core/base/whole_file.h"
 #include "reports/archive_record.h"
@@ -74,6 +75,28 @@ TEST(ReportChecksums, AnotherInstancesLinesWrittenMeanwhileAreKept)
     TReportChecksums sums;
     ASSERT_TRUE(sums.Load(d.sums, &message));
     EXPECT_EQ(namesOf(sums), (std::vector<std::string>{"mine.txt=a", "theirs.txt=b", "mine2.txt=c"}));
+}
+
+// The readers' messages have the shape of their replaceable texts, so that a language
+// file rewords them in the burn window.
+TEST(ReportChecksums, MessagesHaveTheShapeOfTheirReplaceableTexts)
+{
+    DataFolder d;
+    const QByteArray good = QByteArray::fromStdString(kA + "  good.txt\n");
+    ASSERT_TRUE(writeTestFile(d.sums, kHeader + good + "garbage\n"));
+    QString damaged;
+    EXPECT_TRUE(RecordReportChecksum(d.sums, "new.txt", kB, &damaged));
+    ASSERT_TRUE(writeTestFile(d.sums, "# vobrelfm report checksums, version 2\n" + good));
+    QString newer;
+    TReportChecksums sums;
+    EXPECT_FALSE(sums.Load(d.sums, &newer));
+    for (auto [key, text] : {std::pair{"ChecksumsDamaged", "D %1 %2 %3"}, {"FileKeptAsBackup", "%1 / B %2"},
+                             {"FileNewerVersion", "N %1 %2"}})
+        ASSERT_TRUE(extra::SetText(key, text));
+    const std::string path = d.sums.toStdString();
+    EXPECT_EQ(extra::Reword(damaged.toStdString()), "D " + path + " 3 1 / B " + path);
+    EXPECT_EQ(extra::Reword(newer.toStdString()), "N " + path + " 2");
+    extra::ResetToDefaults();
 }
 
 TEST(ReportChecksums, BadFilesGiveAClearErrorAndLoseNothing)

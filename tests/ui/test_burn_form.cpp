@@ -1,6 +1,8 @@
-// The burn window's controls, layout and list handling, without burning.
+// The burn window's controls, layout, list handling and drive lines, without burning.
 
+#include "core/base/extra_texts.h"
 #include "tests/support/burn_window_rig.h"
+#include "ui/burn_drive_list.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -106,4 +108,47 @@ TEST(BurnWindow, OpenFileAppendsInTheDialogsOrderAndDeleteRemovesTheSelectedRows
     f.ChooseFolder = [] { return QString(); };  // cancelled
     f.FolderBtn->click();
     EXPECT_EQ(f.FilePaths().size(), 1);
+}
+
+// Open folder adds every entry of the folder, hidden ones too, by name, as full paths.
+TEST(BurnWindow, OpenFolderAddsEveryEntryByNameHiddenOnesToo)
+{
+    BurnWindowRig r;
+    TBurnFrm& f = *r.form;
+    const QString folder = r.home.path("reports");
+    ASSERT_TRUE(QDir().mkpath(folder + "/sub"));
+    for (const char* name : {"b.txt", ".hidden", "a.txt"}) {
+        QFile file(folder + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    f.ChooseFolder = [folder] { return folder; };
+    f.FolderBtn->click();
+    EXPECT_EQ(f.FilePaths(), (QStringList{folder + "/.hidden", folder + "/a.txt", folder + "/b.txt", folder + "/sub"}));
+    EXPECT_EQ(f.lv1->item(0, 0)->text(), ".hidden");
+}
+
+// A drive line names the device and what it writes, in the language files' words.
+TEST(BurnWindow, DriveLineSaysWhatTheDriveWrites)
+{
+    texts::ResetToDefaults();
+    TDriveAbilities unknown;
+    TDriveAbilities readsOnly;
+    readsOnly.known = true;
+    TDriveAbilities writer;
+    writer.known = true;
+    writer.cdR = writer.cdRw = true;
+    const struct {
+        const TDriveAbilities& abilities;
+        const char* shown;
+    } cases[] = {
+        {unknown, "0:1:0 DRIVE [writes: unknown]"},
+        {readsOnly, "0:1:0 DRIVE [writes: nothing]"},
+        {writer, "0:1:0 DRIVE [writes: CD-R, CD-RW]"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DriveLineText("0:1:0 DRIVE", c.abilities), c.shown);
+    ASSERT_TRUE(extra::SetText("BurnWritesNothing", "nic"));
+    ASSERT_TRUE(extra::SetText("BurnDriveLine", "%1 [nagrywa: %2]"));
+    EXPECT_EQ(DriveLineText("0:1:0 DRIVE", readsOnly), QString::fromUtf8("0:1:0 DRIVE [nagrywa: nic]"));
+    texts::ResetToDefaults();
 }

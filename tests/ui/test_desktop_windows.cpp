@@ -7,7 +7,9 @@
 #include "reports/catalogue.h"
 #include "tests/support/test_home.h"
 #include "tests/ui/language_rig.h"
+#include "ui/file_dialog_sidebar.h"
 #include "ui/label3d.h"
+#include "ui/palette_icon.h"
 #include "ui/progress_form.h"
 #include "ui/qt_catalogue.h"
 #include "ui/report_form.h"
@@ -22,6 +24,7 @@
 #include <QImage>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListView>
 #include <QMessageBox>
 #include <QVBoxLayout>
 #include <cmath>
@@ -240,6 +243,54 @@ TEST(Themes, IconsStandOutFromTheirGroundsWhenTheThemeTurnsDark)
     QApplication::setPalette(original);
 }
 
+// A picture that needs a rim keeps its whole self over the rim at every scale: the rim
+// only shows around it, never in its place.
+TEST(Themes, RimmedIconKeepsItsWholePictureAtEveryScale)
+{
+    const QColor faint(60, 60, 60);  // too little contrast on the dark ground
+    QIcon source;
+    for (const int side : {16, 32, 64}) {
+        QImage square(side, side, QImage::Format_ARGB32);
+        square.fill(faint);
+        source.addPixmap(QPixmap::fromImage(square));
+    }
+    const QIcon rimmed = ContrastingIcon(source, darkPalette());
+    for (const qreal scale : {1.0, 2.0}) {
+        const QImage image = rimmed.pixmap(QSize(32, 32), scale).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(image.width(), qRound(32 * scale)) << scale;
+        for (const QPoint at : {QPoint(image.width() / 2, image.height() / 2),
+                                QPoint(image.width() - 1, image.height() - 1), QPoint(image.width() - 1, 0)})
+            EXPECT_EQ(image.pixel(at), faint.rgba()) << "at " << scale << "x, pixel " << at.x() << "," << at.y();
+    }
+}
+
+// A picture faint at its small sizes and with one dark pixel at its large one gets the rim
+// at every size: it looks the same at 1x and 2x.
+TEST(Themes, APictureRimmedAtOneSizeIsRimmedAtEverySize)
+{
+    const QPalette light = QApplication::palette();
+    const QColor faint = light.color(QPalette::Window).darker(105);
+    QIcon source;
+    for (const int side : {16, 22, 32, 44, 64}) {
+        QImage picture(side, side, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        for (int y = side / 4; y < side * 3 / 4; ++y)
+            for (int x = side / 4; x < side * 3 / 4; ++x)
+                picture.setPixelColor(x, y, faint);
+        if (side == 64)
+            picture.setPixelColor(side / 2, side / 2, Qt::black);
+        source.addPixmap(QPixmap::fromImage(picture));
+    }
+    const QIcon shown = ContrastingIcon(source, light);
+    const QRgb rim = light.color(QPalette::ButtonText).rgba();
+    for (const qreal scale : {1.0, 2.0}) {
+        const QImage image = shown.pixmap(QSize(32, 32), scale).toImage().convertToFormat(QImage::Format_ARGB32);
+        const int side = image.width();
+        EXPECT_EQ(image.pixel(side / 4 - 1, side / 2), rim) << "left of the picture at " << scale << "x";
+        EXPECT_EQ(image.pixel(side / 2, side / 4 - 1), rim) << "above the picture at " << scale << "x";
+    }
+}
+
 TEST(Feedback, FileDialogsStartInTheReportFolderAndSaveAsSuggestsTheReport)
 {
     TestHome home;
@@ -264,6 +315,36 @@ TEST(Feedback, FileDialogsStartInTheReportFolderAndSaveAsSuggestsTheReport)
     fresh.fmfrm->Button2Click();
     EXPECT_EQ(directory + '/', QDir(Settings().ReportDir).absolutePath() + '/');
     EXPECT_TRUE(suggested.endsWith("/shown_1_2.txt")) << suggested.toStdString();
+}
+
+// Qt's own file dialog, its list of places narrowed in an earlier session and with a
+// large font: every place has the room its whole name needs (no "Com..." for Computer).
+TEST(WindowPlace, FileDialogListsItsPlacesWithWholeNames)
+{
+    FitFileDialogSidebars();
+    const QFont original = QApplication::font();
+    QFont large = original;
+    large.setPointSize(16);
+    QApplication::setFont(large);
+    QFileDialog dialog(nullptr, "Open", QDir::tempPath());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.resize(626, 437);
+    // As Qt brings back a list of places narrowed in an earlier session.
+    auto* split = dialog.findChild<QSplitter*>("splitter");
+    ASSERT_NE(split, nullptr);
+    split->setSizes({40, 560});
+    dialog.show();
+    QApplication::processEvents();
+    auto* places = dialog.findChild<QListView*>("sidebar");
+    ASSERT_NE(places, nullptr);
+    ASSERT_GT(places->model()->rowCount(), 0);
+    for (int row = 0; row < places->model()->rowCount(); ++row) {
+        const QModelIndex index = places->model()->index(row, 0);
+        const int needed = places->sizeHintForIndex(index).width();
+        EXPECT_LE(needed, places->viewport()->width()) << index.data().toString().toStdString();
+    }
+    dialog.hide();
+    QApplication::setFont(original);
 }
 
 TEST(Feedback, TitleMarksDemoModeAndStatusBarSaysWhatHappened)

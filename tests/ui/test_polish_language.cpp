@@ -6,7 +6,9 @@
 #include "tests/support/test_home.h"
 #include "tests/ui/language_rig.h"
 #include "burn/write/disc_audit.h"
+#include "burn/burn_procedure.h"
 #include "ui/burn_form.h"
+#include "ui/burn_log.h"
 #include "ui/disc_audit_window.h"
 #include "ui/language_files.h"
 #include "ui/qt_catalogue.h"
@@ -145,17 +147,20 @@ std::map<QString, QString> shownTexts(QWidget* window, const QList<QWidget*>& wi
     return out;
 }
 
-// A disc check that shows every state, both differences and a session without a list.
+// A disc check that shows every state, every difference, a session without a list and
+// one that cannot be read, with the reasons in the burner's words.
 TAuditResult everyAuditState()
 {
     TAuditResult audit;
     audit.read = true;
     audit.sessions = 3;
     audit.withoutList = {1};
+    audit.problem = "session 3 cannot be read";
     const std::pair<TAuditState, TAuditDifference> states[] = {
         {TAuditState::Same, TAuditDifference::None},
         {TAuditState::Differs, TAuditDifference::FromList},
         {TAuditState::Differs, TAuditDifference::FromDownload},
+        {TAuditState::Differs, TAuditDifference::Unreadable},
         {TAuditState::NotInList, TAuditDifference::None},
         {TAuditState::NoDownloadRecord, TAuditDifference::None},
         {TAuditState::Missing, TAuditDifference::None},
@@ -170,7 +175,9 @@ TAuditResult everyAuditState()
         row.detail = difference == TAuditDifference::FromList ? "differs from the session's checksum list"
                      : difference == TAuditDifference::FromDownload
                          ? "differs from the checksum recorded at the download"
-                         : "";
+                     : difference == TAuditDifference::Unreadable ? "the disc cannot be read at sector 40 (MEDIUM ERROR)"
+                     : state == TAuditState::Missing              ? "named in the session's checksum list"
+                                                                  : "";
         audit.rows.push_back(row);
     }
     return audit;
@@ -219,6 +226,16 @@ TEST(PolishLanguageFile, BurnAndDiscCheckWindowsKeepNoEnglishText)
         if (hasWord(text) && polish.at(where) == text)
             left << where + " \"" + text + "\"";
     EXPECT_TRUE(left.isEmpty()) << left.join("\n").toStdString();
+    // Nor any of the burner's reasons within a text.
+    for (const char* reason : {"named in the session's checksum list", "the disc cannot be read at sector",
+                               "session 3 cannot be read"})
+        for (const auto& [where, text] : polish)
+            EXPECT_FALSE(text.contains(QLatin1String(reason))) << where.toStdString() << ": " << text.toStdString();
+    EXPECT_TRUE(polish.at("audit.summary").contains(QString::fromUtf8("nie można odczytać sesji 3")))
+        << polish.at("audit.summary").toStdString();
+    // The burner's own lines in the burn window's log.
+    EXPECT_EQ(BurnerText(kNoRecorder), QString::fromUtf8("NIE ZNALEZIONO NAGRYWARKI"));
+    EXPECT_EQ(BurnerText("NO DISC IN DRIVE 1:0:0 CD-RW"), QString::fromUtf8("BRAK PŁYTY W NAPĘDZIE 1:0:0 CD-RW"));
     EXPECT_EQ(rig.burnFrm->CheckBtn->toolTip(), QString::fromUtf8("Sprawdź płytę"));
     EXPECT_EQ(polish.at("audit.caption"), QString::fromUtf8("Sprawdzanie płyty"));
     EXPECT_EQ(rig.burnFrm->dlgOpen1->nameFilters(), QStringList{QStringLiteral("Plik (*)")});

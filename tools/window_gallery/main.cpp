@@ -21,6 +21,7 @@
 #include "ui/report_form.h"
 #include "ui/startup.h"
 #include "ui/upload_report_dialog.h"
+#include "ui/file_dialog_sidebar.h"
 #include "ui/window_layout.h"
 
 #include <QAbstractButton>
@@ -100,6 +101,7 @@ int main(int argc, char** argv)
     if (args.removeAll(QStringLiteral("--dark")) > 0)
         useDarkTheme();
     KeepWindowsOnScreen();
+    FitFileDialogSidebars();
     QApplication::setWindowIcon(ApplicationIcon());
     const qsizetype homeAt = args.indexOf(QStringLiteral("--home"));
     if (args.size() != 3 || homeAt < 0 || homeAt + 1 >= args.size()) {
