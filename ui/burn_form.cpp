@@ -438,8 +438,8 @@ void TBurnFrm::CheckBtnClick()
     };
     // The bar shows the bytes read; the window stays painted meanwhile.
     options.progress = [this](int64_t done, int64_t total) {
-        pb->setMaximum(static_cast<int>(std::min<int64_t>(total / 2048, INT32_MAX)));
-        pb->setValue(static_cast<int>(std::min<int64_t>(done / 2048, pb->maximum())));
+        pb->setMaximum(static_cast<int>(std::min<int64_t>(total / kSectorSize, INT32_MAX)));
+        pb->setValue(static_cast<int>(std::min<int64_t>(done / kSectorSize, pb->maximum())));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     SetControlsForBurn(true);
