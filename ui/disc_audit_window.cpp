@@ -67,7 +67,7 @@ TDiscAuditWindow::TDiscAuditWindow(const TAuditResult& audit, QWidget* parent) :
     Table->verticalHeader()->hide();
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Table->setWordWrap(false);
+    Table->setWordWrap(true);
     for (int i = 0; i < Table->rowCount(); ++i) {
         const TAuditRow& r = audit.rows[static_cast<std::size_t>(i)];
         QString state = stateText(r.state);
@@ -82,8 +82,13 @@ TDiscAuditWindow::TDiscAuditWindow(const TAuditResult& audit, QWidget* parent) :
             Table->setItem(i, c, item);
         }
     }
-    // No text is cut: every column as wide as its longest text.
-    Table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // No text is cut: the file, session and size as wide as their longest text, the state
+    // taking the rest of the width and wrapping into taller rows where it needs to.
+    QHeaderView* columns = Table->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::ResizeToContents);
+    columns->setSectionResizeMode(3, QHeaderView::Stretch);
+    Table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     Summary = new QLabel(AuditSummary(audit), this);
     Summary->setObjectName(QStringLiteral("Summary"));
     Summary->setWordWrap(true);
@@ -93,8 +98,14 @@ TDiscAuditWindow::TDiscAuditWindow(const TAuditResult& audit, QWidget* parent) :
     layout->addWidget(Table, 1);
     layout->addWidget(Summary);
     layout->addWidget(buttons);
-    int width = 0;
-    for (int c = 0; c < 4; ++c)
-        width += Table->horizontalHeader()->sectionSize(c);
-    setMinimumSize(std::max(480, width + 60), 300);
+    // Room for the first three columns and a state of some words; wider when the texts ask.
+    int fixed = 0;
+    for (int c = 0; c < 3; ++c)
+        fixed += columns->sectionSize(c);
+    const int stateRoom = Table->fontMetrics().averageCharWidth() * 24;
+    setMinimumSize(std::max(480, fixed + stateRoom + 60), 300);
+    int wanted = fixed + 60;
+    for (int i = 0; i < Table->rowCount(); ++i)
+        wanted = std::max(wanted, fixed + Table->fontMetrics().horizontalAdvance(Table->item(i, 3)->text()) + 80);
+    resize(std::max(wanted, minimumWidth()), 360);
 }

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QComboBox>
 #include <QToolButton>
+#include <QApplication>
 #include <gtest/gtest.h>
 
 TEST(BurnWindowArchive, BurnsAreRecordedCheckDiscFindsAChangedFileAndUnchangedFilesAreAskedAbout)
@@ -87,7 +88,8 @@ TEST(BurnWindowArchive, TheListCanBeFilledWithTheReportsNeverArchivedAndTheAudit
     audit.withoutList = {1};
     audit.rows = {{"a.txt", 1, 10, TAuditState::NotInList, {}},
                   {"dir/b.txt", 2, 10, TAuditState::Differs, "differs from the session's checksum list"},
-                  {"c.txt", 2, -1, TAuditState::Missing, {}}};
+                  {"c.txt", 2, -1, TAuditState::Missing,
+                   "its extent at sector 123456 lies beyond the end of the session that names it"}};
     TDiscAuditWindow window(audit);
     ASSERT_EQ(window.Table->rowCount(), 3);
     EXPECT_EQ(window.Table->item(1, 0)->text(), "dir/b.txt");
@@ -96,10 +98,25 @@ TEST(BurnWindowArchive, TheListCanBeFilledWithTheReportsNeverArchivedAndTheAudit
     EXPECT_EQ(window.Table->item(2, 2)->text(), "-");
     EXPECT_EQ(window.Summary->text(), "2 of 3 files differ or are missing. Session 1 has no checksum list.");
     window.show();
-    // No text is cut: each column is as wide as its longest text.
-    for (int c = 0; c < 4; ++c)
-        for (int i = 0; i < 3; ++i)
-            EXPECT_GE(window.Table->columnWidth(c),
-                      window.Table->fontMetrics().horizontalAdvance(window.Table->item(i, c)->text()))
-                << c << " " << i;
+    // No text is cut, however wide the window: the first three columns as wide as their
+    // longest text, the state wrapped into a row tall enough for it, nothing beyond the edge.
+    for (const int width : {1200, window.minimumWidth()}) {
+        SCOPED_TRACE(width);
+        window.resize(width, 400);
+        QApplication::processEvents();
+        QTableWidget& t = *window.Table;
+        int total = 0;
+        for (int c = 0; c < 4; ++c)
+            total += t.columnWidth(c);
+        EXPECT_LE(total, t.viewport()->width());
+        for (int i = 0; i < 3; ++i) {
+            for (int c = 0; c < 3; ++c)
+                EXPECT_GE(t.columnWidth(c), t.fontMetrics().horizontalAdvance(t.item(i, c)->text())) << c << " " << i;
+            const QRect wrapped = t.fontMetrics().boundingRect(QRect(0, 0, t.columnWidth(3) - 8, 10000),
+                                                               Qt::TextWordWrap, t.item(i, 3)->text());
+            EXPECT_GE(t.rowHeight(i), wrapped.height()) << i;
+        }
+    }
+    // A long state at the narrowest width takes more than one line.
+    EXPECT_GT(window.Table->rowHeight(2), window.Table->rowHeight(0));
 }
