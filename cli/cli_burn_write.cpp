@@ -200,23 +200,29 @@ int runBurn(const QStringList& args)
     const auto started = std::chrono::steady_clock::now();
     if (burn.Start(paths, options)) {
         bool finalizingShown = false, abortAsked = false;
-        while (!burner.WaitForWriteDone(250)) {
+        const auto showProgress = [&] {
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            if (finalizingShown)
+                return;
+            progress.Update(burner.BytesWritten(), seconds);
+            if (sink.finalizing) {
+                finalizingShown = true;
+                progress.Line(texts::BurnFrm(3).toStdString());
+            }
+        };
+        while (!burner.WaitForWriteDone(250)) {
             std::lock_guard lock(printing);
             if (g_interrupted && !abortAsked) {
                 abortAsked = true;
                 if (!burn.Cancel())
                     progress.Line(kCannotStop);
             }
-            if (sink.finalizing && !finalizingShown) {
-                finalizingShown = true;
-                progress.Update(burner.BytesWritten(), seconds);
-                progress.Line(texts::BurnFrm(3).toStdString());
-            } else if (!finalizingShown) {
-                progress.Update(burner.BytesWritten(), seconds);
-            }
+            showProgress();
         }
+        // A burn that ends within one tick still shows its last progress and its close.
+        std::lock_guard lock(printing);
+        showProgress();
     }
     const TBurnReport& report = burn.Finish();
     progress.Finish();

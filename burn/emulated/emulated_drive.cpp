@@ -150,6 +150,11 @@ bool TEmulatedDrive::SetMedium(Medium m)
     return SaveState();
 }
 
+std::chrono::milliseconds TEmulatedDrive::OperationTime() const
+{
+    return std::chrono::milliseconds(speedX_ > 0 ? operationMs : 0);
+}
+
 void TEmulatedDrive::SetSpeedX(int x)
 {
     speedX_ = std::max(0, x);
@@ -446,7 +451,7 @@ uint8_t TEmulatedDrive::Synchronize(const uint8_t* cdb, uint8_t* sense)
     ::fsync(fd_);
     mediumCpuNs_ += threadCpuNs() - cpu;
     if (immediate)
-        busyUntil_ = Clock::now() + rest + std::chrono::milliseconds(operationMs);
+        busyUntil_ = Clock::now() + rest + OperationTime();
     else
         std::this_thread::sleep_for(rest);
     // DVD-R writes its lead-out after the flush; rewritable DVD keeps what was written.
@@ -473,7 +478,7 @@ uint8_t TEmulatedDrive::CloseTrackSession(const uint8_t* cdb, uint8_t* sense)
     const bool immediate = cdb[1] & 0x01;
     const uint8_t function = cdb[2] & 0x07;
     if (immediate)
-        busyUntil_ = Clock::now() + std::chrono::milliseconds(operationMs);
+        busyUntil_ = Clock::now() + OperationTime();
     if (function == 0x01) {
         // The track is complete; its session stays open and out of the table of contents.
         if (openTrackWritten_ > 0)

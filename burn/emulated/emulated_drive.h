@@ -75,7 +75,9 @@ public:
     int closeFailures = 0;           // the next N CLOSE TRACK/SESSION fail (medium error)
     int syncFailures = 0;            // the next N SYNCHRONIZE CACHE fail (medium error)
     int discInfoFailures = 0;        // the next N READ DISC INFORMATION fail (medium error)
-    int operationMs = 300;           // "operation in progress" after an immediate close
+    // "Operation in progress" after an immediate close or flush, at a modelled speed; at
+    // speed 0 (an image written at once) the recorder has no mechanism to wait for.
+    int operationMs = 300;
     uint16_t lastSpeedRead = 0, lastSpeedWrite = 0;  // as SET CD SPEED sent them
     const std::array<uint8_t, 52>& WritePage() const { return writePage_; }
 
@@ -139,6 +141,8 @@ private:
     // The speed model: empties the buffer by the time that passed; counts an underrun.
     void Drain();
     std::chrono::nanoseconds DrainTime(uint64_t bytes) const;
+    // How long an immediate close or flush keeps the drive busy.
+    std::chrono::milliseconds OperationTime() const;
 
     std::string imagePath_;
     int fd_ = -1;
