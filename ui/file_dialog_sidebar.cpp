@@ -43,6 +43,9 @@ protected:
 
 void FitFileDialogSidebar(QFileDialog* dialog)
 {
+    // The places take their names when set, and Qt does not rename them when the language
+    // changes: set again, they are named in the language now in use.
+    dialog->setSidebarUrls(dialog->sidebarUrls());
     auto* places = dialog->findChild<QListView*>(QStringLiteral("sidebar"));
     auto* splitter = dialog->findChild<QSplitter*>(QStringLiteral("splitter"));
     if (!places || !splitter || splitter->count() != 2 || splitter->widget(0) != places)

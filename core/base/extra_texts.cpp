@@ -124,6 +124,8 @@ constexpr std::pair<const char*, const char*> kDefaults[] = {
     {"SaveTitle", "Save report as"},
     // The name of the file dialogs' one filter.
     {"FileFilter", "File"},
+    // Qt's own texts that its translations leave English: the file dialogs' "Computer".
+    {"QtComputer", "Computer"},
     // The error box for a failure that carries no message.
     {"UnknownError", "Unknown error"},
 };

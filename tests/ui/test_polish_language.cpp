@@ -10,6 +10,7 @@
 #include "ui/burn_form.h"
 #include "ui/burn_log.h"
 #include "ui/disc_audit_window.h"
+#include "ui/file_dialog_sidebar.h"
 #include "ui/language_files.h"
 #include "ui/qt_catalogue.h"
 
@@ -23,6 +24,9 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QStringDecoder>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QListView>
 #include <gtest/gtest.h>
 
 namespace {
@@ -239,6 +243,17 @@ TEST(PolishLanguageFile, BurnAndDiscCheckWindowsKeepNoEnglishText)
     EXPECT_EQ(rig.burnFrm->CheckBtn->toolTip(), QString::fromUtf8("Sprawdź płytę"));
     EXPECT_EQ(polish.at("audit.caption"), QString::fromUtf8("Sprawdzanie płyty"));
     EXPECT_EQ(rig.burnFrm->dlgOpen1->nameFilters(), QStringList{QStringLiteral("Plik (*)")});
+    // The file dialogs' place that Qt's catalogue leaves English, and only while Polish is on.
+    EXPECT_EQ(QFileSystemModel().myComputer().toString(), QStringLiteral("Komputer"));
+    // A file dialog made before the language changed names its places anew when shown.
+    QFileDialog* open = rig.burnFrm->dlgOpen1;
+    open->setOption(QFileDialog::DontUseNativeDialog);
+    FitFileDialogSidebar(open);
+    auto* places = open->findChild<QListView*>(QStringLiteral("sidebar"));
+    ASSERT_NE(places, nullptr);
+    EXPECT_EQ(places->model()->index(0, 0).data().toString(), QStringLiteral("Komputer"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("&Otwórz"));
     LoadQtCatalogue(QStringLiteral("en"));
     texts::ResetToDefaults();
+    EXPECT_EQ(QFileSystemModel().myComputer().toString(), QStringLiteral("Computer"));
 }
