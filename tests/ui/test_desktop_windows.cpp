@@ -243,51 +243,59 @@ TEST(Themes, IconsStandOutFromTheirGroundsWhenTheThemeTurnsDark)
     QApplication::setPalette(original);
 }
 
-// A picture that needs a rim keeps its whole self over the rim at every scale: the rim
-// only shows around it, never in its place.
-TEST(Themes, RimmedIconKeepsItsWholePictureAtEveryScale)
-{
-    const QColor faint(60, 60, 60);  // too little contrast on the dark ground
-    QIcon source;
-    for (const int side : {16, 32, 64}) {
-        QImage square(side, side, QImage::Format_ARGB32);
-        square.fill(faint);
-        source.addPixmap(QPixmap::fromImage(square));
-    }
-    const QIcon rimmed = ContrastingIcon(source, darkPalette());
-    for (const qreal scale : {1.0, 2.0}) {
-        const QImage image = rimmed.pixmap(QSize(32, 32), scale).toImage().convertToFormat(QImage::Format_ARGB32);
-        ASSERT_EQ(image.width(), qRound(32 * scale)) << scale;
-        for (const QPoint at : {QPoint(image.width() / 2, image.height() / 2),
-                                QPoint(image.width() - 1, image.height() - 1), QPoint(image.width() - 1, 0)})
-            EXPECT_EQ(image.pixel(at), faint.rgba()) << "at " << scale << "x, pixel " << at.x() << "," << at.y();
-    }
-}
+namespace {
 
-// A picture faint at its small sizes and with one dark pixel at its large one gets the rim
-// at every size: it looks the same at 1x and 2x.
-TEST(Themes, APictureRimmedAtOneSizeIsRimmedAtEverySize)
+// An icon with a picture of each side, drawn by `paint` (the image starts transparent).
+template <typename Paint>
+QIcon iconOfSides(std::initializer_list<int> sides, Paint paint)
 {
-    const QPalette light = QApplication::palette();
-    const QColor faint = light.color(QPalette::Window).darker(105);
-    QIcon source;
-    for (const int side : {16, 22, 32, 44, 64}) {
+    QIcon icon;
+    for (const int side : sides) {
         QImage picture(side, side, QImage::Format_ARGB32);
         picture.fill(Qt::transparent);
-        for (int y = side / 4; y < side * 3 / 4; ++y)
-            for (int x = side / 4; x < side * 3 / 4; ++x)
-                picture.setPixelColor(x, y, faint);
-        if (side == 64)
-            picture.setPixelColor(side / 2, side / 2, Qt::black);
-        source.addPixmap(QPixmap::fromImage(picture));
+        paint(picture, side);
+        icon.addPixmap(QPixmap::fromImage(picture));
     }
-    const QIcon shown = ContrastingIcon(source, light);
+    return icon;
+}
+
+QImage shownAt(const QIcon& icon, qreal scale)
+{
+    return icon.pixmap(QSize(32, 32), scale).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+}  // namespace
+
+// A picture that needs a rim keeps its whole self over the rim at every scale (the rim only
+// shows around it); and a picture faint at its small sizes, with one dark pixel at its large
+// one, gets the rim at every size, so it looks the same at 1x and 2x.
+TEST(Themes, ARimmedIconKeepsItsPictureAndItsRimAtEveryScale)
+{
+    const QColor faint(60, 60, 60);  // too little contrast on the dark ground
+    const QIcon filled = ContrastingIcon(
+        iconOfSides({16, 32, 64}, [&](QImage& p, int) { p.fill(faint); }), darkPalette());
+    const QPalette light = QApplication::palette();
+    const QColor paler = light.color(QPalette::Window).darker(105);
+    const QIcon centred = ContrastingIcon(iconOfSides({16, 22, 32, 44, 64}, [&](QImage& p, int side) {
+                                              for (int y = side / 4; y < side * 3 / 4; ++y)
+                                                  for (int x = side / 4; x < side * 3 / 4; ++x)
+                                                      p.setPixelColor(x, y, paler);
+                                              if (side == 64)
+                                                  p.setPixelColor(side / 2, side / 2, Qt::black);
+                                          }),
+                                          light);
     const QRgb rim = light.color(QPalette::ButtonText).rgba();
     for (const qreal scale : {1.0, 2.0}) {
-        const QImage image = shown.pixmap(QSize(32, 32), scale).toImage().convertToFormat(QImage::Format_ARGB32);
-        const int side = image.width();
-        EXPECT_EQ(image.pixel(side / 4 - 1, side / 2), rim) << "left of the picture at " << scale << "x";
-        EXPECT_EQ(image.pixel(side / 2, side / 4 - 1), rim) << "above the picture at " << scale << "x";
+        SCOPED_TRACE(scale);
+        const QImage whole = shownAt(filled, scale);
+        ASSERT_EQ(whole.width(), qRound(32 * scale));
+        for (const QPoint at : {QPoint(whole.width() / 2, whole.height() / 2),
+                                QPoint(whole.width() - 1, whole.height() - 1), QPoint(whole.width() - 1, 0)})
+            EXPECT_EQ(whole.pixel(at), faint.rgba()) << "pixel " << at.x() << "," << at.y();
+        const QImage rimmed = shownAt(centred, scale);
+        const int side = rimmed.width();
+        EXPECT_EQ(rimmed.pixel(side / 4 - 1, side / 2), rim) << "left of the picture";
+        EXPECT_EQ(rimmed.pixel(side / 2, side / 4 - 1), rim) << "above the picture";
     }
 }
 
