@@ -113,6 +113,7 @@ TBurnProcedure::~TBurnProcedure()
 bool TBurnProcedure::Refuse(TBurnOutcome outcome, const std::string& text)
 {
     checksums_.reset();
+    hashes_.reset();
     report_.outcome = outcome;
     report_.text = text;
     ReleaseDisc();
@@ -261,15 +262,20 @@ bool TBurnProcedure::PrepareArchive()
     checksums_ = std::make_unique<TSessionChecksums>(burner_.Tables());
     if (!options_.checksumListPath.empty()) {
         // Inserted before the import, so that the list is counted in the session.
-        if (!checksums_->Add(options_.checksumListPath, &error)) {
+        if (!checksums_->Add(options_.checksumListPath, &hashes_, &error)) {
             burner_.ClearFileSystem(kMaxFiles, kMaxDirectories);
             return Refuse(TBurnOutcome::FileError, error);
         }
-        report_.files = checksums_->Files();
-    } else if (!HashNewFiles(burner_.Tables(), &report_.files, &error)) {
-        burner_.ClearFileSystem(kMaxFiles, kMaxDirectories);
-        return Refuse(TBurnOutcome::FileError, error);
+    } else {
+        std::vector<TSessionFile> files;
+        if (!NewSessionFiles(burner_.Tables(), &files, &error)) {
+            burner_.ClearFileSystem(kMaxFiles, kMaxDirectories);
+            return Refuse(TBurnOutcome::FileError, error);
+        }
+        hashes_ = std::make_shared<TSessionHashes>(std::move(files));
     }
+    // The checksums come as the write reads the files; until then only names and sizes.
+    report_.files = hashes_->Files();
     report_.unchanged = FilesAlreadyOnDisc(burner_.Commands(), report_.files);
     if (report_.unchanged.empty() || options_.burnUnchanged || sink_.BurnUnchanged(report_.unchanged))
         return true;
@@ -340,6 +346,7 @@ bool TBurnProcedure::Start(const std::vector<std::string>& paths, const TBurnOpt
     }
     sink_.WriteStarting(report_.requiredSectors);
     running_ = true;
+    burner_.SetSessionHashes(hashes_);
     if (burner_.StartWrite()) {
         report_.wrote = true;
         return true;
@@ -368,6 +375,10 @@ const TBurnReport& TBurnProcedure::Finish()
     report_.outcome = text.empty()           ? TBurnOutcome::Done
                       : isSourceFileError(text) ? TBurnOutcome::FileError
                                                 : TBurnOutcome::Failed;
+    // The checksums of the bytes the write read.
+    if (hashes_)
+        report_.files = hashes_->Files();
+    hashes_.reset();
     if (report_.outcome == TBurnOutcome::Done && options_.verify && !options_.testWrite) {
         report_.verify = VerifySession(burner_.Commands(), burner_.Tables(), &report_.files);
         report_.verified = report_.verify.ok;

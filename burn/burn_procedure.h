@@ -82,7 +82,7 @@ struct TBurnReport {
     uint32_t freeSectors = 0;       // the disc's free sectors
     bool verified = false;          // a verification ran and found every file
     TVerifyResult verify;           // its figures
-    std::vector<TSessionFile> files;  // the burn's files with their SHA-256, as listed
+    std::vector<TSessionFile> files;  // the burn's files; their SHA-256 as read by the write (after Finish)
     std::vector<std::string> unchanged;  // disc names of the files the disc held unchanged
     int session = 0;                // the new session's number, when Done (not a test write)
     std::string discIdentity;       // the disc's first-session volume creation time, then
@@ -148,6 +148,7 @@ private:
     TBurnReport report_;
     TEmulatedDrive* heldDisc_ = nullptr;  // the emulated recorder whose disc this burn holds
     std::unique_ptr<TSessionChecksums> checksums_;  // the list's hook, from the archive's preparation to the layout
+    std::shared_ptr<TSessionHashes> hashes_;        // the new files' checksums, filled by the write
     std::atomic<bool> running_{false};
     TWriteDoneEvent previousWriteDone_;
     TNotifyEvent previousFinalizing_, previousLastWrite_;

@@ -227,6 +227,7 @@ void TMCDBurner::ClearFileSystem(int maxFiles, int maxDirectories)
 {
     tables_.ClearFileSystem(maxFiles, maxDirectories);
     image_.ClearHeaderStream();
+    hashes_.reset();
 }
 
 TDEntry* TMCDBurner::InsertDirectory(TDEntry* parent, const std::string& name, const std::string& shortName,
@@ -279,7 +280,7 @@ bool TMCDBurner::StartWrite()
     }
     // The session as laid out: the header, the new files, the padding up to ImageSectors.
     TSessionStream stream(std::move(header), TSessionStream::NewFiles(tables_),
-                          image_.ImageSectors() * int64_t{kSectorSize});
+                          image_.ImageSectors() * int64_t{kSectorSize}, std::move(hashes_));
     auto cache = std::make_unique<TCacheThread>(std::move(stream), cacheSize_);
     progress_.bytesWritten = 0;
     try {

@@ -43,6 +43,7 @@
 class TSCSIDevice;
 class TMCDBurner;
 class TCacheThread;
+class TSessionHashes;
 
 // A memo control that shows the message lines (the window's log). AppendLine is called on
 // the thread that posts the line.
@@ -218,6 +219,10 @@ public:
     // Starts the burn: returns once the cache has been filled and the write thread runs
     // (true), or false after raising OnWriteDone with the reason on this thread.
     bool StartWrite();
+    // The next StartWrite's session takes each file's SHA-256 as it reads it, into this
+    // store (and makes the checksum list the store names); used by one StartWrite, and
+    // dropped with the file system.
+    void SetSessionHashes(std::shared_ptr<TSessionHashes> hashes) { hashes_ = std::move(hashes); }
     void ClearFileSystem(int maxFiles, int maxDirectories);
 
     TDEntry* InsertDirectory(TDEntry* parent, const std::string& name, const std::string& shortName,
@@ -262,6 +267,7 @@ private:
     int64_t dateEffective_ = 0, dateExpiration_ = 0;
     int cacheSize_ = 4194304;
     std::string isoFileName_;
+    std::shared_ptr<TSessionHashes> hashes_;
 
     // The running burn.
     mutable std::mutex burnMutex_;

@@ -432,11 +432,29 @@ uint8_t TEmulatedDrive::Write(const uint8_t* cdb, const uint8_t* data, uint32_t 
     mediumCpuNs_ += threadCpuNs() - cpu;
     if (n != ssize_t(bytesIn))
         return Fail(sense, kMediumError, 0x0C, 0x00);
+    if (!StartWriteback(off_t(lba) * kBlockSize, bytesIn))
+        return Fail(sense, kMediumError, 0x0C, 0x00);
     if (Overwritable())
         openTrackWritten_ = std::max(openTrackWritten_, lba + count - TrackStart());
     else
         openTrackWritten_ += count;
     return kGood;
+}
+
+bool TEmulatedDrive::StartWriteback(off_t offset, uint64_t bytes)
+{
+    // The image's pages go to the disk while the burn goes on (as a drive's laser empties
+    // its buffer), so that the flush at the end has little left to wait for.
+    if (writebackTo_ == writebackFrom_)
+        writebackFrom_ = writebackTo_ = offset;
+    writebackFrom_ = std::min(writebackFrom_, offset);
+    writebackTo_ = std::max(writebackTo_, off_t(offset + off_t(bytes)));
+    if (writebackTo_ - writebackFrom_ < kWritebackBytes)
+        return true;
+    const int done = ::sync_file_range(fd_, writebackFrom_, writebackTo_ - writebackFrom_, SYNC_FILE_RANGE_WRITE);
+    writebackFrom_ = writebackTo_ = 0;
+    // A file system without it leaves the whole write to the flush.
+    return done == 0 || errno == EINVAL || errno == ENOSYS || errno == ESPIPE || errno == EINTR;
 }
 
 uint8_t TEmulatedDrive::Synchronize(const uint8_t* cdb, uint8_t* sense)
@@ -448,8 +466,12 @@ uint8_t TEmulatedDrive::Synchronize(const uint8_t* cdb, uint8_t* sense)
     recording_ = false;
     testWritten_ = 0;
     const int64_t cpu = threadCpuNs();
-    ::fsync(fd_);
+    const bool synced = posix::retryEintr([this] { return wholefile::CurrentSteps().fsync(fd_); }) == 0;
     mediumCpuNs_ += threadCpuNs() - cpu;
+    writebackFrom_ = writebackTo_ = 0;
+    // What the cache held is not on the medium: the flush fails, the track stays open.
+    if (!synced)
+        return Fail(sense, kMediumError, 0x0C, 0x00);
     if (immediate)
         busyUntil_ = Clock::now() + rest + OperationTime();
     else

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 class TEmulatedDrive : public IScsiTarget {
@@ -143,6 +144,10 @@ private:
     std::chrono::nanoseconds DrainTime(uint64_t bytes) const;
     // How long an immediate close or flush keeps the drive busy.
     std::chrono::milliseconds OperationTime() const;
+    // Starts the disk write of the image's written pages every kWritebackBytes; false when
+    // the system reports an I/O error.
+    bool StartWriteback(off_t offset, uint64_t bytes);
+    static constexpr off_t kWritebackBytes = 8 << 20;
 
     std::string imagePath_;
     int fd_ = -1;
@@ -170,4 +175,5 @@ private:
     int underruns_ = 0;
     int busyAnswers_ = 0;
     int64_t mediumCpuNs_ = 0;
+    off_t writebackFrom_ = 0, writebackTo_ = 0;  // written since the last writeback started
 };

@@ -17,6 +17,7 @@ std::string faultText(const TSessionStream& stream)
     switch (stream.FaultKind()) {
     case TSessionStream::Fault::NotRegular: return "cannot read " + file + ": not a regular file";
     case TSessionStream::Fault::Changed: return file + " has changed since it was added";
+    case TSessionStream::Fault::ListNotMade: return stream.FaultText();
     default: return "cannot read " + file + ": " + posix::errnoMessage(stream.FaultErrno());
     }
 }

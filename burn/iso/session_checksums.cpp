@@ -2,8 +2,11 @@
 
 #include "burn/iso/iso_tables.h"
 #include "core/base/checksum_list.h"
-#include "core/base/sha256.h"
+#include "core/base/posix_io.h"
 #include "core/base/whole_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
 
 namespace {
 
@@ -55,35 +58,32 @@ TSessionChecksums::~TSessionChecksums()
     tables_.OnAddFile = previous_;
 }
 
-bool HashNewFiles(TIsoTables& tables, std::vector<TSessionFile>* files, std::string* error)
+bool NewSessionFiles(TIsoTables& tables, std::vector<TSessionFile>* files, std::string* error)
 {
     files->clear();
     for (TDEntry& dir : tables.Directories()) {
         for (const TFEntry* e = dir.firstChild; e; e = e->next) {
-            const std::string source = e->SourcePath();
+            std::string source = e->SourcePath();
             if (e->directory || e->imported || source.empty())
                 continue;
-            TSessionFile f;
-            f.discName = discPath(tables, dir, *e);
-            f.sourcePath = source;
-            std::string reason;
-            if (!Sha256OfFile(source, &f.hex, &reason, &f.size)) {
-                *error = "CAN'T OPEN FILE " + source + " (" + reason + ")";
+            // Opened once now, so that a file that cannot be read stops the burn before
+            // anything is written; its bytes are read (and hashed) by the session's stream.
+            const posix::UniqueFd fd(posix::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            if (!fd) {
+                *error = "CAN'T OPEN FILE " + source + " (" + posix::errnoMessage(errno) + ")";
                 return false;
             }
-            files->push_back(std::move(f));
+            files->push_back({discPath(tables, dir, *e), std::move(source), {}, e->size, e});
         }
     }
     return true;
 }
 
-bool TSessionChecksums::Add(const std::string& listPath, std::string* error)
+bool TSessionChecksums::Add(const std::string& listPath, std::shared_ptr<TSessionHashes>* hashes, std::string* error)
 {
-    text_.clear();
-    if (!HashNewFiles(tables_, &files_, error))
+    std::vector<TSessionFile> files;
+    if (!NewSessionFiles(tables_, &files, error))
         return false;
-    for (const TSessionFile& f : files_)
-        text_ += FormatChecksumLine(f.hex, f.discName);
     for (const TFEntry* e = tables_.Root()->firstChild; e; e = e->next)
         if (!e->imported && TakesSessionChecksumsName(e->longName)) {
             *error = "A FILE NAMED " + std::string(kListName) + " CANNOT GO INTO THE ROOT OF A SESSION WITH A CHECKSUM "
@@ -91,16 +91,21 @@ bool TSessionChecksums::Add(const std::string& listPath, std::string* error)
                      " (RENAME IT, PUT IT INTO A FOLDER, OR SET [Burn] Checksums=0)";
             return false;
         }
+    // The text comes once the files are read; an empty file now shows that it can be written.
     std::string reason;
-    if (!wholefile::Write(listPath, text_, &reason)) {
+    if (!wholefile::Write(listPath, {}, &reason)) {
         *error = "CANNOT WRITE THE CHECKSUM LIST " + listPath + " (" + reason + ")";
         return false;
     }
     listPath_ = listPath;
-    if (tables_.InsertFile("\\", listPath, false) != 1) {
+    const TFEntry* last = tables_.Root()->lastChild;
+    tables_.AddFileEntry(tables_.Root(), kListName, 0, TSessionHashes::ListSize(files), IsoDateNow(), -1, listPath);
+    const TFEntry* list = tables_.Root()->lastChild;
+    if (list == last || list->SourcePath() != listPath) {
         *error = "CANNOT ADD THE CHECKSUM LIST " + listPath;
         return false;
     }
+    *hashes = std::make_shared<TSessionHashes>(std::move(files), list, listPath);
     return true;
 }
 

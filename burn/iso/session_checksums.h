@@ -11,20 +11,15 @@
 // is refused (the burn then stops before anything is written): on a mounted disc both show
 // as SHA256SUMS, and one would hide the other.
 
-#include <cstdint>
+#include "burn/iso/session_hashes.h"
+
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class TIsoTables;
 struct TAddFileInfo;
-
-struct TSessionFile {
-    std::string discName;    // the path below the root on the disc
-    std::string sourcePath;  // the local file
-    std::string hex;         // its SHA-256 when the list was made
-    int64_t size = 0;
-};
 
 class TSessionChecksums {
 public:
@@ -34,14 +29,12 @@ public:
     TSessionChecksums(const TSessionChecksums&) = delete;
     TSessionChecksums& operator=(const TSessionChecksums&) = delete;
 
-    // Hashes every new file of the tables, writes the list to `listPath` (its file name must
-    // be SHA256SUMS; the file must stay until the burn has ended) and inserts it into the
-    // root. False with the reason when a file cannot be read or the list not written.
-    bool Add(const std::string& listPath, std::string* error);
-    // The files listed, in the order of the tables.
-    const std::vector<TSessionFile>& Files() const { return files_; }
-    // The list's text as written.
-    const std::string& ListText() const { return text_; }
+    // Inserts the list into the root, sized for every new file of the tables, and gives the
+    // hash store that makes its text when the session's stream reaches it and writes it to
+    // `listPath` (its file name must be SHA256SUMS; the file must stay until the burn has
+    // ended). False with the reason when the list's name is taken or its file cannot be
+    // written.
+    bool Add(const std::string& listPath, std::shared_ptr<TSessionHashes>* hashes, std::string* error);
     // After the import: the last session's root holds a file or folder of the list's name
     // that is no checksum list (a user's); empty when not, else the refusal's text.
     std::string ImportedClash();
@@ -50,13 +43,11 @@ private:
     TIsoTables& tables_;
     std::function<void(TAddFileInfo&)> previous_;
     std::string listPath_;
-    std::vector<TSessionFile> files_;
-    std::string text_;
 };
 
-// The new files of the tables (those with a source) with their SHA-256, in table order;
-// false with the reason when one cannot be read.
-bool HashNewFiles(TIsoTables& tables, std::vector<TSessionFile>* files, std::string* error);
+// The new files of the tables (those with a source), without checksums, in the order of
+// the list: directory by directory. False with the reason when one cannot be opened.
+bool NewSessionFiles(TIsoTables& tables, std::vector<TSessionFile>* files, std::string* error);
 
 struct TFEntry;
 // True for a session's checksum list: in a new session's tables (the entry the list was

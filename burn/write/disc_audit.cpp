@@ -238,11 +238,14 @@ std::vector<std::string> FilesAlreadyOnDisc(TDriveCommands& drive, const std::ve
         const auto it = onDisc.find(f.discName);
         if (it == onDisc.end() || it->second.size != f.size)
             continue;
+        // Only a file of a name and size the disc holds is read here, before the burn.
+        std::string local = f.hex, problem;
+        if (local.empty() && !Sha256OfFile(f.sourcePath, &local, &problem))
+            continue;
         TSha256 hash;
-        std::string problem;
         if (readExtent(drive, it->second.sector, f.size, buffer,
                        [&hash](const uint8_t* p, std::size_t n) { hash.Add(p, n); }, &problem) &&
-            hash.FinishHex() == f.hex)
+            hash.FinishHex() == local)
             unchanged.push_back(f.discName);
     }
     return unchanged;

@@ -61,5 +61,6 @@ TAuditResult AuditDisc(TDriveCommands& drive, const TAuditOptions& options);
 
 struct TSessionFile;
 // The files of a burn that the disc's last session already holds unchanged: the same path
-// on the disc, the same size and the same SHA-256. Their disc names, in the burn's order.
+// on the disc, the same size and the same SHA-256 (of the local file, read here when the
+// file has none yet). Their disc names, in the burn's order.
 std::vector<std::string> FilesAlreadyOnDisc(TDriveCommands& drive, const std::vector<TSessionFile>& files);

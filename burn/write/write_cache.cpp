@@ -162,8 +162,11 @@ void TCacheThread::Run()
             const bool changed = stream_.FaultKind() == TSessionStream::Fault::Changed ||
                                  stream_.FaultKind() == TSessionStream::Fault::NotRegular;
             // A file that is not as it was added ends the burn with an error naming it.
-            Fail(changed ? "FILE \"" + file + "\" HAS CHANGED SINCE IT WAS ADDED"
-                         : "CAN'T OPEN FILE \"" + file + "\" OR FILE IS IN USES BY OTHER SOFTWARE");
+            if (stream_.FaultKind() == TSessionStream::Fault::ListNotMade)
+                Fail(stream_.FaultText());
+            else
+                Fail(changed ? "FILE \"" + file + "\" HAS CHANGED SINCE IT WAS ADDED"
+                             : "CAN'T OPEN FILE \"" + file + "\" OR FILE IS IN USES BY OTHER SOFTWARE");
             return;
         }
         if (n == 0)

@@ -1,0 +1,64 @@
+#include "burn/iso/session_hashes.h"
+
+#include "core/base/checksum_list.h"
+#include "core/base/sha256.h"
+#include "core/base/whole_file.h"
+
+TSessionHashes::TSessionHashes(std::vector<TSessionFile> files, const TFEntry* list, std::string listPath)
+    : files_(std::move(files)), list_(list), listPath_(std::move(listPath))
+{
+    const std::string nothing = Sha256Hex({});
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        index_[files_[i].entry] = i;
+        if (files_[i].size == 0)
+            files_[i].hex = nothing;  // no data: the stream never reaches it
+    }
+}
+
+int64_t TSessionHashes::ListSize(const std::vector<TSessionFile>& files)
+{
+    // Every checksum has 64 digits, so a line's length follows from its name.
+    const std::string digits(64, '0');
+    int64_t size = 0;
+    for (const TSessionFile& f : files)
+        size += static_cast<int64_t>(FormatChecksumLine(digits, f.discName).size());
+    return size;
+}
+
+void TSessionHashes::Hashed(const TFEntry* entry, const std::string& hex)
+{
+    std::lock_guard lock(mutex_);
+    if (const auto it = index_.find(entry); it != index_.end())
+        files_[it->second].hex = hex;
+}
+
+bool TSessionHashes::MakeList(std::string* text, std::string* error)
+{
+    text->clear();
+    {
+        std::lock_guard lock(mutex_);
+        for (const TSessionFile& f : files_) {
+            if (f.hex.empty()) {
+                // The list must come after every file it names.
+                *error = "THE CHECKSUM LIST CAME BEFORE " + f.sourcePath + " WAS READ";
+                return false;
+            }
+            *text += FormatChecksumLine(f.hex, f.discName);
+        }
+    }
+    std::string reason;
+    if (!wholefile::Write(listPath_, *text, &reason)) {
+        *error = "CANNOT WRITE THE CHECKSUM LIST " + listPath_ + " (" + reason + ")";
+        return false;
+    }
+    return true;
+}
+
+std::vector<TSessionFile> TSessionHashes::Files() const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<TSessionFile> files = files_;
+    for (TSessionFile& f : files)
+        f.entry = nullptr;  // the tables' entries do not outlive the burn
+    return files;
+}
