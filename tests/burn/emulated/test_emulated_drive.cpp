@@ -1,8 +1,12 @@
 #include "burn/emulated/emulated_drive.h"
 #include "core/base/byte_order.h"
+#include "core/base/whole_file.h"
 #include "tests/support/test_home.h"
 
 #include <QFile>
+#include <cerrno>
+#include <climits>
+#include <unistd.h>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <vector>
@@ -49,7 +53,38 @@ struct Disc {
     int asc() const { return sense[12]; }
 };
 
+// An fsync that fails with an I/O error on the disc image only (the state file syncs).
+int imageFsyncFails(int fd)
+{
+    char link[PATH_MAX] = {};
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(proc.c_str(), link, sizeof link - 1);
+    if (n > 0 && std::string(link, std::size_t(n)).ends_with("/disc.img")) {
+        errno = EIO;
+        return -1;
+    }
+    return ::fsync(fd);
+}
+
 }  // namespace
+
+TEST(EmulatedDrive, AFlushTheImageCannotKeepIsAWriteErrorAndLeavesTheTrackOpen)
+{
+    TestHome home;
+    Disc d(home.path("disc.img"));
+    ASSERT_EQ(d.write(0, 16), 0);
+    {
+        wholefile::Steps steps = wholefile::CurrentSteps();
+        steps.fsync = imageFsyncFails;
+        const wholefile::ScopedSteps failing(steps);
+        EXPECT_EQ(d.run({0x35}), 2);
+        EXPECT_EQ(d.sense[2] & 0x0F, 3);  // medium error
+        EXPECT_EQ(d.asc(), 0x0C);         // write error
+    }
+    EXPECT_TRUE(d.drive->Sessions().empty());
+    EXPECT_EQ(d.trackInfo(0xFF, 12), 16u);  // what was written stays in the open track
+    EXPECT_EQ(d.run({0x35}), 0);
+}
 
 TEST(EmulatedDrive, BlankDiscAndTrackAtOnceWriting)
 {

@@ -1,17 +1,22 @@
 // The session's byte stream: its parts in order, each file padded to whole sectors, the
 // padding up to the session's length, the faults of a source that is not as it was added,
-// and the same bytes through the burn's read-ahead cache as through the image file.
+// the same bytes through the burn's read-ahead cache as through the image file, and the
+// checksums and checksum list taken from those bytes as they are read.
 
 #include "burn/iso/iso_image.h"
 #include "burn/iso/iso_image_file.h"
+#include "burn/iso/session_checksums.h"
+#include "burn/iso/session_hashes.h"
 #include "burn/iso/session_stream.h"
 #include "burn/sector_size.h"
 #include "burn/write/write_cache.h"
 #include "tests/support/test_home.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <map>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +34,44 @@ struct StreamRig {
         return path.toStdString();
     }
 };
+
+// A session of files in folders, an empty one among them, with its checksum list.
+struct ListedSessionRig : StreamRig {
+    TIsoTables tables;
+    TSessionChecksums checksums{tables};
+    std::shared_ptr<TSessionHashes> hashes;
+    std::map<std::string, QByteArray> data;  // source path -> bytes
+    std::string listPath = home.path("lists/SHA256SUMS").toStdString();
+    ListedSessionRig()
+    {
+        QDir().mkpath(home.path("lists"));
+        tables.ClearFileSystem(1000, 1000);
+        for (const auto& [name, size] : {std::pair{"one/a.txt", 70000}, {"two/c.txt", 300000}, {"d.txt", 1}, {"e.txt", 0}}) {
+            const std::string path = makeFile(name, size);
+            tables.InsertFile("\\", path, true);
+            data[path] = readTestFile(QString::fromStdString(path));
+        }
+    }
+    // The cache's bytes and its error text, for the stream over `files`.
+    std::pair<QByteArray, std::string> burn(std::vector<TSessionStream::File> files)
+    {
+        TCacheThread cache(TSessionStream({}, std::move(files), 400 * kSectorSize, hashes), 65536);
+        cache.Start();
+        QByteArray burnt;
+        if (cache.WaitPrimed()) {
+            std::vector<uint8_t> block(TCacheThread::kBlockBytes);
+            while (const int n = cache.WaitBlock(block))
+                burnt.append(reinterpret_cast<const char*>(block.data()), n);
+        }
+        cache.Join();
+        return {burnt, cache.ErrorText()};
+    }
+};
+
+QByteArray sha256Of(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
 
 // Every byte of the stream, read in pieces of `piece` bytes; the counts of the reads too.
 std::vector<uint8_t> drain(TSessionStream& s, std::size_t piece, std::vector<std::ptrdiff_t>* counts = nullptr)
@@ -137,4 +180,74 @@ TEST(SessionStream, TheCacheHandsOnTheBytesOfTheImageFile)
     EXPECT_TRUE(cache.ErrorText().empty()) << cache.ErrorText();
     ASSERT_EQ(burnt.size(), image.ImageSectors() * int64_t{kSectorSize});
     EXPECT_TRUE(burnt == file);
+}
+
+TEST(SessionStream, EachFilesChecksumIsOfTheBytesHandedOutAndTheListLastHoldsThemAll)
+{
+    ListedSessionRig r;
+    std::string error;
+    ASSERT_TRUE(r.checksums.Add(r.listPath, &r.hashes, &error)) << error;
+    const std::vector<TSessionStream::File> files = TSessionStream::NewFiles(r.tables);
+    ASSERT_EQ(files.size(), 4u);  // three with data and the list, last
+    ASSERT_EQ(files.back().path, r.listPath);
+    const auto [burnt, burnError] = r.burn(files);
+    ASSERT_EQ(burnError, "");
+
+    QStringList expected;
+    for (const TSessionFile& f : r.hashes->Files()) {
+        EXPECT_EQ(QByteArray::fromStdString(f.hex), sha256Of(r.data.at(f.sourcePath))) << f.sourcePath;
+        expected << QString::fromStdString(f.hex + "  " + f.discName);
+    }
+    EXPECT_EQ(expected.size(), 4);
+    const QByteArray list = readTestFile(QString::fromStdString(r.listPath));
+    QStringList lines = QString::fromUtf8(list).split('\n', Qt::SkipEmptyParts);
+    lines.sort();
+    expected.sort();
+    EXPECT_EQ(lines, expected);
+    // On the disc the list follows the padded files, and its size was known before.
+    int64_t at = 0;
+    for (std::size_t i = 0; i + 1 < files.size(); ++i)
+        at += (files[i].size + kSectorSize - 1) / kSectorSize * kSectorSize;
+    EXPECT_EQ(files.back().size, list.size());
+    EXPECT_EQ(burnt.mid(at, list.size()), list);
+}
+
+TEST(SessionStream, AListThatCannotBeMadeWhenReachedEndsTheBurnWithTheReason)
+{
+    const struct {
+        const char* what;
+        bool listFirst, listFolderGone;
+        const char* error;
+    } cases[] = {
+        {"before the files it names", true, false, "THE CHECKSUM LIST CAME BEFORE "},
+        {"its folder gone", false, true, "CANNOT WRITE THE CHECKSUM LIST "},
+    };
+    for (const auto& c : cases) {
+        ListedSessionRig r;
+        std::string error;
+        ASSERT_TRUE(r.checksums.Add(r.listPath, &r.hashes, &error)) << error;
+        std::vector<TSessionStream::File> files = TSessionStream::NewFiles(r.tables);
+        if (c.listFirst)
+            std::rotate(files.begin(), files.end() - 1, files.end());
+        if (c.listFolderGone) {
+            ASSERT_TRUE(QDir(r.home.path("lists")).removeRecursively());
+        }
+        EXPECT_EQ(r.burn(files).second.rfind(c.error, 0), 0u) << c.what;
+    }
+}
+
+TEST(SessionStream, AListOrFileThatCannotBeWrittenOrReadIsRefusedBeforeTheStream)
+{
+    for (const bool listFolderGone : {true, false}) {
+        ListedSessionRig r;
+        if (listFolderGone) {
+            ASSERT_TRUE(QDir(r.home.path("lists")).removeRecursively());
+        } else {
+            ASSERT_TRUE(QFile::remove(r.home.path("src/two/c.txt")));
+        }
+        std::string error;
+        EXPECT_FALSE(r.checksums.Add(r.listPath, &r.hashes, &error));
+        EXPECT_FALSE(r.hashes);
+        EXPECT_EQ(error.rfind(listFolderGone ? "CANNOT WRITE THE CHECKSUM LIST " : "CAN'T OPEN FILE ", 0), 0u) << error;
+    }
 }
