@@ -69,10 +69,10 @@ asan: deps
 	  ctest --output-on-failure -j$(JOBS)
 
 # The threads under the thread sanitizer: the serial port, the session and the command-line
-# tests against the simulator, the burner's cache and write threads and its command line,
-# and the burn window's hand-over of the burner's events. Only the test programs these
-# need are built.
-TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted|WritePipeline|Burner\.|SessionVerify|CliBurn|ScsiTransport|ThreadHandover|EndToEndBurn|BurnProcedure
+# tests against the simulator, the burner's cache (with the checksums it takes) and write
+# threads and its command line, and the burn window's hand-over of the burner's events.
+# Only the test programs these need are built.
+TSAN_TESTS ?= SerialPort|IBus|EndToEndTest.CommandLine|EndToEndReports.CommandLine|EndToEndReports.Corrupted|WritePipeline|Burner\.|SessionVerify|CliBurn|ScsiTransport|ThreadHandover|EndToEndBurn|BurnProcedure|SessionStream
 TSAN_TARGETS ?= tests_link tests_e2e_register tests_e2e_reports tests_burn tests_core tests_e2e_burn
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVOBRELFM_TSAN=ON -DVOBRELFM_BUILD_BENCH=OFF
