@@ -5,7 +5,7 @@
 
 #include <QFile>
 #include <cerrno>
-#include <climits>
+#include <filesystem>
 #include <unistd.h>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -56,13 +56,9 @@ struct Disc {
 // An fsync that fails with an I/O error on the disc image only (the state file syncs).
 int imageFsyncFails(int fd)
 {
-    char link[PATH_MAX] = {};
-    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
-    const ssize_t n = ::readlink(proc.c_str(), link, sizeof link - 1);
-    if (n > 0 && std::string(link, std::size_t(n)).ends_with("/disc.img")) {
-        errno = EIO;
-        return -1;
-    }
+    std::error_code error;
+    if (std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error).filename() == "disc.img")
+        return errno = EIO, -1;
     return ::fsync(fd);
 }
 

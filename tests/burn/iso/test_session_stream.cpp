@@ -52,25 +52,22 @@ struct ListedSessionRig : StreamRig {
             data[path] = readTestFile(QString::fromStdString(path));
         }
     }
-    // The cache's bytes and its error text, for the stream over `files`.
-    std::pair<QByteArray, std::string> burn(std::vector<TSessionStream::File> files)
-    {
-        TCacheThread cache(TSessionStream({}, std::move(files), 400 * kSectorSize, hashes), 65536);
-        cache.Start();
-        QByteArray burnt;
-        if (cache.WaitPrimed()) {
-            std::vector<uint8_t> block(TCacheThread::kBlockBytes);
-            while (const int n = cache.WaitBlock(block))
-                burnt.append(reinterpret_cast<const char*>(block.data()), n);
-        }
-        cache.Join();
-        return {burnt, cache.ErrorText()};
-    }
 };
 
-QByteArray sha256Of(const QByteArray& bytes)
+// Every byte the burn's read-ahead cache hands on from the stream, and its error text.
+QByteArray throughCache(TSessionStream stream, std::string* error)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    TCacheThread cache(std::move(stream), 2097152);
+    cache.Start();
+    QByteArray burnt;
+    if (cache.WaitPrimed()) {
+        std::vector<uint8_t> block(TCacheThread::kBlockBytes);
+        while (const int n = cache.WaitBlock(block))
+            burnt.append(reinterpret_cast<const char*>(block.data()), n);
+    }
+    cache.Join();
+    *error = cache.ErrorText();
+    return burnt;
 }
 
 // Every byte of the stream, read in pieces of `piece` bytes; the counts of the reads too.
@@ -167,17 +164,10 @@ TEST(SessionStream, TheCacheHandsOnTheBytesOfTheImageFile)
     ASSERT_TRUE(WriteImageFile(image, tables, iso.toStdString(), &error)) << error;
     const QByteArray file = readTestFile(iso);
 
-    TCacheThread cache(TSessionStream(image.TakeHeaderStream(), TSessionStream::NewFiles(tables),
-                                      image.ImageSectors() * int64_t{kSectorSize}),
-                       2097152);
-    cache.Start();
-    ASSERT_TRUE(cache.WaitPrimed());
-    QByteArray burnt;
-    std::vector<uint8_t> block(TCacheThread::kBlockBytes);
-    while (const int n = cache.WaitBlock(block))
-        burnt.append(reinterpret_cast<const char*>(block.data()), n);
-    cache.Join();
-    EXPECT_TRUE(cache.ErrorText().empty()) << cache.ErrorText();
+    const QByteArray burnt = throughCache(TSessionStream(image.TakeHeaderStream(), TSessionStream::NewFiles(tables),
+                                                         image.ImageSectors() * int64_t{kSectorSize}),
+                                          &error);
+    EXPECT_EQ(error, "");
     ASSERT_EQ(burnt.size(), image.ImageSectors() * int64_t{kSectorSize});
     EXPECT_TRUE(burnt == file);
 }
@@ -190,12 +180,13 @@ TEST(SessionStream, EachFilesChecksumIsOfTheBytesHandedOutAndTheListLastHoldsThe
     const std::vector<TSessionStream::File> files = TSessionStream::NewFiles(r.tables);
     ASSERT_EQ(files.size(), 4u);  // three with data and the list, last
     ASSERT_EQ(files.back().path, r.listPath);
-    const auto [burnt, burnError] = r.burn(files);
-    ASSERT_EQ(burnError, "");
+    const QByteArray burnt = throughCache(TSessionStream({}, files, 400 * kSectorSize, r.hashes), &error);
+    ASSERT_EQ(error, "");
 
     QStringList expected;
     for (const TSessionFile& f : r.hashes->Files()) {
-        EXPECT_EQ(QByteArray::fromStdString(f.hex), sha256Of(r.data.at(f.sourcePath))) << f.sourcePath;
+        EXPECT_EQ(QByteArray::fromStdString(f.hex),
+                  QCryptographicHash::hash(r.data.at(f.sourcePath), QCryptographicHash::Sha256).toHex());
         expected << QString::fromStdString(f.hex + "  " + f.discName);
     }
     EXPECT_EQ(expected.size(), 4);
@@ -212,42 +203,41 @@ TEST(SessionStream, EachFilesChecksumIsOfTheBytesHandedOutAndTheListLastHoldsThe
     EXPECT_EQ(burnt.mid(at, list.size()), list);
 }
 
-TEST(SessionStream, AListThatCannotBeMadeWhenReachedEndsTheBurnWithTheReason)
+TEST(SessionStream, AListOrFileThatCannotBeMadeOrReadStopsTheBurnWithTheReason)
 {
+    enum Harm { ListFolderGone, SourceGone, ListFirst };
     const struct {
-        const char* what;
-        bool listFirst, listFolderGone;
+        Harm harm;
+        bool beforeAdd;  // else between the list's insertion and the write
         const char* error;
     } cases[] = {
-        {"before the files it names", true, false, "THE CHECKSUM LIST CAME BEFORE "},
-        {"its folder gone", false, true, "CANNOT WRITE THE CHECKSUM LIST "},
+        {ListFolderGone, true, "CANNOT WRITE THE CHECKSUM LIST "},
+        {SourceGone, true, "CAN'T OPEN FILE "},
+        {ListFolderGone, false, "CANNOT WRITE THE CHECKSUM LIST "},
+        {ListFirst, false, "THE CHECKSUM LIST CAME BEFORE "},
     };
     for (const auto& c : cases) {
         ListedSessionRig r;
-        std::string error;
-        ASSERT_TRUE(r.checksums.Add(r.listPath, &r.hashes, &error)) << error;
-        std::vector<TSessionStream::File> files = TSessionStream::NewFiles(r.tables);
-        if (c.listFirst)
+        std::vector<TSessionStream::File> files;
+        const auto harm = [&] {
+            if (c.harm == ListFolderGone)
+                return QDir(r.home.path("lists")).removeRecursively();
+            if (c.harm == SourceGone)
+                return QFile::remove(r.home.path("src/two/c.txt"));
             std::rotate(files.begin(), files.end() - 1, files.end());
-        if (c.listFolderGone) {
-            ASSERT_TRUE(QDir(r.home.path("lists")).removeRecursively());
-        }
-        EXPECT_EQ(r.burn(files).second.rfind(c.error, 0), 0u) << c.what;
-    }
-}
-
-TEST(SessionStream, AListOrFileThatCannotBeWrittenOrReadIsRefusedBeforeTheStream)
-{
-    for (const bool listFolderGone : {true, false}) {
-        ListedSessionRig r;
-        if (listFolderGone) {
-            ASSERT_TRUE(QDir(r.home.path("lists")).removeRecursively());
-        } else {
-            ASSERT_TRUE(QFile::remove(r.home.path("src/two/c.txt")));
-        }
+            return true;
+        };
         std::string error;
-        EXPECT_FALSE(r.checksums.Add(r.listPath, &r.hashes, &error));
-        EXPECT_FALSE(r.hashes);
-        EXPECT_EQ(error.rfind(listFolderGone ? "CANNOT WRITE THE CHECKSUM LIST " : "CAN'T OPEN FILE ", 0), 0u) << error;
+        if (c.beforeAdd) {
+            ASSERT_TRUE(harm());
+            EXPECT_FALSE(r.checksums.Add(r.listPath, &r.hashes, &error));  // refused before any write
+            EXPECT_FALSE(r.hashes);
+        } else {
+            ASSERT_TRUE(r.checksums.Add(r.listPath, &r.hashes, &error)) << error;
+            files = TSessionStream::NewFiles(r.tables);
+            ASSERT_TRUE(harm());
+            throughCache(TSessionStream({}, files, 400 * kSectorSize, r.hashes), &error);
+        }
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
     }
 }
