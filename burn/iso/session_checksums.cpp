@@ -2,11 +2,9 @@
 
 #include "burn/iso/iso_tables.h"
 #include "core/base/checksum_list.h"
-#include "core/base/posix_io.h"
 #include "core/base/whole_file.h"
 
-#include <cerrno>
-#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -68,9 +66,10 @@ bool NewSessionFiles(TIsoTables& tables, std::vector<TSessionFile>* files, std::
                 continue;
             // Opened once now, so that a file that cannot be read stops the burn before
             // anything is written; its bytes are read (and hashed) by the session's stream.
-            const posix::UniqueFd fd(posix::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-            if (!fd) {
-                *error = "CAN'T OPEN FILE " + source + " (" + posix::errnoMessage(errno) + ")";
+            struct stat st {};
+            std::string reason;
+            if (!wholefile::OpenRegular(source, &st, &reason)) {
+                *error = "CAN'T OPEN FILE " + source + " (" + reason + ")";
                 return false;
             }
             files->push_back({discPath(tables, dir, *e), std::move(source), {}, e->size, e});
