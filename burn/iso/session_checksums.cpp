@@ -90,15 +90,17 @@ bool TSessionChecksums::Add(const std::string& listPath, std::shared_ptr<TSessio
                      " (RENAME IT, PUT IT INTO A FOLDER, OR SET [Burn] Checksums=0)";
             return false;
         }
-    // The text comes once the files are read; an empty file now shows that it can be written.
+    // The text comes once the files are read; a file of its size now shows that it can be
+    // written and keeps the space for it.
+    const int64_t size = TSessionHashes::ListSize(files);
     std::string reason;
-    if (!wholefile::Write(listPath, {}, &reason)) {
+    if (!wholefile::Write(listPath, std::string(static_cast<std::size_t>(size), ' '), &reason)) {
         *error = "CANNOT WRITE THE CHECKSUM LIST " + listPath + " (" + reason + ")";
         return false;
     }
     listPath_ = listPath;
     const TFEntry* last = tables_.Root()->lastChild;
-    tables_.AddFileEntry(tables_.Root(), kListName, 0, TSessionHashes::ListSize(files), IsoDateNow(), -1, listPath);
+    tables_.AddFileEntry(tables_.Root(), kListName, 0, size, IsoDateNow(), -1, listPath);
     const TFEntry* list = tables_.Root()->lastChild;
     if (list == last || list->SourcePath() != listPath) {
         *error = "CANNOT ADD THE CHECKSUM LIST " + listPath;

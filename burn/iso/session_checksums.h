@@ -32,7 +32,8 @@ public:
     // Inserts the list into the root, sized for every new file of the tables, and gives the
     // hash store that makes its text when the session's stream reaches it and writes it to
     // `listPath` (its file name must be SHA256SUMS; the file must stay until the burn has
-    // ended). False with the reason when the list's name is taken or its file cannot be
+    // ended). The file gets the list's size at once, so that the space is there when the
+    // text comes. False with the reason when the list's name is taken or its file cannot be
     // written.
     bool Add(const std::string& listPath, std::shared_ptr<TSessionHashes>* hashes, std::string* error);
     // After the import: the last session's root holds a file or folder of the list's name

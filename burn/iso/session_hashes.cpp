@@ -2,7 +2,38 @@
 
 #include "core/base/checksum_list.h"
 #include "core/base/sha256.h"
+#include "core/base/posix_io.h"
 #include "core/base/whole_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+
+namespace {
+
+// Writes text over the start of the file at path, which already holds as many bytes: the
+// space was taken before the burn, so a disk that filled since cannot refuse it.
+bool overwrite(const std::string& path, const std::string& text, std::string* reason)
+{
+    const wholefile::Steps& steps = wholefile::CurrentSteps();
+    int fd = posix::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    bool ok = fd >= 0;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = posix::retryEintr([&] { return steps.write(fd, text.data() + done, text.size() - done); });
+        ok = n > 0;
+        if (n == 0)
+            errno = ENOSPC;
+        done += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && posix::retryEintr([&] { return steps.fsync(fd); }) == 0;
+    *reason = ok ? std::string() : posix::errnoMessage(errno);
+    if (fd >= 0 && steps.close(fd) != 0 && ok) {
+        *reason = posix::errnoMessage(errno);
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace
 
 TSessionHashes::TSessionHashes(std::vector<TSessionFile> files, const TFEntry* list, std::string listPath)
     : files_(std::move(files)), list_(list), listPath_(std::move(listPath))
@@ -47,7 +78,7 @@ bool TSessionHashes::MakeList(std::string* text, std::string* error)
         }
     }
     std::string reason;
-    if (!wholefile::Write(listPath_, *text, &reason)) {
+    if (!overwrite(listPath_, *text, &reason)) {
         *error = "CANNOT WRITE THE CHECKSUM LIST " + listPath_ + " (" + reason + ")";
         return false;
     }

@@ -29,8 +29,9 @@ struct TSessionFile {
 class TSessionHashes {
 public:
     // files: the session's new files in the list's order, without checksums (an empty file
-    // gets the checksum of nothing at once). list: the checksum list's entry, which is
-    // written to listPath when the stream reaches it; null for a session without a list.
+    // gets the checksum of nothing at once). list: the checksum list's entry, whose text is
+    // written over listPath (which already holds as many bytes) when the stream reaches it;
+    // null for a session without a list.
     TSessionHashes(std::vector<TSessionFile> files, const TFEntry* list = nullptr, std::string listPath = {});
 
     // The list's size for these files, in bytes: one line per file.

@@ -180,6 +180,7 @@ TEST(SessionStream, EachFilesChecksumIsOfTheBytesHandedOutAndTheListLastHoldsThe
     const std::vector<TSessionStream::File> files = TSessionStream::NewFiles(r.tables);
     ASSERT_EQ(files.size(), 4u);  // three with data and the list, last
     ASSERT_EQ(files.back().path, r.listPath);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(r.listPath)).size(), files.back().size);  // its space is kept
     const QByteArray burnt = throughCache(TSessionStream({}, files, 400 * kSectorSize, r.hashes), &error);
     ASSERT_EQ(error, "");
 
